@@ -1,0 +1,230 @@
+#include "core/TrelInterface.h"
+
+#include <allegro.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "core/TrelSystem.h"
+
+namespace {
+
+struct NamedValue {
+    int value;
+    const char* text;
+};
+
+const NamedValue kCpuFamilies[] = {
+    {0, "Unknown"}, {3, "I386"},     {4, "I486"},     {5, "I586"},
+    {6, "I686"},    {7, "Itanium"}, {18, "PowerPC"}, {15, "Extended"},
+};
+
+// Table order, not bit order: this is the order the log lists them in.
+const NamedValue kCpuCapabilities[] = {
+    {0x0001, "CPUID"}, {0x0002, "FPU"},  {0x0400, "IA64"}, {0x0200, "AMD64"},
+    {0x0004, "MMX"},   {0x0008, "MMX+"}, {0x0010, "SSE"},  {0x0020, "SSE2"},
+    {0x0800, "SSE3"},  {0x0040, "3DNow"}, {0x0080, "E3DNow"}, {0x0100, "CMOV"},
+};
+
+const NamedValue kOperatingSystems[] = {
+    {0, "Unknown/MSDOS"},
+    {AL_ID('W', 'I', 'N', '3'), "Windows 3.1"},
+    {AL_ID('W', '9', '5', ' '), "Windows 95"},
+    {AL_ID('W', '9', '8', ' '), "Windows 98"},
+    {AL_ID('W', 'M', 'E', ' '), "Windows ME"},
+    {AL_ID('W', 'N', 'T', ' '), "Windows NT"},
+    {AL_ID('W', '2', 'K', ' '), "Windows 2000"},
+    {AL_ID('W', 'X', 'P', ' '), "Windows XP"},
+    {AL_ID('W', '2', 'K', '3'), "Windows 2003"},
+    {AL_ID('W', 'V', 'S', 'T'), "Windows Vista"},
+    {AL_ID('O', 'S', '2', ' '), "OS/2"},
+    {AL_ID('W', 'A', 'R', 'P'), "OS/2 Warp 3"},
+    {AL_ID('D', 'E', 'M', 'U'), "Linux DOSEMU"},
+    {AL_ID('O', 'D', 'O', 'S'), "Caldera OpenDOS"},
+    {AL_ID('T', 'U', 'X', ' '), "Linux"},
+    {AL_ID('S', 'U', 'N', ' '), "SunOS/Solaris"},
+    {AL_ID('F', 'B', 'S', 'D'), "FreeBSD"},
+    {AL_ID('N', 'B', 'S', 'D'), "NetBSD"},
+    {AL_ID('I', 'R', 'I', 'X'), "IRIX"},
+    {AL_ID('D', 'A', 'R', 'W'), "Darwin"},
+    {AL_ID('Q', 'N', 'X', ' '), "QNX"},
+    {AL_ID('U', 'N', 'I', 'X'), "Unix"},
+    {AL_ID('B', 'E', 'O', 'S'), "BeOS"},
+    {AL_ID('M', 'A', 'C', ' '), "MacOS"},
+    {AL_ID('M', 'A', 'C', 'X'), "MacOS X"},
+};
+
+template <std::size_t N>
+const char* lookup(const NamedValue (&table)[N], int value) {
+    for (const NamedValue& entry : table) {
+        if (entry.value == value)
+            return entry.text;
+    }
+    return nullptr;
+}
+
+// Wrapped lines of capability names are at most this long (a trailing ", " included).
+const int kCapabilityLineLimit = 50;
+
+} // namespace
+
+TrelInterface::TrelInterface(TrelSystem* owner)
+    : allegroState(0), loaded(false), pendingTics(0), totalTics(0), skipCount(0),
+      system(owner) {
+    gfx.owner = this;
+}
+
+TrelInterface::~TrelInterface() {
+    deinit();
+}
+
+void TrelInterface::fatalAllegroError(const char* format) {
+    system->giveError(0, format, allegro_error[0] != '\0' ? allegro_error : "Unknown error!");
+}
+
+bool TrelInterface::init() {
+    // The timer speed below divides by the framerate, so a bad setting must stop us here.
+    if (system->framerate < 1) {
+        system->giveError(0, "Invalid framerate: %i. It must be at least 1.",
+                          static_cast<int>(system->framerate));
+    }
+
+    system->consprintf("\nPowered by Allegro %s %s, release %i/%i/%i\n", ALLEGRO_VERSION_STR,
+                       ALLEGRO_PLATFORM_STR, (ALLEGRO_DATE / 100) % 100, ALLEGRO_DATE % 100,
+                       ALLEGRO_DATE / 10000);
+    system->consprint("\nInitializing main Allegro system...");
+    if (install_allegro(SYSTEM_AUTODETECT, &errno, nullptr) != 0)
+        fatalAllegroError("Could not initialize Allegro!\n%s");
+    allegroState = 1;
+    system->consprint("\nSuccess!");
+
+    logMachine_(cpu_family, cpu_vendor, cpu_capabilities, os_type, os_version, os_revision,
+                os_multitasking);
+
+    // Left at 0 x 0 where the platform cannot report the desktop.
+    int desktopWidth = 0;
+    int desktopHeight = 0;
+    get_desktop_resolution(&desktopWidth, &desktopHeight);
+    system->consprintf("\nDesktop resolution: %ix%ix%i", desktopWidth, desktopHeight,
+                       desktop_color_depth());
+
+    set_window_title(system->getName());
+
+    system->consprint("\n\nGrabbing Allegro config...");
+    set_config_file("trela4.ini");
+
+    gfx.init_();
+
+    system->consprint("\nInstalling keyboard...");
+    if (install_keyboard() != 0)
+        fatalAllegroError("Could not install the keyboard!\n%s");
+
+    system->consprint("\nInstalling timer...");
+    if (install_timer() != 0)
+        fatalAllegroError("Could not install the timer!\n%s");
+
+    system->consprintf("Creating timer interrupts...\nGame framerate: %i",
+                       static_cast<int>(system->framerate));
+    install_param_int_ex(incrementTics, this, TIMERS_PER_SECOND / system->framerate);
+
+    loaded = true;
+    system->consprint("\n\nInit successful!\n");
+    return true;
+}
+
+void TrelInterface::logMachine_(int cpuFamily, const char* cpuVendor, int cpuCapabilities,
+                                int osType, int osVersion, int osRevision, int osMultitasking) {
+    system->consprint("\n\nProcessor family: ");
+    if (const char* family = lookup(kCpuFamilies, cpuFamily))
+        system->consprint(family);
+    system->consprintf("\nVendor: %s\n\n", cpuVendor);
+
+    std::string line;
+    int count = 0;
+    bool first = true;
+    for (const NamedValue& cap : kCpuCapabilities) {
+        if ((cpuCapabilities & cap.value) == 0)
+            continue;
+        count += static_cast<int>(std::strlen(cap.text));
+        if (!first) {
+            count += 2;
+            line += ", ";
+        }
+        if (count > kCapabilityLineLimit) {
+            system->consprintf("%s\n", line.c_str());
+            line.clear();
+            count = 0;
+        }
+        line += cap.text;
+        first = false;
+    }
+    if (!line.empty())
+        system->consprintf("%s\n", line.c_str());
+
+    system->consprint("\nOS: ");
+    if (const char* os = lookup(kOperatingSystems, osType)) {
+        system->consprint(os);
+        if (osVersion != -1)
+            system->consprintf(" %i.%i", osVersion, osRevision);
+        if (osMultitasking != 0)
+            system->consprint(" (multitasking)");
+    }
+}
+
+void TrelInterface::deinit() {
+    allegroState = 0;
+    system->consprint("\nBegin interface deinit");
+    if (!loaded)
+        return;
+    gfx.deinit_();
+    system->consprint("\n\nDeinitializing Allegro...");
+    allegro_exit(); // also removes the timer callback and the keyboard handler
+    loaded = false;
+    allegroState = 0;
+    system->consprint("\nDeinit complete!\n");
+}
+
+void TrelInterface::updateName_() {
+    if (loaded)
+        set_window_title(system->getName());
+}
+
+void TrelInterface::displayError_(int level, const char* message) {
+    if (allegroState == 0)
+        return;
+    switch (level) {
+    case 0:
+        allegro_message("Encountered a fatal error!\n\n%s", message);
+        break;
+    case 1:
+        allegro_message("Encountered an error!\n\n%s", message);
+        break;
+    case 2:
+        allegro_message("Warning!\n\n%s", message);
+        break;
+    default:
+        break;
+    }
+}
+
+void TrelInterface::incrementTics(void* param) {
+    auto* self = static_cast<TrelInterface*>(param);
+    self->pendingTics.fetch_add(1);
+    self->totalTics.fetch_add(1);
+}
+
+void TrelInterface::startLoop(int& draw) {
+    while (pendingTics.load() <= 0)
+        rest(1);
+    if (skipCount == 0) {
+        // One exchange, so a tick that arrives between the read and the reset is not lost.
+        skipCount = pendingTics.exchange(0);
+        draw = 1;
+    } else {
+        draw = 0;
+    }
+    --skipCount;
+    if (key[KEY_ESC])
+        system->quit = 1;
+}

@@ -1,0 +1,57 @@
+#ifndef TREL_INTERFACE_H
+#define TREL_INTERFACE_H
+
+#include <atomic>
+#include <cstdint>
+
+#include "core/TrelExport.h"
+#include "gfx/TrelIGfx.h"
+
+class TrelSystem;
+
+// The engine's layer over Allegro: start-up and shutdown, the tick timer and frame pacing,
+// message boxes and the window title. Held by value as TrelSystem::iface.
+class TREL_API TrelInterface {
+public:
+    explicit TrelInterface(TrelSystem* owner);
+    ~TrelInterface(); // does what deinit does
+
+    TrelInterface(const TrelInterface&) = delete;
+    TrelInterface& operator=(const TrelInterface&) = delete;
+
+    // Brings Allegro, the video mode, the keyboard and the timer up. Every failure on the
+    // way is fatal, so it returns true whenever it returns.
+    bool init();
+    // Shuts everything down again; safe to call more than once.
+    void deinit();
+
+    // Waits for the next timer tick and sets draw to 1 when this logic frame is to be drawn.
+    // Sets the system's quit flag while Escape is held.
+    void startLoop(int& draw);
+    std::int32_t getTics() { return totalTics.load(); }
+
+    // The timer callback, run on Allegro's timer thread; param is the interface.
+    static void incrementTics(void* param);
+
+    // Called by TrelSystem::setName only.
+    void updateName_();
+    // Called by TrelSystem::giveError only.
+    void displayError_(int level, const char* message);
+    // Called by init only: logs the processor, its capabilities and the operating system
+    // from the values Allegro reports.
+    void logMachine_(int cpuFamily, const char* cpuVendor, int cpuCapabilities, int osType,
+                     int osVersion, int osRevision, int osMultitasking);
+
+    std::uint8_t allegroState; // 0 not running, 1 running without video mode, 2 video mode open
+    bool loaded;               // true from a complete init until deinit
+    std::atomic<std::int32_t> pendingTics; // ticks not yet taken by startLoop
+    std::atomic<std::int32_t> totalTics;   // all ticks since the timer was installed
+    std::int32_t skipCount; // logic frames left before the next drawn frame
+    TrelSystem* system;     // not owned: the system that holds this interface
+    TrelIGfx gfx;
+
+private:
+    void fatalAllegroError(const char* format);
+};
+
+#endif

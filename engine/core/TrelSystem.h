@@ -1,0 +1,67 @@
+#ifndef TREL_SYSTEM_H
+#define TREL_SYSTEM_H
+
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "core/TrelCString.h"
+#include "core/TrelExport.h"
+#include "core/TrelInterface.h"
+
+class TrelISprite;
+class TrelResource;
+class TrelZone;
+
+// The engine's version, shown in the log banner and on the start-up splash.
+#define TREL_VERSION_STRING "v0.0.7.6 Pre-alpha"
+
+#if defined(__GNUC__)
+#  define TREL_PRINTF(fmtIndex, firstArg) __attribute__((format(printf, fmtIndex, firstArg)))
+#else
+#  define TREL_PRINTF(fmtIndex, firstArg)
+#endif
+
+// The engine's root object. A game holds exactly one, as a global, so that the log opens
+// before the game's entry function runs and everything shuts down at process exit.
+// Every member is public: games read `zone`, call `iface.init()` and may change the
+// settings before that call.
+class TREL_API TrelSystem {
+public:
+    TrelSystem();
+    ~TrelSystem();
+
+    TrelSystem(const TrelSystem&) = delete;
+    TrelSystem& operator=(const TrelSystem&) = delete;
+
+    // Log output: every message goes to "log.txt" and to standard output, and the log is
+    // flushed after each call. Messages begin with "\n" rather than ending with one.
+    void consprint(const char* text);
+    void consprintf(const char* format, ...) TREL_PRINTF(2, 3);
+
+    // Level 0 is fatal (logged, shown, exit status 1), 1 an error, 2 a warning; other
+    // levels do nothing. The formatted message is passed on as data, never as a format.
+    void giveError(int level, const char* format, ...) TREL_PRINTF(3, 4);
+
+    const char* getName() { return name.str; }
+    // Also retitles the window once the interface is loaded.
+    void setName(const char* newName);
+
+    // Owned: the log stream. Null only when "log.txt" could not be created, in which case
+    // the log goes to standard output alone. The destructor leaves it open for the runtime.
+    FILE* logFile;
+    TrelCString name;
+    std::int32_t screenWidth;
+    std::int32_t screenHeight;
+    std::int16_t framerate;       // logic ticks per second, at least 1
+    std::int16_t reservedSetting; // kept beside framerate for future use; nothing reads it
+    std::int32_t quit;            // set by iface.startLoop when Escape is held
+    std::vector<TrelResource*> spriteResources; // owned, in order of registration
+    TrelZone* zone;                             // owned; null while no zone is loaded
+    TrelInterface iface;
+
+private:
+    void writeLog(const char* text);
+};
+
+#endif

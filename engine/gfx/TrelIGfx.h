@@ -1,0 +1,40 @@
+#ifndef TREL_IGFX_H
+#define TREL_IGFX_H
+
+#include "core/TrelExport.h"
+
+struct BITMAP;
+class TrelInterface;
+class TrelZone;
+
+// The graphics device: the window, the one off-screen buffer every frame is composed in,
+// the buffer's clip rectangle, and the copy to the screen. Held by value as
+// TrelInterface::gfx.
+class TREL_API TrelIGfx {
+public:
+    TrelIGfx() = default;
+
+    // Copies the whole buffer to the top-left of the screen.
+    void updateScreen();
+    // Lets an onDraw hook draw anywhere on the buffer; the renderer restores the viewport
+    // clip after the hook returns.
+    void disableRegionClipping();
+
+    // Called by TrelInterface::init only. Returns 1 whenever it returns (failures are fatal).
+    int init_();
+    // Called by TrelInterface::deinit only, at most once after each init_.
+    void deinit_();
+
+    int width = 0;
+    int height = 0;
+    int colorDepth = 0;
+    int driverAutodetect = 0;
+    int driverFullscreen = 0;
+    int driverWindowed = 0;
+    TrelInterface* owner = nullptr; // not owned: the interface that holds this device
+    int regionClippingDisabled = 0;
+    BITMAP* target = nullptr; // not owned: aliases buffer while the device is open
+    BITMAP* buffer = nullptr; // owned: created by init_, destroyed by deinit_
+};
+
+#endif

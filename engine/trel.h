@@ -1,0 +1,11 @@
+#ifndef TREL_H
+#define TREL_H
+
+// The one header a game includes: every public class and function of trel0.
+#include "core/TrelCString.h"
+#include "core/TrelExport.h"
+#include "core/TrelInterface.h"
+#include "core/TrelSystem.h"
+#include "gfx/TrelIGfx.h"
+
+#endif
