@@ -1,0 +1,93 @@
+#include <allegro.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "TestSupport.h"
+#include "core/TrelSystem.h"
+
+// startLoop with tick counts injected by hand; Allegro runs without a display here.
+class Pacing : public InTempDir {
+protected:
+    void SetUp() override {
+        InTempDir::SetUp();
+        key[KEY_ESC] = 0;
+    }
+    void TearDown() override {
+        key[KEY_ESC] = 0;
+        InTempDir::TearDown();
+    }
+
+    // Delivers one tick from another thread after a short delay, like Allegro's timer.
+    std::thread tickLater(TrelInterface& iface) {
+        return std::thread([&iface] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            TrelInterface::incrementTics(&iface);
+        });
+    }
+};
+
+TEST_F(Pacing, SteadyStateDrawsEveryFrame) {
+    TrelSystem sys;
+    TrelInterface& iface = sys.iface;
+    for (int frame = 0; frame < 3; ++frame) {
+        TrelInterface::incrementTics(&iface);
+        int draw = -1;
+        iface.startLoop(draw);
+        EXPECT_EQ(draw, 1);
+        EXPECT_EQ(iface.pendingTics.load(), 0);
+        EXPECT_EQ(iface.skipCount, 0);
+    }
+    EXPECT_EQ(iface.getTics(), 3);
+}
+
+TEST_F(Pacing, PiledUpTicksBecomeOneDrawnFrameAndUndrawnOnes) {
+    TrelSystem sys;
+    TrelInterface& iface = sys.iface;
+    iface.pendingTics = 3;
+
+    int draw = -1;
+    iface.startLoop(draw); // takes the whole budget at once
+    EXPECT_EQ(draw, 1);
+    EXPECT_EQ(iface.pendingTics.load(), 0);
+    EXPECT_EQ(iface.skipCount, 2);
+
+    std::thread ticker = tickLater(iface); // nothing pending: this call must wait for it
+    iface.startLoop(draw);
+    ticker.join();
+    EXPECT_EQ(iface.getTics(), 1);
+    EXPECT_EQ(draw, 0);
+    EXPECT_EQ(iface.skipCount, 1);
+    EXPECT_EQ(iface.pendingTics.load(), 1); // an undrawn frame leaves the ticks pending
+
+    iface.startLoop(draw); // a tick is pending, so no wait
+    EXPECT_EQ(draw, 0);
+    EXPECT_EQ(iface.skipCount, 0);
+
+    iface.startLoop(draw); // a new budget starts and is drawn
+    EXPECT_EQ(draw, 1);
+    EXPECT_EQ(iface.skipCount, 0);
+    EXPECT_EQ(iface.pendingTics.load(), 0);
+}
+
+TEST_F(Pacing, EscapeSetsQuitInTheNextFrame) {
+    TrelSystem sys;
+    int draw = 0;
+    sys.iface.pendingTics = 1;
+    sys.iface.startLoop(draw);
+    EXPECT_EQ(sys.quit, 0);
+
+    key[KEY_ESC] = 1;
+    sys.iface.pendingTics = 1;
+    sys.iface.startLoop(draw);
+    EXPECT_EQ(sys.quit, 1);
+    EXPECT_EQ(draw, 1); // the frame itself still runs
+}
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (install_allegro(SYSTEM_NONE, &errno, nullptr) != 0)
+        return 2;
+    return RUN_ALL_TESTS();
+}

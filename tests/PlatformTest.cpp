@@ -1,0 +1,157 @@
+// Needs an X display (the test command runs these under Xvfb).
+#include <allegro.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "TestSupport.h"
+#include "core/TrelSystem.h"
+
+namespace {
+
+bool windowTitled(const std::string& title) {
+    return !runCommand("xdotool search --name '^" + title + "$' 2>/dev/null").empty();
+}
+
+// Polls for up to five seconds: the X server applies requests asynchronously.
+bool eventually(bool (*check)(const std::string&), const std::string& arg) {
+    for (int i = 0; i < 50; ++i) {
+        if (check(arg))
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+}
+
+const std::vector<std::string> kInitLog = {
+    "\nPowered by Allegro " ALLEGRO_VERSION_STR " " ALLEGRO_PLATFORM_STR ", release ",
+    "\nInitializing main Allegro system...",
+    "\nSuccess!",
+    "\n\nProcessor family: ",
+    "\nVendor: ",
+    "\nOS: ",
+    "\nDesktop resolution: ",
+    "\n\nGrabbing Allegro config...",
+    "\n\nInitializing video!",
+    "\nTrying mode: 640x480x16...",
+    "\nSuccess!\n\nSetting switch mode...",
+    "\nCreating buffer bitmaps...",
+    "\nInstalling keyboard...",
+    "\nInstalling timer...Creating timer interrupts...\nGame framerate: 60",
+    "\n\nInit successful!\n",
+};
+
+const std::vector<std::string> kDeinitLog = {
+    "\nBegin interface deinit",   "\n\nDestroying buffer bitmaps...",
+    "\n\nClosing video device...", "\nDone!",
+    "\n\nDeinitializing Allegro...", "\nDeinit complete!\n",
+};
+
+} // namespace
+
+class Platform : public InTempDir {
+protected:
+    void SetUp() override {
+        if (std::getenv("DISPLAY") == nullptr)
+            GTEST_SKIP() << "no X display";
+        InTempDir::SetUp();
+    }
+};
+
+TEST_F(Platform, InitAndDeinitRunEveryStepInOrder) {
+    TrelSystem sys;
+    ASSERT_TRUE(sys.iface.init());
+    EXPECT_TRUE(sys.iface.loaded);
+    EXPECT_EQ(sys.iface.allegroState, 2);
+    ASSERT_NE(sys.iface.gfx.buffer, nullptr);
+    EXPECT_EQ(sys.iface.gfx.target, sys.iface.gfx.buffer);
+    EXPECT_EQ(sys.iface.gfx.buffer->w, SCREEN_W);
+    EXPECT_EQ(sys.iface.gfx.buffer->h, SCREEN_H);
+    EXPECT_EQ(SCREEN_W, 640);
+    EXPECT_EQ(SCREEN_H, 480);
+    EXPECT_EQ(bitmap_color_depth(screen), 16);
+    EXPECT_TRUE(containsInOrder(readLog(), kInitLog));
+
+    // The tick callback runs once the timer is installed.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_GT(sys.iface.getTics(), 0);
+
+    std::size_t before = readLog().size();
+    sys.iface.deinit();
+    EXPECT_FALSE(sys.iface.loaded);
+    EXPECT_EQ(sys.iface.allegroState, 0);
+    EXPECT_EQ(sys.iface.gfx.target, nullptr);
+    std::string afterFirst = readLog().substr(before);
+    EXPECT_TRUE(containsInOrder(afterFirst, kDeinitLog));
+
+    // A second deinit (the destructor's, usually) only says that it began.
+    std::size_t beforeSecond = readLog().size();
+    sys.iface.deinit();
+    EXPECT_EQ(readLog().substr(beforeSecond), "\nBegin interface deinit");
+}
+
+TEST_F(Platform, SplashTextIsCentredNearTheBottomOfTheScreen) {
+    TrelSystem sys;
+    sys.setName("Quenmoor");
+    sys.iface.init();
+    // 8-pixel glyphs: "Varnak v0.0.7.6 Pre-alpha" is 200 pixels wide, "Quenmoor" 64.
+    struct Band {
+        int y, left, right;
+    } bands[] = {{SCREEN_H - 40, 220, 420}, {SCREEN_H - 24, 288, 352}};
+    int white = makecol(255, 255, 255);
+    for (const Band& band : bands) {
+        int inside = 0, outside = 0;
+        for (int y = band.y; y < band.y + 8; ++y) {
+            for (int x = 0; x < SCREEN_W; ++x) {
+                if (getpixel(screen, x, y) == white)
+                    (x >= band.left && x < band.right ? inside : outside)++;
+            }
+        }
+        EXPECT_GT(inside, 50) << "band at y " << band.y;
+        EXPECT_EQ(outside, 0) << "band at y " << band.y;
+    }
+}
+
+TEST_F(Platform, WindowTitleFollowsTheNameOnceLoaded) {
+    TrelSystem sys;
+    sys.setName("Trel Title Before");
+    sys.iface.init();
+    EXPECT_TRUE(eventually(windowTitled, "Trel Title Before"));
+    sys.setName("Trel Title After");
+    EXPECT_TRUE(eventually(windowTitled, "Trel Title After"));
+    EXPECT_FALSE(windowTitled("Trel Title Before"));
+}
+
+TEST_F(Platform, WarningIsShownInAMessageBoxAndReturnsOnceDismissed) {
+    TrelSystem sys;
+    sys.iface.init();
+    std::string seenText;
+    std::thread dismisser([&seenText] {
+        for (int i = 0; i < 100; ++i) {
+            std::string id = runCommand("xdotool search --name '^xmessage$' 2>/dev/null");
+            if (!id.empty()) {
+                id = id.substr(0, id.find('\n'));
+                seenText = runCommand("ps -o args= -C xmessage");
+                runCommand("xdotool windowfocus --sync " + id + " key Return 2>/dev/null");
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    });
+    sys.giveError(2, "Disk %s full", "100%");
+    dismisser.join();
+    EXPECT_NE(seenText.find("Warning!"), std::string::npos) << seenText;
+    EXPECT_NE(seenText.find("Disk 100% full"), std::string::npos) << seenText;
+    EXPECT_TRUE(containsInOrder(readLog(), {"\nWARNING: Disk 100% full\n"}));
+}
+
+TEST_F(Platform, NoMessageBoxBeforeAllegroRuns) {
+    TrelSystem sys;
+    sys.iface.displayError_(1, "nobody sees this"); // returns at once instead of blocking
+    sys.giveError(2, "logged only");
+    EXPECT_TRUE(runCommand("xdotool search --name '^xmessage$' 2>/dev/null").empty());
+    EXPECT_TRUE(containsInOrder(readLog(), {"\nWARNING: logged only\n"}));
+}
