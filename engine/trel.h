@@ -7,5 +7,12 @@
 #include "core/TrelInterface.h"
 #include "core/TrelSystem.h"
 #include "gfx/TrelIGfx.h"
+#include "gfx/TrelISprite.h"
+#include "gfx/TrelResource.h"
+#include "math/FixedPoint.h"
+#include "math/Vec2.h"
+#include "world/TrelLayer.h"
+#include "world/TrelObject.h"
+#include "world/TrelZone.h"
 
 #endif

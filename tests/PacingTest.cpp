@@ -84,10 +84,3 @@ TEST_F(Pacing, EscapeSetsQuitInTheNextFrame) {
     EXPECT_EQ(sys.quit, 1);
     EXPECT_EQ(draw, 1); // the frame itself still runs
 }
-
-int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    if (install_allegro(SYSTEM_NONE, &errno, nullptr) != 0)
-        return 2;
-    return RUN_ALL_TESTS();
-}

@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 tools/install-deps.sh
-tools/build.sh build -DTREL_BUILD_TESTS=OFF -DTREL_BUILD_BENCH=OFF
+BUILD_TARGET=game tools/build.sh build -DTREL_BUILD_DEMO=ON
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   exec build/game/game # from the project root, where data/ is

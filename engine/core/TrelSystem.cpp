@@ -6,6 +6,9 @@
 #include <ctime>
 #include <string>
 
+#include "gfx/TrelResource.h"
+#include "world/TrelZone.h"
+
 namespace {
 
 // printf-style formatting into a buffer that grows to fit, so no message is ever cut.
@@ -62,8 +65,23 @@ TrelSystem::TrelSystem()
 
 TrelSystem::~TrelSystem() {
     consprint("\n\nSystem shutdown.\n");
+    // The zone's objects point at sprites of the registry, so the zone goes first; the
+    // resources hold Allegro bitmaps, so they go before the interface shuts Allegro down.
+    if (zone != nullptr) {
+        consprint("\nClearing zone...");
+        delete zone;
+        zone = nullptr;
+    }
     consprint("\nFreeing sprite resources...");
+    clearSpriteResources();
     // The interface member's destructor then shuts Allegro down.
+}
+
+void TrelSystem::clearSpriteResources() {
+    while (!spriteResources.empty()) {
+        delete spriteResources.back();
+        spriteResources.pop_back();
+    }
 }
 
 void TrelSystem::writeLog(const char* text) {

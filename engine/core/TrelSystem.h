@@ -43,6 +43,10 @@ public:
     // levels do nothing. The formatted message is passed on as data, never as a format.
     void giveError(int level, const char* format, ...) TREL_PRINTF(3, 4);
 
+    // Deletes every registered resource, last registered first. Call it only while no zone
+    // refers to their images.
+    void clearSpriteResources();
+
     const char* getName() { return name.str; }
     // Also retitles the window once the interface is loaded.
     void setName(const char* newName);

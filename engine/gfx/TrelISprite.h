@@ -1,0 +1,30 @@
+#ifndef TREL_ISPRITE_H
+#define TREL_ISPRITE_H
+
+#include "core/TrelExport.h"
+
+struct BITMAP;
+
+// One image loaded from a file. Build it through TrelResource::loadData, which discards a
+// sprite whose file could not be loaded.
+class TREL_API TrelISprite {
+public:
+    // Loads the file (format chosen by its extension); bitmap stays null on failure.
+    explicit TrelISprite(const char* fileName);
+    ~TrelISprite();
+
+    TrelISprite(const TrelISprite&) = delete;
+    TrelISprite& operator=(const TrelISprite&) = delete;
+
+    // The same layout as one entry of Allegro's PALETTE.
+    struct PaletteEntry {
+        unsigned char r, g, b, filler;
+    };
+
+    BITMAP* bitmap; // owned; null when the file could not be loaded
+    int width;      // 0 without a bitmap
+    int height;
+    PaletteEntry palette[256]; // filled by the loader; the engine does not read it
+};
+
+#endif

@@ -1,0 +1,24 @@
+#include "gfx/TrelResource.h"
+
+#include "gfx/TrelISprite.h"
+
+TrelResource::~TrelResource() {
+    clearData();
+}
+
+TrelISprite* TrelResource::loadData(const char* fileName) {
+    auto* sprite = new TrelISprite(fileName);
+    if (sprite->bitmap == nullptr) {
+        delete sprite;
+        return nullptr;
+    }
+    frames.push_back(sprite);
+    return sprite;
+}
+
+void TrelResource::clearData() {
+    while (!frames.empty()) {
+        delete frames.back();
+        frames.pop_back();
+    }
+}

@@ -1,0 +1,126 @@
+#ifndef TREL_LAYER_H
+#define TREL_LAYER_H
+
+#include <cstdint>
+#include <list>
+
+#include "core/TrelExport.h"
+#include "math/FixedPoint.h"
+#include "math/Vec2.h"
+
+class TrelObject;
+class TrelResource;
+class TrelSystem;
+class TrelZone;
+
+// One plane of a zone: a map of 16-bit tile cells with its tileset, a visibility switch and
+// the objects that live on it. Made by TrelZone::addLayer and deleted by the zone after
+// destroy(). Cell 0 is empty; a cell v >= 1 shows frame v - 1 of the tileset.
+class TREL_API TrelLayer {
+public:
+    using Fixed = fixedpoint::fix16;
+    using Vec = vmath::vec2<Fixed>;
+
+    TrelLayer(TrelZone* zone, unsigned mapW, unsigned mapH, unsigned tileW, unsigned tileH);
+    ~TrelLayer(); // deletes every object still on the layer
+
+    TrelLayer(const TrelLayer&) = delete;
+    TrelLayer& operator=(const TrelLayer&) = delete;
+
+    TrelZone* getZone() { return zone; }
+    TrelSystem* getSystem();
+
+    void getMapSize(int& w, int& h) {
+        w = static_cast<int>(mapWidth);
+        h = static_cast<int>(mapHeight);
+    }
+    void getMapTileSize(int& w, int& h) {
+        w = static_cast<int>(tileWidth);
+        h = static_cast<int>(tileHeight);
+    }
+    // The map's size in pixels.
+    void getMapActualSize(int& w, int& h) {
+        w = static_cast<int>(tileWidth * mapWidth);
+        h = static_cast<int>(tileHeight * mapHeight);
+    }
+    // The same in 16.16 (exact while a side is at most 32767 pixels).
+    void getMapActualSize(Fixed& w, Fixed& h) {
+        w = Fixed(static_cast<int>(tileWidth * mapWidth));
+        h = Fixed(static_cast<int>(tileHeight * mapHeight));
+    }
+    // Cells outside the map read 0 and ignore writes.
+    short getMapTile(unsigned x, unsigned y) {
+        return (x < mapWidth && y < mapHeight) ? rows[y][x] : 0;
+    }
+    void setMapTile(unsigned x, unsigned y, short value) {
+        if (x < mapWidth && y < mapHeight)
+            rows[y][x] = value;
+    }
+    // Unchecked access: getMapData()[y][x] for x < map width, y < map height.
+    short** getMapData() { return rows; }
+
+    // Not owned: the resource belongs to the system's registry and must outlive this layer.
+    void setTileset(TrelResource* resource) { tileset = resource; }
+    TrelResource* getTileset() { return tileset; }
+
+    // Stored for games; the engine neither moves nor draws by them.
+    void setOffset(Fixed x, Fixed y) { offset = Vec(x, y); }
+    void getOffset(Vec& v) { v = offset; }
+    void setScrollSpeed(Fixed x, Fixed y) { scrollSpeed = Vec(x, y); }
+    void getScrollSpeed(Vec& v) { v = scrollSpeed; }
+    void setScrollSpeedAuto(Fixed x, Fixed y) { scrollSpeedAuto = Vec(x, y); }
+    void getScrollSpeedAuto(Vec& v) { v = scrollSpeedAuto; }
+
+    void setVisibility(bool visible) {
+        flags = visible ? (flags | kVisible) : (flags & ~kVisible);
+    }
+    bool getVisibility() { return (flags & kVisible) != 0; }
+
+    // Marks the layer for removal at the end of the zone's tick. A second call does nothing.
+    void destroy();
+    bool isDestroyed() const { return (flags & kDestroyed) != 0; }
+    bool isNew() const { return (flags & kNew) != 0; }
+
+    // One tick: onPreProcess of every object, then onProcess and move() of each, then
+    // onPostProcess of every object, then the deletion of destroyed objects. Objects created
+    // during a pass are reached in it, but only take part from their second visit.
+    void process();
+    // Deletes every object at the next purge; objects created after that purge live on.
+    void clearObjects() { clearObjectsRequested = true; }
+    int getNumObjects() { return static_cast<int>(objects.size()) - pendingObjectRemovals; }
+
+    // The objects in order of creation, and the cursor that process, the purge and the
+    // renderer walk them with. Read-only for games.
+    std::list<TrelObject*>& getObjects_() { return objects; }
+    std::list<TrelObject*>::iterator objectCursor;
+
+    // Called at the end of process and by the destructor.
+    void purgeObjects_();
+    // Called by the TrelObject constructor only.
+    void addObject_(TrelObject* object) { objects.push_back(object); }
+    // Called by TrelObject::destroy only.
+    void noteObjectDestroyed_() { ++pendingObjectRemovals; }
+
+    static const std::uint32_t kNew = 1;
+    static const std::uint32_t kDestroyed = 2;
+    static const std::uint32_t kVisible = 4;
+
+private:
+    TrelZone* zone; // not owned: the zone that owns this layer
+    unsigned mapWidth;
+    unsigned mapHeight;
+    unsigned tileWidth;
+    unsigned tileHeight;
+    short* cells; // owned: every cell, row after row
+    short** rows; // owned: rows[r] points at row r inside cells
+    Vec offset;
+    Vec scrollSpeed;
+    Vec scrollSpeedAuto;
+    std::list<TrelObject*> objects; // owned
+    TrelResource* tileset;
+    std::int32_t pendingObjectRemovals;
+    bool clearObjectsRequested;
+    std::uint32_t flags;
+};
+
+#endif

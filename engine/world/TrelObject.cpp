@@ -1,0 +1,32 @@
+#include "world/TrelObject.h"
+
+#include "world/TrelLayer.h"
+#include "world/TrelZone.h"
+
+TrelObject::TrelObject(TrelLayer* owner, Fixed x, Fixed y, Fixed w, Fixed h)
+    : layer(owner), pos(x, y), speed(), accel(), decel(), gravity(), size(w, h),
+      sprite(nullptr), flags(kNew) {
+    layer->addObject_(this);
+}
+
+TrelObject::~TrelObject() = default;
+
+void TrelObject::onDraw(BITMAP*) {}
+void TrelObject::onPreProcess() {}
+void TrelObject::onProcess() {}
+void TrelObject::onPostProcess() {}
+
+TrelZone* TrelObject::getZone() {
+    return layer->getZone();
+}
+
+TrelSystem* TrelObject::getSystem() {
+    return layer->getSystem();
+}
+
+void TrelObject::destroy() {
+    if (flags & kDestroyed)
+        return;
+    flags |= kDestroyed;
+    layer->noteObjectDestroyed_();
+}

@@ -1,0 +1,92 @@
+#ifndef TREL_OBJECT_H
+#define TREL_OBJECT_H
+
+#include <cstdint>
+
+#include "core/TrelExport.h"
+#include "math/FixedPoint.h"
+#include "math/Vec2.h"
+
+struct BITMAP;
+class TrelISprite;
+class TrelLayer;
+class TrelSystem;
+class TrelZone;
+
+// Base class of everything that moves or acts in a zone. Create objects with new; the
+// constructor hands the object to its layer, which owns it from then on and deletes it at
+// the end of the tick after destroy(). Never delete an object yourself.
+class TREL_API TrelObject {
+public:
+    using Fixed = fixedpoint::fix16;
+    using Vec = vmath::vec2<Fixed>;
+
+    TrelObject(TrelLayer* layer, Fixed x, Fixed y, Fixed w, Fixed h);
+
+    // The hooks a game overrides; the defaults do nothing. onDraw gets the renderer's
+    // off-screen buffer right after the object's own image has been drawn.
+    virtual void onDraw(BITMAP* buffer);
+    virtual void onPreProcess();
+    virtual void onProcess();
+    virtual void onPostProcess();
+    // Declared after the hooks so that they keep the first four slots; lets the layer
+    // delete a derived object through this base.
+    virtual ~TrelObject();
+
+    TrelObject(const TrelObject&) = delete;
+    TrelObject& operator=(const TrelObject&) = delete;
+
+    TrelLayer* getLayer() { return layer; }
+    TrelZone* getZone();
+    TrelSystem* getSystem();
+
+    // speed += gravity, then position += speed, x first. Called by the layer after onProcess.
+    void move() {
+        speed.x += gravity.x;
+        pos.x += speed.x;
+        speed.y += gravity.y;
+        pos.y += speed.y;
+    }
+
+    void setPos(Fixed x, Fixed y) { pos = Vec(x, y); }
+    void getPos(Vec& v) { v = pos; }
+    void setSpeed(Fixed x, Fixed y) { speed = Vec(x, y); }
+    void getSpeed(Vec& v) { v = speed; }
+    void setAccel(Fixed x, Fixed y) { accel = Vec(x, y); }
+    void getAccel(Vec& v) { v = accel; }
+    void setDecel(Fixed x, Fixed y) { decel = Vec(x, y); }
+    void getDecel(Vec& v) { v = decel; }
+    void setGravity(Fixed x, Fixed y) { gravity = Vec(x, y); }
+    void getGravity(Vec& v) { v = gravity; }
+    void setSize(Fixed x, Fixed y) { size = Vec(x, y); }
+    void getSize(Vec& v) { v = size; }
+    // Not owned: the sprite belongs to a resource of the system's registry and must outlive
+    // this object.
+    void setSprite(TrelISprite* s) { sprite = s; }
+    TrelISprite* getSprite() { return sprite; }
+
+    // Marks the object for deletion at the end of its layer's tick; it takes no further part
+    // and is no longer drawn. A second call does nothing.
+    void destroy();
+    bool isDestroyed() const { return (flags & kDestroyed) != 0; }
+    bool isNew() const { return (flags & kNew) != 0; }
+
+    static const std::uint32_t kNew = 1;       // cleared at the first visit of a pass
+    static const std::uint32_t kDestroyed = 2;
+
+    // Called by the layer's tick only, at an object's first visit.
+    void clearNew_() { flags &= ~kNew; }
+
+private:
+    TrelLayer* layer;
+    Vec pos;     // centre, in pixels of the layer
+    Vec speed;   // pixels per tick
+    Vec accel;   // stored only
+    Vec decel;   // stored only
+    Vec gravity; // pixels per tick per tick
+    Vec size;
+    TrelISprite* sprite;
+    std::uint32_t flags;
+};
+
+#endif

@@ -1,0 +1,91 @@
+#ifndef TREL_ZONE_H
+#define TREL_ZONE_H
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "core/TrelCString.h"
+#include "core/TrelExport.h"
+#include "math/FixedPoint.h"
+#include "math/Vec2.h"
+
+class TrelLayer;
+class TrelSystem;
+
+// One level: layers in order of addition, a main layer that bounds the camera, and a camera
+// made of a position in the main layer's pixels and a screen region to show it in. The zone
+// never moves the camera itself; it keeps it inside the main layer whenever the position,
+// the region or the main layer is set.
+class TREL_API TrelZone {
+public:
+    using Fixed = fixedpoint::fix16;
+    using Vec = vmath::vec2<Fixed>;
+
+    explicit TrelZone(TrelSystem* system);
+    ~TrelZone(); // deletes every layer, the last first
+
+    TrelZone(const TrelZone&) = delete;
+    TrelZone& operator=(const TrelZone&) = delete;
+
+    TrelSystem* getSystem() { return system; }
+    const char* getName() { return name.str; }
+    void setName(const char* newName) { name.set(newName); }
+
+    // Appends a new, empty layer; its index is the number of layers before the call.
+    void addLayer(unsigned mapW, unsigned mapH, unsigned tileW, unsigned tileH);
+    // Null for an index outside the layers array.
+    TrelLayer* getLayer(int index) {
+        return (index >= 0 && static_cast<std::size_t>(index) < layers.size()) ? layers[index]
+                                                                              : nullptr;
+    }
+    // Layers not marked destroyed.
+    int getNumLayers() { return static_cast<int>(layers.size()) - pendingLayerRemovals; }
+    // Ignores an index without a layer; then re-clamps the camera.
+    void setMainLayer(int index);
+    int getMainLayer() { return mainLayer; }
+
+    void setCameraPos(Fixed x, Fixed y);
+    void getCameraPos(Vec& pos) { pos = camera; }
+    void setCameraRegion(int x, int y, int w, int h);
+    void getCameraRegion(int& x, int& y, int& w, int& h) {
+        x = regionX;
+        y = regionY;
+        w = regionW;
+        h = regionH;
+    }
+    // Clamps the camera to the main layer: 0 <= x <= layer width - region width, and alike
+    // for y. A negative position goes to 0 without the upper limit; a layer narrower than
+    // the region puts a non-negative position at that (negative) limit.
+    void doCameraPons();
+
+    // One logic tick: every layer in order of addition (layers added meanwhile included),
+    // then the removal of destroyed layers.
+    void process();
+    // Removes every layer at the next purge; layers added after that purge live on.
+    void clearLayers() { clearLayersRequested = true; }
+
+    // Called at the end of process and by the destructor.
+    void purgeLayers_();
+    // Called by TrelLayer::destroy only.
+    void noteLayerDestroyed_() { ++pendingLayerRemovals; }
+
+    // The position that process and purgeLayers_ walk the layers with. An index rather than
+    // an iterator, because a hook may add layers, and so grow the array, during the walk.
+    std::size_t layerCursor;
+
+private:
+    TrelSystem* system; // not owned
+    TrelCString name;
+    std::vector<TrelLayer*> layers; // owned
+    Vec camera;
+    std::int32_t regionX;
+    std::int32_t regionY;
+    std::int32_t regionW;
+    std::int32_t regionH;
+    std::int32_t pendingLayerRemovals;
+    bool clearLayersRequested;
+    std::int32_t mainLayer;
+};
+
+#endif
