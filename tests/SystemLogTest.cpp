@@ -21,11 +21,6 @@ std::string bannerFor(std::time_t when) {
     return rule + "\nVarnak Engine v0.0.7.6 Pre-alpha" + "\nLog started: " + started + rule;
 }
 
-bool endsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(),
-                                                      tail) == 0;
-}
-
 } // namespace
 
 using SystemLog = InTempDir;

@@ -64,3 +64,8 @@ std::string runCommand(const std::string& command) {
     }
     return output;
 }
+
+bool endsWith(const std::string& text, const std::string& tail) {
+    return text.size() >= tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}

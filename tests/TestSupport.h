@@ -25,6 +25,8 @@ std::string readLog(); // "log.txt" of the working directory
 ::testing::AssertionResult containsInOrder(const std::string& text,
                                            const std::vector<std::string>& pieces);
 
+bool endsWith(const std::string& text, const std::string& tail);
+
 // Runs a shell command and returns its standard output.
 std::string runCommand(const std::string& command);
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <new>
 #include <string>
 
 #include "gfx/TrelResource.h"
@@ -34,7 +35,7 @@ const char* const kLogFileName = "log.txt";
 
 TrelSystem::TrelSystem()
     : logFile(nullptr), screenWidth(0), screenHeight(0), framerate(0), reservedSetting(0),
-      quit(0), zone(nullptr), iface(this) {
+      quit(0), zone(nullptr), iface(this), inTick(false) {
     std::time_t now = std::time(nullptr);
     std::tm* local = std::localtime(&now);
     std::string started = local ? std::asctime(local) : "unknown time\n";
@@ -72,9 +73,75 @@ TrelSystem::~TrelSystem() {
         delete zone;
         zone = nullptr;
     }
+    deleteRetiredZones();
     consprint("\nFreeing sprite resources...");
     clearSpriteResources();
     // The interface member's destructor then shuts Allegro down.
+}
+
+bool TrelSystem::newZone(const char* zoneName) {
+    consprintf("\n\n----------------\n\nRequested new zone:\n%s", zoneName);
+    if (!iface.loaded) {
+        giveError(1, "You must load the interface before loading any zone.");
+        return false;
+    }
+    if (zone != nullptr) {
+        consprint("\n\nUnloading old zone...");
+        if (inTick)
+            retiredZones.push_back(zone); // still being walked: deleted after this tick
+        else
+            delete zone;
+        zone = nullptr;
+        consprint("\nDone.");
+    }
+    consprint("\n\nCreating new zone...");
+    zone = new (std::nothrow) TrelZone(this);
+    if (zone == nullptr)
+        giveError(0, "Failed to create zone. You may be out of memory.");
+    zone->setName(zoneName);
+    consprint("\nSuccess!");
+    return true;
+}
+
+void TrelSystem::deleteRetiredZones() {
+    for (TrelZone* retired : retiredZones)
+        delete retired;
+    retiredZones.clear();
+}
+
+TrelResource* TrelSystem::newSpriteResource(const char* file) {
+    auto* resource = new TrelResource();
+    if (resource->loadData(file) == nullptr) {
+        delete resource;
+        return nullptr;
+    }
+    spriteResources.push_back(resource);
+    return resource;
+}
+
+TrelISprite* TrelSystem::appendSpriteResource(const char* file, TrelResource* resource) {
+    return resource != nullptr ? resource->loadData(file) : nullptr;
+}
+
+bool TrelSystem::mainLoop() {
+    consprint("\n\nEntering main loop.");
+    if (zone == nullptr) {
+        giveError(1, "Attempted to enter main loop with no zone loaded.\nExiting main loop "
+                     "abnormally.");
+        return false;
+    }
+    while (quit == 0) {
+        int draw = 0;
+        iface.startLoop(draw);
+        inTick = true;
+        zone->process(); // read afresh: a hook may have replaced the zone
+        if (draw != 0)
+            iface.gfx.drawLoop();
+        inTick = false;
+        deleteRetiredZones();
+    }
+    consprint("\nExiting main loop normally.");
+    return true;
 }
 
 void TrelSystem::clearSpriteResources() {

@@ -43,9 +43,23 @@ public:
     // levels do nothing. The formatted message is passed on as data, never as a format.
     void giveError(int level, const char* format, ...) TREL_PRINTF(3, 4);
 
+    // Replaces the current zone by a new, empty one with this name. Refused (false, with an
+    // error) until the interface is loaded. Called from a hook during the main loop, it
+    // keeps the old zone alive until the end of the current tick.
+    bool newZone(const char* zoneName);
+
+    // Registers a new resource whose first frame is loaded from the file; null (and nothing
+    // registered) when the file cannot be loaded.
+    TrelResource* newSpriteResource(const char* file);
+    // Loads the file as a further frame of the resource; returns the frame, or null.
+    TrelISprite* appendSpriteResource(const char* file, TrelResource* resource);
     // Deletes every registered resource, last registered first. Call it only while no zone
     // refers to their images.
     void clearSpriteResources();
+
+    // Runs a tick per timer tick, drawing when the pacing allows, until quit is set. False
+    // at once when no zone is loaded.
+    bool mainLoop();
 
     const char* getName() { return name.str; }
     // Also retitles the window once the interface is loaded.
@@ -66,6 +80,10 @@ public:
 
 private:
     void writeLog(const char* text);
+    void deleteRetiredZones();
+
+    bool inTick;                         // a zone is being processed or drawn by mainLoop
+    std::vector<TrelZone*> retiredZones; // owned: zones replaced during a tick
 };
 
 #endif

@@ -2,8 +2,16 @@
 
 #include <allegro.h>
 
+#include <algorithm>
+#include <list>
+
 #include "core/TrelInterface.h"
 #include "core/TrelSystem.h"
+#include "gfx/TrelISprite.h"
+#include "gfx/TrelResource.h"
+#include "world/TrelLayer.h"
+#include "world/TrelObject.h"
+#include "world/TrelZone.h"
 
 int TrelIGfx::init_() {
     TrelSystem* system = owner->system;
@@ -64,4 +72,100 @@ void TrelIGfx::updateScreen() {
 void TrelIGfx::disableRegionClipping() {
     set_clip_rect(target, 0, 0, target->w - 1, target->h - 1);
     regionClippingDisabled = 1;
+}
+
+void TrelIGfx::drawLoop() {
+    TrelZone* zone = owner->system->zone;
+    if (zone == nullptr)
+        return;
+    int x, y, w, h;
+    zone->getCameraRegion(x, y, w, h);
+    drawZone(zone, x, y, w, h);
+    updateScreen();
+}
+
+void TrelIGfx::drawZone(TrelZone* zone, int x, int y, int w, int h) {
+    set_clip_rect(target, x, y, x + w - 1, y + h - 1);
+    vmath::vec2<fixedpoint::fix16> camera;
+    zone->getCameraPos(camera);
+    // The world pixel that lands on pixel (0, 0) of the target.
+    int ox = camera.x.toInt() - x;
+    int oy = camera.y.toInt() - y;
+
+    int count = zone->getNumLayers();
+    for (int i = 0; i < count; ++i) {
+        TrelLayer* layer = zone->getLayer(i);
+        if (layer == nullptr || !layer->getVisibility())
+            continue;
+        drawTiles(layer, ox, oy);
+        drawObjects(layer, ox, oy, x, y, w, h);
+    }
+    set_clip_rect(target, 0, 0, target->w - 1, target->h - 1);
+}
+
+void TrelIGfx::drawTiles(TrelLayer* layer, int ox, int oy) {
+    int cols, rows, tw, th;
+    layer->getMapSize(cols, rows);
+    layer->getMapTileSize(tw, th);
+    if (tw <= 0 || th <= 0)
+        return; // no tile has an extent to draw
+
+    // Only the cells that can fall on the target are visited. One column and one row more
+    // than the whole tiles that fit cover a partly visible last tile at any tile size.
+    int c0 = ox / tw;
+    int r0 = oy / th;
+    int cs = std::max(c0, 0);
+    int rs = std::max(r0, 0);
+    int ce = std::min(std::max(c0 + target->w / tw + 2, cs), cols);
+    int re = std::min(std::max(r0 + target->h / th + 2, rs), rows);
+
+    short** map = layer->getMapData();
+    TrelResource* tileset = layer->getTileset();
+    int red = makecol(255, 0, 0);
+    int white = makecol(255, 255, 255);
+    for (int r = rs; r < re; ++r) {
+        const short* row = map[r];
+        int sy = r * th - oy;
+        for (int c = cs; c < ce; ++c) {
+            int v = row[c];
+            if (v == 0)
+                continue;
+            int sx = c * tw - ox;
+            // A negative value asks for a huge index and so finds no frame.
+            TrelISprite* frame =
+                tileset ? tileset->getData(static_cast<unsigned int>(v - 1)) : nullptr;
+            if (frame != nullptr) {
+                draw_sprite(target, frame->bitmap, sx, sy);
+            } else {
+                rect(target, sx, sy, sx + tw - 1, sy + th - 1, red);
+                textprintf_ex(target, font, sx, sy, white, red, "%i", v);
+            }
+        }
+    }
+}
+
+void TrelIGfx::drawObjects(TrelLayer* layer, int ox, int oy, int x, int y, int w, int h) {
+    int orange = makecol(255, 100, 0);
+    std::list<TrelObject*>& objects = layer->getObjects_();
+    // The layer's own cursor, re-read after each hook.
+    for (layer->objectCursor = objects.begin(); layer->objectCursor != objects.end();
+         ++layer->objectCursor) {
+        TrelObject* object = *layer->objectCursor;
+        if (object == nullptr || object->isDestroyed())
+            continue;
+        vmath::vec2<fixedpoint::fix16> pos;
+        object->getPos(pos);
+        int px = pos.x.toInt() - ox;
+        int py = pos.y.toInt() - oy;
+        if (TrelISprite* sprite = object->getSprite()) {
+            draw_sprite(target, sprite->bitmap, px - sprite->width / 2, py - sprite->height / 2);
+        } else {
+            vmath::vec2<fixedpoint::fix16> size;
+            object->getSize(size);
+            ellipse(target, px, py, (size.x / 2).toInt(), (size.y / 2).toInt(), orange);
+        }
+        object->onDraw(target);
+        if (regionClippingDisabled)
+            set_clip_rect(target, x, y, x + w - 1, y + h - 1);
+    }
 }

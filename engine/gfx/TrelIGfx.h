@@ -5,6 +5,7 @@
 
 struct BITMAP;
 class TrelInterface;
+class TrelLayer;
 class TrelZone;
 
 // The graphics device: the window, the one off-screen buffer every frame is composed in,
@@ -14,6 +15,14 @@ class TREL_API TrelIGfx {
 public:
     TrelIGfx() = default;
 
+    // Draws the zone's visible layers in order (tiles, then each object's sprite centred on
+    // its position followed by its onDraw hook) into target, clipped to the viewport at
+    // (x, y) of w by h pixels. The buffer is not cleared first. Leaves the clip rectangle at
+    // the whole bitmap.
+    void drawZone(TrelZone* zone, int x, int y, int w, int h);
+    // Draws the system's current zone into its camera region and copies the buffer to the
+    // screen.
+    void drawLoop();
     // Copies the whole buffer to the top-left of the screen.
     void updateScreen();
     // Lets an onDraw hook draw anywhere on the buffer; the renderer restores the viewport
@@ -35,6 +44,10 @@ public:
     int regionClippingDisabled = 0;
     BITMAP* target = nullptr; // not owned: aliases buffer while the device is open
     BITMAP* buffer = nullptr; // owned: created by init_, destroyed by deinit_
+
+private:
+    void drawTiles(TrelLayer* layer, int ox, int oy);
+    void drawObjects(TrelLayer* layer, int ox, int oy, int x, int y, int w, int h);
 };
 
 #endif

@@ -1,0 +1,235 @@
+#include <allegro.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "TestSupport.h"
+#include "WorldSupport.h"
+
+namespace {
+
+// Writes a w × h image: one colour, with a marker colour at its top-left pixel.
+std::string writeImage(const std::string& name, int w, int h, int fill, int corner) {
+    BITMAP* bmp = create_bitmap(w, h);
+    clear_to_color(bmp, fill);
+    putpixel(bmp, 0, 0, corner);
+    EXPECT_EQ(save_bitmap(name.c_str(), bmp, nullptr), 0);
+    destroy_bitmap(bmp);
+    return name;
+}
+
+} // namespace
+
+// A system whose graphics device draws into a 640 × 480 memory buffer, pre-filled with grey,
+// and a zone with one 32 × 32 layer of 32-pixel tiles.
+class Render : public InTempDir {
+protected:
+    void SetUp() override {
+        InTempDir::SetUp();
+        set_color_depth(32);
+        grey = makecol(50, 50, 50);
+        green = makecol(0, 160, 0);
+        blue = makecol(0, 0, 255);
+        red = makecol(255, 0, 0);
+        white = makecol(255, 255, 255);
+        orange = makecol(255, 100, 0);
+        magenta = makecol(255, 0, 255);
+        sys = std::make_unique<TrelSystem>();
+        gfx = &sys->iface.gfx;
+        gfx->buffer = gfx->target = create_bitmap(640, 480);
+        clear_to_color(gfx->buffer, grey);
+
+        tiles.loadData(writeImage("green.bmp", 32, 32, green, blue).c_str());
+        tiles.loadData(writeImage("white.bmp", 32, 32, white, blue).c_str());
+        zone = new TrelZone(sys.get());
+        zone->addLayer(32, 32, 32, 32);
+        layer = zone->getLayer(0);
+        layer->setTileset(&tiles);
+    }
+    void TearDown() override {
+        delete zone;
+        destroy_bitmap(gfx->buffer);
+        gfx->buffer = gfx->target = nullptr;
+        sys.reset();
+        InTempDir::TearDown();
+    }
+
+    void fill(TrelLayer* of, short value) {
+        int w, h;
+        of->getMapSize(w, h);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                of->setMapTile(x, y, value);
+    }
+    void draw(int x = 0, int y = 0, int w = 640, int h = 448) { gfx->drawZone(zone, x, y, w, h); }
+    int at(int x, int y) { return getpixel(gfx->buffer, x, y); }
+
+    int grey, green, blue, red, white, orange, magenta;
+    std::unique_ptr<TrelSystem> sys;
+    TrelIGfx* gfx = nullptr;
+    TrelResource tiles;
+    TrelZone* zone = nullptr;
+    TrelLayer* layer = nullptr;
+    std::vector<std::string> journal;
+};
+
+TEST_F(Render, TilesLandAtTheirCellsAndTheRegionClipsThem) {
+    fill(layer, 1);
+    draw();
+    EXPECT_EQ(at(96, 64), blue); // column 3, row 2
+    EXPECT_EQ(at(97, 64), green);
+    EXPECT_EQ(at(608, 416), blue); // column 19, row 13
+    EXPECT_EQ(at(639, 447), green);
+    EXPECT_EQ(at(0, 448), grey); // rows 14 and 15 fall below the clip
+    EXPECT_EQ(at(639, 479), grey);
+}
+
+TEST_F(Render, FractionalCameraTruncatesToWholePixels) {
+    fill(layer, 1);
+    zone->setCameraPos(fix16(100.75f), fix16(0));
+    draw();
+    EXPECT_EQ(at(28, 0), blue); // column 4 at 128 - 100; column 3 starts at -4
+    EXPECT_EQ(at(0, 0), green);
+    EXPECT_EQ(at(636, 0), blue); // column 23, partly visible at the right edge
+}
+
+TEST_F(Render, RegionAwayFromTheOriginShiftsAndClipsTheView) {
+    fill(layer, 1);
+    draw(8, 16, 320, 200);
+    EXPECT_EQ(at(8, 16), blue);
+    EXPECT_EQ(at(7, 20), grey);
+    EXPECT_EQ(at(20, 15), grey);
+    EXPECT_EQ(at(327, 215), green);
+    EXPECT_EQ(at(328, 215), grey);
+    EXPECT_EQ(at(327, 216), grey);
+}
+
+TEST_F(Render, TileSizesThatDoNotDivideTheTargetStillReachItsEdges) {
+    zone->addLayer(40, 40, 48, 48);
+    TrelLayer* wide = zone->getLayer(1);
+    fill(wide, 5); // no such frame: markers, which also cover the cell's edges
+    layer->setVisibility(false);
+    zone->setMainLayer(1);
+    zone->setCameraPos(fix16(40), fix16(40));
+    draw(0, 0, 640, 480);
+    // Column 14 spans 672 - 40 = 632 ... 679; its outline is at x 632.
+    EXPECT_EQ(at(632, 100), red);
+    EXPECT_EQ(at(639, 56), red); // the top edge of its row 2 cell
+}
+
+TEST_F(Render, ZeroTileSizeDrawsNoTiles) {
+    zone->addLayer(4, 4, 0, 0);
+    fill(zone->getLayer(1), 1);
+    layer->setVisibility(false);
+    draw();
+    EXPECT_EQ(at(0, 0), grey);
+}
+
+TEST_F(Render, CellValuesPickFramesOrDrawTheMissingTileMarker) {
+    layer->setMapTile(0, 0, 2); // second frame
+    layer->setMapTile(2, 0, 5); // beyond the two frames
+    layer->setMapTile(4, 0, -3);
+    layer->setMapTile(6, 0, 0);
+    draw();
+    EXPECT_EQ(at(1, 1), white);
+    EXPECT_EQ(at(6 * 32 + 5, 5), grey); // empty cell: untouched
+
+    // The marker: a red outline and the value in white on red at the top-left corner.
+    BITMAP* expected = create_bitmap(32, 32);
+    for (int value : {5, -3}) {
+        int sx = value == 5 ? 64 : 128;
+        clear_to_color(expected, grey);
+        rect(expected, 0, 0, 31, 31, red);
+        textprintf_ex(expected, font, 0, 0, white, red, "%i", value);
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 32; ++x)
+                ASSERT_EQ(at(sx + x, y), getpixel(expected, x, y)) << value << " at " << x << "," << y;
+    }
+    destroy_bitmap(expected);
+
+    layer->setTileset(nullptr); // without a tileset every non-zero cell is a marker
+    draw();
+    EXPECT_EQ(at(31, 31), red);
+    EXPECT_EQ(at(16, 16), white); // the old frame's pixels stay inside the outline
+}
+
+TEST_F(Render, SpritesAreCentredAndObjectsWithoutOneGetAnEllipse) {
+    TrelResource ball;
+    ball.loadData(writeImage("ball.bmp", 24, 24, magenta, blue).c_str());
+    Recorder* withSprite = new Recorder(layer, journal, "s", fix16(16), fix16(16));
+    withSprite->setSprite(ball.getData(0));
+    Recorder* big = new Recorder(layer, journal, "big", fix16(100), fix16(100));
+    big->setSize(fix16(24), fix16(24));
+    Recorder* small = new Recorder(layer, journal, "small", fix16(200), fix16(100));
+    small->setSize(fix16(3), fix16(3));
+    draw();
+    EXPECT_EQ(at(4, 4), blue); // the sprite's top-left corner
+    EXPECT_EQ(at(5, 5), grey); // magenta is transparent
+    for (auto [x, y] : {std::pair{112, 100}, {88, 100}, {100, 112}, {100, 88}})
+        EXPECT_EQ(at(x, y), orange) << x << "," << y;
+    EXPECT_EQ(at(113, 100), grey);
+    EXPECT_EQ(at(201, 100), orange);
+    EXPECT_EQ(at(202, 100), grey);
+    EXPECT_EQ(journal, (std::vector<std::string>{"s.draw", "big.draw", "small.draw"}));
+    delete zone; // before the resource it borrows from
+    zone = nullptr;
+}
+
+TEST_F(Render, InvisibleLayersAndDestroyedObjectsDrawNothing) {
+    fill(layer, 1);
+    new Recorder(layer, journal, "hidden");
+    layer->setVisibility(false);
+    zone->addLayer(32, 32, 32, 32);
+    Recorder* gone = new Recorder(zone->getLayer(1), journal, "gone", fix16(50), fix16(50));
+    new Recorder(zone->getLayer(1), journal, "shown", fix16(300), fix16(300));
+    gone->destroy();
+    draw();
+    EXPECT_EQ(at(0, 0), grey);
+    EXPECT_EQ(at(54, 50), grey);
+    EXPECT_EQ(at(304, 300), orange);
+    EXPECT_EQ(journal, std::vector<std::string>{"shown.draw"});
+}
+
+TEST_F(Render, ObjectsDrawOverTheirLayerAndUnderTheNextOne) {
+    fill(layer, 1);
+    new Recorder(layer, journal, "o", fix16(40), fix16(30)); // ellipse of radius 4
+    zone->addLayer(32, 32, 32, 32);
+    zone->getLayer(1)->setTileset(&tiles);
+    zone->getLayer(1)->setMapTile(1, 0, 2); // covers x 32 ... 63, y 0 ... 31
+    draw();
+    EXPECT_EQ(at(40, 34), orange); // over layer 0's tiles
+    EXPECT_EQ(at(44, 30), white);  // under layer 1's tile
+}
+
+TEST_F(Render, HookMayDrawOutsideTheRegionAndTheNextSpriteIsClippedAgain) {
+    Recorder* strip = new Recorder(layer, journal, "strip", fix16(10), fix16(10));
+    strip->onDrawAction = [this](Recorder&) {
+        gfx->disableRegionClipping();
+        rectfill(gfx->target, 0, 448, 639, 479, blue);
+    };
+    new Recorder(layer, journal, "low", fix16(100), fix16(447)); // ellipse crosses y 448
+    draw();
+    EXPECT_EQ(at(0, 460), blue);
+    EXPECT_EQ(at(639, 479), blue);
+    EXPECT_EQ(at(104, 447), orange);
+    EXPECT_EQ(at(100, 451), blue); // the ellipse below y 447 was clipped
+    EXPECT_EQ(gfx->regionClippingDisabled, 1);
+    int x1, y1, x2, y2;
+    get_clip_rect(gfx->target, &x1, &y1, &x2, &y2);
+    EXPECT_EQ(x1, 0);
+    EXPECT_EQ(y1, 0);
+    EXPECT_EQ(x2, 639);
+    EXPECT_EQ(y2, 479);
+}
+
+TEST_F(Render, UncoveredPixelsKeepThePreviousFrame) {
+    clear_to_color(gfx->buffer, blue);
+    TrelZone empty(sys.get());
+    gfx->drawZone(&empty, 0, 0, 640, 448);
+    EXPECT_EQ(at(320, 200), blue);
+    layer->setMapTile(0, 0, 1);
+    draw();
+    EXPECT_EQ(at(1, 1), green);
+    EXPECT_EQ(at(40, 1), blue); // a zero cell
+}

@@ -1,0 +1,156 @@
+#include <allegro.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "TestSupport.h"
+#include "WorldSupport.h"
+
+namespace {
+
+std::string writeImage(const std::string& name) {
+    BITMAP* bmp = create_bitmap(8, 8);
+    clear_to_color(bmp, makecol(1, 2, 3));
+    EXPECT_EQ(save_bitmap(name.c_str(), bmp, nullptr), 0);
+    destroy_bitmap(bmp);
+    return name;
+}
+
+} // namespace
+
+// A system that believes its interface is loaded, drawing into memory bitmaps.
+class SystemZones : public InTempDir {
+protected:
+    void SetUp() override {
+        InTempDir::SetUp();
+        set_color_depth(32);
+        sys = std::make_unique<TrelSystem>();
+        sys->iface.gfx.buffer = sys->iface.gfx.target = create_bitmap(640, 480);
+        screen = create_bitmap(640, 480); // no graphics driver here: SCREEN_W is 0
+    }
+    void TearDown() override {
+        if (sys) {
+            sys->iface.loaded = false; // so that the destructor does not shut Allegro down
+            sys.reset();
+        }
+        destroy_bitmap(screen);
+        screen = nullptr;
+        InTempDir::TearDown();
+    }
+    void load() { sys->iface.loaded = true; }
+
+    std::unique_ptr<TrelSystem> sys;
+    std::vector<std::string> journal;
+};
+
+TEST_F(SystemZones, NewZoneBeforeInitIsRefused) {
+    EXPECT_FALSE(sys->newZone("Early"));
+    EXPECT_EQ(sys->zone, nullptr);
+    EXPECT_TRUE(containsInOrder(readLog(),
+                                {"\n\n----------------\n\nRequested new zone:\nEarly",
+                                 "\nERROR! You must load the interface before loading any zone.\n"}));
+}
+
+TEST_F(SystemZones, NewZoneReplacesTheOldOneWithAnEmptyNamedZone) {
+    load();
+    ASSERT_TRUE(sys->newZone("First 100%"));
+    sys->zone->addLayer(2, 2, 8, 8);
+    new Recorder(sys->zone->getLayer(0), journal, "old");
+    ASSERT_TRUE(sys->newZone("Second"));
+    EXPECT_EQ(journal, std::vector<std::string>{"old.deleted"});
+    ASSERT_NE(sys->zone, nullptr);
+    EXPECT_STREQ(sys->zone->getName(), "Second");
+    EXPECT_EQ(sys->zone->getNumLayers(), 0);
+    EXPECT_TRUE(containsInOrder(
+        readLog(), {"Requested new zone:\nFirst 100%", "\n\nCreating new zone...", "\nSuccess!",
+                    "\n\n----------------\n\nRequested new zone:\nSecond",
+                    "\n\nUnloading old zone...", "\nDone.", "\n\nCreating new zone...",
+                    "\nSuccess!"}));
+}
+
+TEST_F(SystemZones, ShutdownClearsTheZoneBeforeTheResources) {
+    load();
+    sys->newZone("Z");
+    sys->newSpriteResource(writeImage("a.bmp").c_str());
+    sys->iface.loaded = false;
+    sys.reset();
+    EXPECT_TRUE(containsInOrder(readLog(), {"\n\nSystem shutdown.\n", "\nClearing zone...",
+                                            "\nFreeing sprite resources...",
+                                            "\nBegin interface deinit"}));
+}
+
+TEST_F(SystemZones, SpriteRegistryOwnsWhatLoadedAndNothingElse) {
+    std::string file = writeImage("img.bmp");
+    TrelResource* first = sys->newSpriteResource(file.c_str());
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(sys->newSpriteResource("missing.bmp"), nullptr);
+    TrelResource* second = sys->newSpriteResource(file.c_str());
+    TrelResource* third = sys->newSpriteResource(file.c_str());
+    EXPECT_EQ(sys->spriteResources, (std::vector<TrelResource*>{first, second, third}));
+
+    TrelISprite* frame = sys->appendSpriteResource(file.c_str(), second);
+    EXPECT_EQ(second->getData(1), frame);
+    EXPECT_EQ(second->getSize(), 2);
+    EXPECT_EQ(sys->appendSpriteResource("missing.bmp", second), nullptr);
+    EXPECT_EQ(second->getSize(), 2);
+    EXPECT_EQ(sys->spriteResources.size(), 3u);
+
+    sys->clearSpriteResources();
+    EXPECT_TRUE(sys->spriteResources.empty());
+    EXPECT_NE(sys->newSpriteResource(file.c_str()), nullptr); // the registry is usable again
+}
+
+TEST_F(SystemZones, MainLoopNeedsAZone) {
+    EXPECT_FALSE(sys->mainLoop());
+    EXPECT_TRUE(containsInOrder(
+        readLog(), {"\n\nEntering main loop.",
+                    "\nERROR! Attempted to enter main loop with no zone loaded.\nExiting main "
+                    "loop abnormally.\n"}));
+}
+
+TEST_F(SystemZones, MainLoopWithQuitAlreadySetRunsNoTick) {
+    load();
+    sys->newZone("Z");
+    sys->zone->addLayer(1, 1, 8, 8);
+    new Recorder(sys->zone->getLayer(0), journal, "r");
+    sys->quit = 1;
+    EXPECT_TRUE(sys->mainLoop());
+    EXPECT_TRUE(journal.empty());
+    std::string log = readLog();
+    EXPECT_TRUE(endsWith(log, "\n\nEntering main loop.\nExiting main loop normally.")) << log;
+}
+
+// Replacing the zone from inside a hook used to free the zone that was being walked.
+TEST_F(SystemZones, ZoneReplacedByAHookLivesUntilTheEndOfTheTick) {
+    load();
+    sys->newZone("Before");
+    sys->zone->addLayer(1, 1, 8, 8);
+    TrelLayer* layer = sys->zone->getLayer(0);
+    Recorder* a = new Recorder(layer, journal, "a");
+    new Recorder(layer, journal, "b");
+    int ticks = 0;
+    a->onProc = [&](Recorder&) {
+        if (++ticks == 2) {
+            sys->newZone("After");
+            sys->quit = 1;
+        }
+    };
+    std::atomic<bool> running{true};
+    std::thread timer([&] {
+        while (running) {
+            TrelInterface::incrementTics(&sys->iface);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    EXPECT_TRUE(sys->mainLoop());
+    running = false;
+    timer.join();
+    ASSERT_GE(journal.size(), 6u);
+    std::vector<std::string> tail(journal.end() - 6, journal.end());
+    EXPECT_EQ(tail, (std::vector<std::string>{"a.proc", "b.proc", "a.post", "b.post",
+                                              "a.deleted", "b.deleted"}));
+    EXPECT_STREQ(sys->zone->getName(), "After");
+}
