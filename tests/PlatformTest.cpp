@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "TestSupport.h"
-#include "core/TrelSystem.h"
+#include "WorldSupport.h"
 
 namespace {
 
@@ -154,4 +154,35 @@ TEST_F(Platform, NoMessageBoxBeforeAllegroRuns) {
     sys.giveError(2, "logged only");
     EXPECT_TRUE(runCommand("xdotool search --name '^xmessage$' 2>/dev/null").empty());
     EXPECT_TRUE(containsInOrder(readLog(), {"\nWARNING: logged only\n"}));
+}
+
+TEST_F(Platform, MainLoopRunsSixtyTicksASecondUntilEscapeIsHeld) {
+    TrelSystem sys;
+    sys.iface.init();
+    ASSERT_TRUE(sys.newZone("Running"));
+    sys.zone->addLayer(32, 32, 32, 32);
+    std::vector<std::string> journal;
+    std::vector<Recorder*> movers;
+    for (int i = 0; i < 10; ++i) {
+        movers.push_back(new Recorder(sys.zone->getLayer(0), journal, "m", fix16(i * 10), fix16(5)));
+        movers.back()->setSpeed(fix16(1), fix16());
+    }
+    std::thread player([] {
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        runCommand("xdotool keydown Escape; sleep 0.3; xdotool keyup Escape");
+    });
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(sys.mainLoop());
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    player.join();
+
+    Vec pos;
+    movers[3]->getPos(pos);
+    // One pixel per working tick; the first two ticks only clear the new marks.
+    double rate = (pos.x.toInt() - 30 + 2) / seconds;
+    EXPECT_GT(rate, 45.0) << seconds << " s";
+    EXPECT_LT(rate, 75.0) << seconds << " s";
+    EXPECT_GE(seconds, 2.0);
+    EXPECT_EQ(sys.quit, 1);
+    EXPECT_TRUE(containsInOrder(readLog(), {"\n\nEntering main loop.", "\nExiting main loop normally."}));
 }
