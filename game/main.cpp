@@ -1,15 +1,12 @@
 #include <allegro.h>
 
-#include "trel.h"
-
-TrelSystem gameSystem;
+#include "Level.h"
 
 int main() {
     gameSystem.setName("Quenmoor");
     gameSystem.iface.init();
-    int draw = 0;
-    while (gameSystem.quit == 0)
-        gameSystem.iface.startLoop(draw);
+    setUpLevel();
+    gameSystem.mainLoop();
     return 0;
 }
 END_OF_MAIN()

@@ -158,6 +158,7 @@ TEST_F(Platform, NoMessageBoxBeforeAllegroRuns) {
 
 TEST_F(Platform, MainLoopRunsSixtyTicksASecondUntilEscapeIsHeld) {
     TrelSystem sys;
+    sys.setName("Running");
     sys.iface.init();
     ASSERT_TRUE(sys.newZone("Running"));
     sys.zone->addLayer(32, 32, 32, 32);
@@ -169,7 +170,8 @@ TEST_F(Platform, MainLoopRunsSixtyTicksASecondUntilEscapeIsHeld) {
     }
     std::thread player([] {
         std::this_thread::sleep_for(std::chrono::seconds(2));
-        runCommand("xdotool keydown Escape; sleep 0.3; xdotool keyup Escape");
+        runCommand("xdotool search --name '^Running$' windowfocus --sync; "
+                   "xdotool keydown Escape; sleep 0.3; xdotool keyup Escape");
     });
     auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(sys.mainLoop());

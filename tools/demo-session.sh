@@ -13,6 +13,7 @@ for _ in $(seq 1 100); do
   kill -0 "$pid" 2>/dev/null || { echo "The game ended early; see log.txt." >&2; exit 1; }
   sleep 0.1
 done
+xdotool windowfocus --sync "$(xdotool search --name '^Quenmoor$' | head -1)" 2>/dev/null || true
 hold() { xdotool keydown "$1"; sleep "$2"; xdotool keyup "$1"; }
 hold Right 2.5; hold Down 2.5; hold Left 1.5; hold Up 1.5
 sleep 0.5

@@ -1,0 +1,87 @@
+#include "Gem.h"
+
+#include <allegro.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "Ball.h"
+#include "Level.h"
+
+using fixedpoint::fix16;
+
+namespace {
+
+const fix16 kReach = fix16::fromRaw(0x280000); // 40.0, on each axis
+const int kGemsPerRound = 20;
+const int kCells = 32; // cells per axis used for placement
+
+} // namespace
+
+Gem::Gem(TrelLayer* layer, fix16 x, fix16 y, fix16 w, fix16 h)
+    : TrelObject(layer, x, y, w, h), active(0) {}
+
+void Gem::onProcess() {
+    Vec p, b;
+    getPos(p);
+    ball->getPos(b);
+
+    if (!active) {
+        // On the tick of its activation the gem is neither pulled nor collected.
+        if (p.x - kReach < b.x && b.x < p.x + kReach && p.y - kReach < b.y &&
+            b.y < p.y + kReach)
+            active = 1;
+        return;
+    }
+
+    Vec v;
+    getSpeed(v);
+    setSpeed(v.x * 2 / 3, v.y * 2 / 3);
+    setGravity((b.x - p.x) / 5, (b.y - p.y) / 5); // move() adds it right after this hook
+
+    // The test uses the position from before this tick's move.
+    Vec s, z;
+    getSize(s);
+    ball->getSize(z);
+    fix16 hw = (s.x + z.x) / 2;
+    fix16 hh = (s.y + z.y) / 2;
+    if (p.x - hw < b.x && b.x < p.x + hw && p.y - hh < b.y && b.y < p.y + hh) {
+        destroy();
+        ++ball->gems;
+    }
+}
+
+void Gem::onDraw(BITMAP* buffer) {
+    int w, h;
+    getLayer()->getMapActualSize(w, h);
+    Vec p;
+    getPos(p);
+    gameSystem.iface.gfx.disableRegionClipping();
+    int mx = p.x.toInt() / std::max(w / 32, 1);
+    int my = p.y.toInt() / std::max(h / 32, 1);
+    putpixel(buffer, 600 + mx, 448 + my, makecol(0, 255, 255));
+}
+
+void spawnGems(TrelSystem* system, TrelResource* gemResource) {
+    TrelLayer* grid = system->zone->getLayer(1);
+    int w, h;
+    grid->getMapSize(w, h);
+    short** rows = grid->getMapData();
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            rows[y][x] = 0;
+
+    TrelLayer* playfield = system->zone->getLayer(0);
+    TrelISprite* image = gemResource ? gemResource->getData(0) : nullptr;
+    for (int created = 0; created < kGemsPerRound;) {
+        int column = std::rand() % kCells;
+        int row = std::rand() % kCells;
+        if (rows[row][column] == 1)
+            continue; // taken: draw both again
+        rows[row][column] = 1;
+        Gem* gem = new Gem(playfield, fix16(column * 32) + fix16(16), fix16(row * 32) + fix16(16),
+                           fix16(16), fix16(16));
+        gem->setSprite(image);
+        ++created;
+    }
+}

@@ -1,0 +1,62 @@
+#include "Level.h"
+
+#include "Ball.h"
+#include "Gem.h"
+
+using fixedpoint::fix16;
+
+TrelSystem gameSystem;
+TrelResource* gemResource = nullptr;
+Ball* ball = nullptr;
+
+namespace {
+
+// The game cannot run without its images, so a missing one ends it with a clear message.
+TrelResource* loadImage(const char* file) {
+    TrelResource* resource = gameSystem.newSpriteResource(file);
+    if (resource == nullptr)
+        gameSystem.giveError(0, "Could not load the image file \"%s\".", file);
+    return resource;
+}
+
+void appendImage(const char* file, TrelResource* resource) {
+    if (gameSystem.appendSpriteResource(file, resource) == nullptr)
+        gameSystem.giveError(0, "Could not load the image file \"%s\".", file);
+}
+
+} // namespace
+
+void fillGround(TrelSystem* system) {
+    TrelLayer* ground = system->zone->getLayer(0);
+    int w, h;
+    ground->getMapSize(w, h);
+    short** rows = ground->getMapData();
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            rows[y][x] = 1;
+}
+
+void setUpLevel() {
+    gameSystem.newZone("Hollowmere");
+    TrelZone* zone = gameSystem.zone;
+    zone->addLayer(32, 32, 32, 32); // the playfield
+    zone->addLayer(32, 32, 32, 32); // the gems' occupancy grid, never drawn
+    fillGround(&gameSystem);
+
+    TrelResource* tiles = loadImage("data/Tile1.bmp");
+    appendImage("data/Tile2.bmp", tiles);
+    appendImage("data/Tile3.bmp", tiles);
+    appendImage("data/Tile4.bmp", tiles);
+    zone->getLayer(0)->setTileset(tiles);
+
+    TrelResource* ballImages = loadImage("data/Ball.bmp");
+    gemResource = loadImage("data/Gem.bmp");
+
+    Ball* player = new Ball(zone->getLayer(0), fix16(16), fix16(16), fix16(24), fix16(24));
+    player->setSprite(ballImages->getData(0));
+    zone->getLayer(1)->setVisibility(false);
+    // The ball stands before every gem in the list, so it moves first in each tick.
+    ball = player;
+    spawnGems(&gameSystem, gemResource);
+    zone->setCameraRegion(0, 0, 640, 448);
+}

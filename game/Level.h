@@ -1,0 +1,20 @@
+#ifndef QUENMOOR_LEVEL_H
+#define QUENMOOR_LEVEL_H
+
+#include "trel.h"
+
+class Ball;
+
+// The game's globals: the engine's root object, the gems' images and the player's ball.
+extern TrelSystem gameSystem;
+extern TrelResource* gemResource; // owned by gameSystem's sprite registry
+extern Ball* ball;                // owned by layer 0
+
+// Sets every cell of layer 0 to 1.
+void fillGround(TrelSystem* system);
+
+// Builds the level once the interface is loaded: the zone with its two layers, the images,
+// the ball, the first gems and the camera region. A missing image is a fatal error.
+void setUpLevel();
+
+#endif
