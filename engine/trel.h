@@ -9,6 +9,7 @@
 #include "gfx/TrelIGfx.h"
 #include "gfx/TrelISprite.h"
 #include "gfx/TrelResource.h"
+#include "math/FixedMath.h"
 #include "math/FixedPoint.h"
 #include "math/Vec2.h"
 #include "world/TrelLayer.h"
