@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 #include "math/FixedMath.h"
@@ -39,6 +40,31 @@ TEST(FixedMath, SineAndCosineGiveTheirSampleValues) {
     EXPECT_EQ(fixsin16(-65536), -55185); // the truncated 2π breaks the odd symmetry
     EXPECT_EQ(fixcos16(102944), 0);
     EXPECT_EQ(fixcos16(205887), -65534);
+}
+
+// The sine and cosine step by step as they are defined: the reduction loop, the turn-domain
+// product, the quarter-wave lookup with its mirror and sign.
+int definedWave(int a, bool cosine) {
+    while (a < 0)
+        a += twoPi16;
+    std::int32_t t = static_cast<std::int32_t>((static_cast<std::int64_t>(a) * invTwoPi16) >> 16);
+    if (cosine)
+        t = static_cast<std::int32_t>(static_cast<std::uint32_t>(t) + 16384u);
+    std::int32_t p = t >> 4;
+    int i = (p & 1024) ? (~p & 1023) : (p & 1023);
+    int v = sinTable[i];
+    return (p & 2048) ? -v : v;
+}
+
+TEST(FixedMath, SineAndCosineFollowTheirDefinitionEverywhere) {
+    for (long a = INT_MIN; a <= INT_MAX; a += 40009) {
+        ASSERT_EQ(fixsin16(static_cast<int>(a)), definedWave(static_cast<int>(a), false)) << a;
+        ASSERT_EQ(fixcos16(static_cast<int>(a)), definedWave(static_cast<int>(a), true)) << a;
+    }
+    for (int a : {INT_MIN, INT_MIN + 1, -twoPi16, -twoPi16 - 1, -1, 0, twoPi16, INT_MAX}) {
+        EXPECT_EQ(fixsin16(a), definedWave(a, false)) << a;
+        EXPECT_EQ(fixcos16(a), definedWave(a, true)) << a;
+    }
 }
 
 TEST(FixedMath, SineAndCosineStayWithinTheTableAndNearTheTrueValues) {

@@ -20,14 +20,24 @@ extern TREL_API const std::uint16_t sinTable[1024];  // quarter wave, peak 65534
 extern TREL_API const std::uint16_t rsqrtTable[8];   // 131072 ÷ √(8 + k)
 extern TREL_API const std::uint16_t rcp_tab[8];      // 262144 ÷ (8 + k), for fixinv<16>
 
-// Sine and cosine of an angle in radians, in -65534 ... 65534.
-TREL_API int fixsin16(int a);
-TREL_API int fixcos16(int a);
-// Square root by six Heron steps from (x + 1) ÷ 2: exact at 1.0, coarse for large values
-// (4096.0 gives 66.355). Negative values and values from 32767.0 up give values of no use.
-TREL_API int fixsqrt16(int x);
-// 1 ÷ √x by three Newton steps; 0x7fffffff for 0. Negative values give values of no use.
-TREL_API int fixrsqrt16(int x);
+namespace detail {
+// The whole wave unfolded from sinTable: entry p is what the quarter-wave lookup gives for
+// phase p (of 4096 per turn), mirror and sign included, so a sine costs one lookup. A
+// further quarter wave repeats the start, so that the cosine, a quarter turn on, is a
+// lookup at a constant offset.
+struct SineWave {
+    std::int32_t values[4096 + 1024];
+};
+extern TREL_API const SineWave sineWave;
+
+// The reciprocal's start value for each leading zero count c and seed index k: rcp_tab[k] × 4
+// shifted left by c - 16 (bits beyond 32 lost) or right by 16 - c, looked up rather than
+// shifted so that no branch or shift by a variable amount depends on the argument.
+struct ReciprocalSeeds {
+    std::int32_t values[33][8];
+};
+extern TREL_API const ReciprocalSeeds reciprocalSeeds;
+} // namespace detail
 
 namespace detail {
 
@@ -45,14 +55,16 @@ constexpr std::int32_t wrapSub(std::int32_t a, std::int32_t b) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
 }
 
-// Leading zero bits of a 32-bit value; 32 for 0.
+// Leading zero bits of a 32-bit value; 32 for 0. The bit set below v keeps the 64-bit count
+// defined and makes it 32 for 0 without a branch.
 inline int leadingZeros(std::uint32_t v) {
-    return v == 0 ? 32 : __builtin_clz(v);
+    return __builtin_clzll((static_cast<std::uint64_t>(v) << 32) | 0x80000000u);
 }
 
 // The three bits just below the leading one bit; 0 when fewer than three lie below it.
 inline int seedIndex(std::uint32_t v, int zeros) {
-    return zeros > 28 ? 0 : static_cast<int>((v >> (28 - zeros)) & 7);
+    int index = static_cast<int>(((static_cast<std::uint64_t>(v) << 3) >> (31 - (zeros & 31))) & 7);
+    return zeros > 28 ? 0 : index;
 }
 
 } // namespace detail
@@ -64,29 +76,89 @@ inline int fixinv(int a);
 
 template <>
 inline int fixinv<16>(int a) {
-    bool negative = a < 0;
-    // Unsigned negation, so that the most negative value does not overflow.
-    std::uint32_t magnitude = negative ? 0u - static_cast<std::uint32_t>(a) : static_cast<std::uint32_t>(a);
+    // All ones for a negative a: (v ^ sign) - sign negates without a branch, and in
+    // unsigned arithmetic, so that the most negative value does not overflow.
+    std::uint32_t sign = static_cast<std::uint32_t>(a >> 31);
+    std::uint32_t magnitude = (static_cast<std::uint32_t>(a) ^ sign) - sign;
     int zeros = detail::leadingZeros(magnitude);
     std::int32_t x = static_cast<std::int32_t>(magnitude);
-    std::int32_t r = rcp_tab[detail::seedIndex(magnitude, zeros)] * 4;
-    int e = zeros - 16;
-    if (e > 0)
-        r = static_cast<std::int32_t>(static_cast<std::uint32_t>(r) << e); // bits shifted out are lost
-    else
-        r >>= -e;
+    std::int32_t r = detail::reciprocalSeeds.values[zeros][detail::seedIndex(magnitude, zeros)];
     r = detail::mul16(detail::wrapSub(131072, detail::mul16(x, r)), r);
     r = detail::mul16(detail::wrapSub(131072, detail::mul16(x, r)), r);
-    return negative ? detail::wrapSub(0, r) : r;
+    return static_cast<std::int32_t>((static_cast<std::uint32_t>(r) ^ sign) - sign);
 }
 
 // x ÷ s as x × (1 ÷ s). From 256.0 in size on, both are scaled down by 8 bits first, so that
 // the reciprocal keeps its precision.
 inline fixed_point<16> operator/(fixed_point<16> x, fixed_point<16> s) {
-    std::int32_t high = s.raw >> 24;
-    if (high != 0 && high != -1)
-        return fixed_point<16>::fromRaw(detail::mul16(x.raw >> 8, fixinv<16>(s.raw >> 8)));
-    return fixed_point<16>::fromRaw(detail::mul16(x.raw, fixinv<16>(s.raw)));
+    // s >> 24 is neither 0 nor -1: the shifted value plus 1 is above 1 as unsigned.
+    bool large = static_cast<std::uint32_t>((s.raw >> 24) + 1) > 1;
+    std::int32_t dividend = large ? x.raw >> 8 : x.raw;
+    std::int32_t divisor = large ? s.raw >> 8 : s.raw;
+    return fixed_point<16>::fromRaw(detail::mul16(dividend, fixinv<16>(divisor)));
+}
+
+namespace detail {
+
+// The phase of an angle in radians, in 4096 steps per turn: bits 4 to 15 of the angle in
+// turns (the fixed-point product a × invTwoPi16), that is bits 20 to 31 of the full
+// product, which its low 32 bits already hold.
+inline unsigned phase(std::int32_t a) {
+    // A negative angle gets the truncated 2π added until it is not negative (so fixsin16(-a)
+    // need not be -fixsin16(a)); the count of additions is computed rather than looped.
+    if (__builtin_expect(a < 0, 0)) {
+        std::int64_t turnsShort = (-static_cast<std::int64_t>(a) + twoPi16 - 1) / twoPi16;
+        a = static_cast<std::int32_t>(a + turnsShort * twoPi16);
+    }
+    return (static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(invTwoPi16)) >> 20;
+}
+
+} // namespace detail
+
+// The functions are defined here so that games can inline them, and trel0 exports them too.
+
+// Sine and cosine of an angle in radians, in -65534 ... 65534.
+TREL_API inline int fixsin16(int a) {
+    return detail::sineWave.values[detail::phase(a)];
+}
+
+TREL_API inline int fixcos16(int a) {
+    const std::int32_t* quarterOn = detail::sineWave.values + 1024;
+    return quarterOn[detail::phase(a)];
+}
+
+// Square root by six Heron steps from (x + 1) ÷ 2: exact at 1.0, coarse for large values
+// (4096.0 gives 66.355). Negative values and values from 32767.0 up give values of no use.
+TREL_API inline int fixsqrt16(int x) {
+    fixed_point<16> value = fixed_point<16>::fromRaw(x);
+    std::int32_t s = detail::wrapAdd(x, 65536) >> 1;
+    for (int step = 0; step < 6; ++step)
+        s = detail::wrapAdd((value / fixed_point<16>::fromRaw(s)).raw, s) >> 1;
+    return s;
+}
+
+// 1 ÷ √x by three Newton steps; 0x7fffffff for 0. Negative values give values of no use.
+TREL_API inline int fixrsqrt16(int x) {
+    if (x == 0)
+        return 0x7fffffff;
+    if (x == 65536)
+        return 65536;
+    std::uint32_t bits = static_cast<std::uint32_t>(x);
+    int zeros = detail::leadingZeros(bits);
+    std::int32_t r = rsqrtTable[detail::seedIndex(bits, zeros)] * 2;
+    int e = zeros - 16;
+    if (e > 0)
+        r = static_cast<std::int32_t>(static_cast<std::uint32_t>(r) << (e / 2 + (e & 1)));
+    else
+        r >>= (-e) / 2;
+    if (e & 1)
+        r = detail::mul16(r, 46340); // 1 ÷ √2
+    for (int step = 0; step < 3; ++step) {
+        std::int32_t h = r >> 1;
+        std::int32_t t = detail::mul16(detail::mul16(x, r), r);
+        r = detail::mul16(detail::wrapSub(196608, t), h);
+    }
+    return r;
 }
 
 } // namespace fixedpoint

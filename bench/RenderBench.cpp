@@ -1,0 +1,91 @@
+// Composing one frame of a full 640 × 448 view of 32 × 32 tiles with 20 sprites, next to one
+// blit of the same area.
+#include <allegro.h>
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "BenchSupport.h"
+#include "trel.h"
+
+using fixedpoint::fix16;
+
+namespace {
+
+std::string writeImage(const char* name, int w, int h, int r, int g, int b) {
+    std::string path = std::string("/tmp/trel-bench-") + name + ".bmp";
+    BITMAP* bmp = create_bitmap(w, h);
+    clear_to_color(bmp, makecol(255, 0, 255));
+    circlefill(bmp, w / 2, h / 2, w / 2 - 1, makecol(r, g, b));
+    save_bitmap(path.c_str(), bmp, nullptr);
+    destroy_bitmap(bmp);
+    return path;
+}
+
+// The demo's setting: 16-bit colour, a 640 × 480 buffer, the view in its top 640 × 448.
+struct Scene {
+    TrelSystem& system;
+    TrelResource tiles, sprites;
+    std::unique_ptr<TrelZone> zone;
+    BITMAP* screenCopy;
+
+    explicit Scene(TrelSystem& sys) : system(sys) {
+        ensureAllegro();
+        set_color_depth(16);
+        system.iface.gfx.buffer = system.iface.gfx.target = create_bitmap(640, 480);
+        screenCopy = create_bitmap(640, 480);
+        tiles.loadData(writeImage("tile", 32, 32, 70, 130, 60).c_str());
+        sprites.loadData(writeImage("sprite", 24, 24, 200, 40, 40).c_str());
+        zone = std::make_unique<TrelZone>(&system);
+        zone->addLayer(32, 32, 32, 32);
+        TrelLayer* layer = zone->getLayer(0);
+        layer->setTileset(&tiles);
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 32; ++x)
+                layer->setMapTile(x, y, 1);
+        for (int i = 0; i < 20; ++i) {
+            auto* object = new TrelObject(layer, fix16(40 + (i % 5) * 120), fix16(40 + (i / 5) * 100),
+                                          fix16(24), fix16(24));
+            object->setSprite(sprites.getData(0));
+        }
+        zone->setCameraRegion(0, 0, 640, 448);
+        zone->setCameraPos(fix16(100.5f), fix16(37));
+    }
+    ~Scene() {
+        zone.reset();
+        destroy_bitmap(system.iface.gfx.buffer);
+        system.iface.gfx.buffer = system.iface.gfx.target = nullptr;
+        destroy_bitmap(screenCopy);
+    }
+};
+
+TrelSystem& benchSystem() {
+    static TrelSystem sys;
+    return sys;
+}
+
+void BM_drawZone_640x448(benchmark::State& state) {
+    Scene scene(benchSystem());
+    for (auto _ : state)
+        scene.system.iface.gfx.drawZone(scene.zone.get(), 0, 0, 640, 448);
+    benchmark::DoNotOptimize(getpixel(scene.system.iface.gfx.buffer, 1, 1));
+}
+
+void BM_blit_640x448(benchmark::State& state) {
+    Scene scene(benchSystem());
+    for (auto _ : state)
+        blit(scene.system.iface.gfx.buffer, scene.screenCopy, 0, 0, 0, 0, 640, 448);
+    benchmark::DoNotOptimize(getpixel(scene.screenCopy, 1, 1));
+}
+
+} // namespace
+
+void ensureAllegro() {
+    static bool installed = install_allegro(SYSTEM_NONE, &errno, nullptr) == 0;
+    (void)installed;
+}
+
+BENCHMARK(BM_drawZone_640x448)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_blit_640x448)->Unit(benchmark::kMicrosecond);
