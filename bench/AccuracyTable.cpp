@@ -23,7 +23,7 @@ struct Row {
 };
 
 void print(const Row& row) {
-    std::printf("  %-10s %-18s %12.6f %12.6f %12.6f\n", row.name, row.range, row.ours, row.allegro,
+    std::printf("  %-10s %-22s %12.3g %12.3g %12.3g\n", row.name, row.range, row.ours, row.allegro,
                 row.clib);
 }
 
@@ -32,7 +32,7 @@ void print(const Row& row) {
 void printAccuracyTable() {
     std::printf("\nLargest absolute error against double precision over a sweep of %d values:\n",
                 kSteps);
-    std::printf("  %-10s %-18s %12s %12s %12s\n", "function", "range", "trel0", "Allegro",
+    std::printf("  %-10s %-22s %12s %12s %12s\n", "function", "range", "trel0", "Allegro",
                 "float libm");
 
     Row sine{"sin", "[0, 2pi)", 0, 0, 0}, cosine{"cos", "[0, 2pi)", 0, 0, 0};

@@ -1,6 +1,7 @@
 // Runs the benchmarks, then prints the ratios that the targets are stated in, from the same
 // run, and the accuracy of each fixed-point function against a double-precision reference.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -15,6 +16,9 @@ namespace {
 // Keeps the time per iteration of every benchmark while the console shows the runs.
 class RecordingReporter : public benchmark::ConsoleReporter {
 public:
+    RecordingReporter()
+        : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             if (run.run_type == Run::RT_Iteration || run.aggregate_name == "median")
