@@ -157,12 +157,12 @@ TEST_F(Platform, NoMessageBoxBeforeAllegroRuns) {
 }
 
 TEST_F(Platform, MainLoopRunsSixtyTicksASecondUntilEscapeIsHeld) {
+    std::vector<std::string> journal; // outlives the system, whose zone's objects write to it
     TrelSystem sys;
     sys.setName("Running");
     sys.iface.init();
     ASSERT_TRUE(sys.newZone("Running"));
     sys.zone->addLayer(32, 32, 32, 32);
-    std::vector<std::string> journal;
     std::vector<Recorder*> movers;
     for (int i = 0; i < 10; ++i) {
         movers.push_back(new Recorder(sys.zone->getLayer(0), journal, "m", fix16(i * 10), fix16(5)));
