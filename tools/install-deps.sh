@@ -7,7 +7,7 @@ packages=(
   cmake g++ make pkg-config
   liballegro4-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xdotool imagemagick x11-utils
+  xvfb xauth xfonts-base xdotool imagemagick x11-utils
 )
 
 missing=()
