@@ -38,22 +38,12 @@ const Inputs& inputs() {
     return in;
 }
 
-template <class F>
-void perCall(benchmark::State& state, const std::vector<int>& args, F f) {
+// Sums the results, so that no call can be left out.
+template <class T, class F>
+void perCall(benchmark::State& state, const std::vector<T>& args, F f) {
     for (auto _ : state) {
-        int sum = 0;
-        for (int a : args)
-            sum += f(a);
-        benchmark::DoNotOptimize(sum);
-    }
-    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(args.size()));
-}
-
-template <class F>
-void perCallFloat(benchmark::State& state, const std::vector<float>& args, F f) {
-    for (auto _ : state) {
-        float sum = 0;
-        for (float a : args)
+        T sum = 0;
+        for (T a : args)
             sum += f(a);
         benchmark::DoNotOptimize(sum);
     }
@@ -65,7 +55,7 @@ void BM_allegro_fixsin(benchmark::State& s) {
     perCall(s, inputs().allegroAngles, [](int a) { return static_cast<int>(fixsin(a)); });
 }
 void BM_sinf(benchmark::State& s) {
-    perCallFloat(s, inputs().floats, [](float a) { return std::sin(a); });
+    perCall(s, inputs().floats, [](float a) { return std::sin(a); });
 }
 void BM_fixcos16(benchmark::State& s) { perCall(s, inputs().radians, fixedpoint::fixcos16); }
 void BM_allegro_fixcos(benchmark::State& s) {
@@ -77,7 +67,7 @@ void BM_allegro_fixsqrt(benchmark::State& s) {
     perCall(s, inputs().positive, [](int a) { return static_cast<int>(fixsqrt(a)); });
 }
 void BM_sqrtf(benchmark::State& s) {
-    perCallFloat(s, inputs().positiveFloats, [](float a) { return std::sqrt(a); });
+    perCall(s, inputs().positiveFloats, [](float a) { return std::sqrt(a); });
 }
 void BM_fix16_divide(benchmark::State& s) {
     const std::vector<int>& d = inputs().divisors;

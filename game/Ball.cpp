@@ -2,8 +2,6 @@
 
 #include <allegro.h>
 
-#include <algorithm>
-
 #include "Gem.h"
 #include "Level.h"
 
@@ -97,10 +95,6 @@ void Ball::onPostProcess() {
 }
 
 void Ball::onDraw(BITMAP* buffer) {
-    int w, h;
-    getLayer()->getMapActualSize(w, h);
-    Vec p;
-    getPos(p);
     gameSystem.iface.gfx.disableRegionClipping(); // the strip lies below the camera region
 
     int black = makecol(0, 0, 0);
@@ -112,8 +106,7 @@ void Ball::onDraw(BITMAP* buffer) {
     textprintf_ex(buffer, font, 160, 468, white, black, "Best Time: %i", bestTime);
     textprintf_ex(buffer, font, 352, 460, white, black, "Gems: %i / %i", gems, kGemsPerRound);
 
-    // One minimap pixel per 1/32 of the field; a field under 32 pixels maps 1:1.
-    int mx = p.x.toInt() / std::max(w / 32, 1);
-    int my = p.y.toInt() / std::max(h / 32, 1);
+    int mx, my;
+    minimapSpot(this, mx, my);
     rect(buffer, 600 + mx, 448 + my, 601 + mx, 449 + my, makecol(255, 0, 0));
 }

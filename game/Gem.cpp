@@ -2,7 +2,6 @@
 
 #include <allegro.h>
 
-#include <algorithm>
 #include <cstdlib>
 
 #include "Ball.h"
@@ -52,24 +51,16 @@ void Gem::onProcess() {
 }
 
 void Gem::onDraw(BITMAP* buffer) {
-    int w, h;
-    getLayer()->getMapActualSize(w, h);
-    Vec p;
-    getPos(p);
     gameSystem.iface.gfx.disableRegionClipping();
-    int mx = p.x.toInt() / std::max(w / 32, 1);
-    int my = p.y.toInt() / std::max(h / 32, 1);
+    int mx, my;
+    minimapSpot(this, mx, my);
     putpixel(buffer, 600 + mx, 448 + my, makecol(0, 255, 255));
 }
 
 void spawnGems(TrelSystem* system, TrelResource* gemResource) {
     TrelLayer* grid = system->zone->getLayer(1);
-    int w, h;
-    grid->getMapSize(w, h);
+    fillLayer(grid, 0);
     short** rows = grid->getMapData();
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            rows[y][x] = 0;
 
     TrelLayer* playfield = system->zone->getLayer(0);
     TrelISprite* image = gemResource ? gemResource->getData(0) : nullptr;

@@ -1,5 +1,7 @@
 #include "Level.h"
 
+#include <algorithm>
+
 #include "Ball.h"
 #include "Gem.h"
 
@@ -26,14 +28,26 @@ void appendImage(const char* file, TrelResource* resource) {
 
 } // namespace
 
-void fillGround(TrelSystem* system) {
-    TrelLayer* ground = system->zone->getLayer(0);
+void fillLayer(TrelLayer* layer, short value) {
     int w, h;
-    ground->getMapSize(w, h);
-    short** rows = ground->getMapData();
+    layer->getMapSize(w, h);
+    short** rows = layer->getMapData();
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            rows[y][x] = 1;
+            rows[y][x] = value;
+}
+
+void fillGround(TrelSystem* system) {
+    fillLayer(system->zone->getLayer(0), 1);
+}
+
+void minimapSpot(TrelObject* object, int& mx, int& my) {
+    int w, h;
+    object->getLayer()->getMapActualSize(w, h);
+    vmath::vec2<fix16> p;
+    object->getPos(p);
+    mx = p.x.toInt() / std::max(w / 32, 1);
+    my = p.y.toInt() / std::max(h / 32, 1);
 }
 
 void setUpLevel() {

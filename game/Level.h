@@ -13,6 +13,14 @@ extern Ball* ball;                // owned by layer 0
 // Sets every cell of layer 0 to 1.
 void fillGround(TrelSystem* system);
 
+// Sets every cell of the layer's map to the value.
+void fillLayer(TrelLayer* layer, short value);
+
+// Where an object appears on the minimap, relative to its top-left corner at (600, 448): one
+// minimap pixel per 1/32 of the layer's width and height, or per pixel on a layer smaller
+// than 32 pixels, so that the divisor is never 0.
+void minimapSpot(TrelObject* object, int& mx, int& my);
+
 // Builds the level once the interface is loaded: the zone with its two layers, the images,
 // the ball, the first gems and the camera region. A missing image is a fatal error.
 void setUpLevel();

@@ -4,22 +4,9 @@
 #include <memory>
 #include <string>
 
+#include "ImageFiles.h"
 #include "TestSupport.h"
 #include "WorldSupport.h"
-
-namespace {
-
-// Writes a w × h image: one colour, with a marker colour at its top-left pixel.
-std::string writeImage(const std::string& name, int w, int h, int fill, int corner) {
-    BITMAP* bmp = create_bitmap(w, h);
-    clear_to_color(bmp, fill);
-    putpixel(bmp, 0, 0, corner);
-    EXPECT_EQ(save_bitmap(name.c_str(), bmp, nullptr), 0);
-    destroy_bitmap(bmp);
-    return name;
-}
-
-} // namespace
 
 // A system whose graphics device draws into a 640 × 480 memory buffer, pre-filled with grey,
 // and a zone with one 32 × 32 layer of 32-pixel tiles.

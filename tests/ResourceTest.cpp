@@ -4,24 +4,10 @@
 #include <cstdio>
 #include <string>
 
+#include "ImageFiles.h"
 #include "TestSupport.h"
 #include "gfx/TrelISprite.h"
 #include "gfx/TrelResource.h"
-
-namespace {
-
-// Writes a w × h BMP filled with one colour, in the working directory.
-std::string writeBmp(const std::string& name, int w, int h) {
-    BITMAP* bmp = create_bitmap_ex(24, w, h);
-    clear_to_color(bmp, makecol24(10, 200, 30));
-    PALETTE pal;
-    get_palette(pal);
-    EXPECT_EQ(save_bitmap(name.c_str(), bmp, pal), 0);
-    destroy_bitmap(bmp);
-    return name;
-}
-
-} // namespace
 
 using Resources = InTempDir;
 
@@ -31,7 +17,7 @@ TEST_F(Resources, FramesKeepTheOrderOfLoadingAndTheirSizes) {
     EXPECT_EQ(res.getData(0), nullptr);
     const int sizes[4][2] = {{24, 24}, {32, 16}, {1, 1}, {7, 50}};
     for (int i = 0; i < 4; ++i) {
-        std::string file = writeBmp("f" + std::to_string(i) + ".bmp", sizes[i][0], sizes[i][1]);
+        std::string file = writeImage("f" + std::to_string(i) + ".bmp", sizes[i][0], sizes[i][1]);
         TrelISprite* sprite = res.loadData(file.c_str());
         ASSERT_NE(sprite, nullptr) << file;
         EXPECT_EQ(res.getData(static_cast<unsigned>(i)), sprite);
@@ -58,11 +44,11 @@ TEST_F(Resources, UnloadableFilesMakeNoFrame) {
     std::FILE* junk = std::fopen("junk.bmp", "wb");
     std::fputs("this is not a bitmap", junk);
     std::fclose(junk);
-    writeBmp("good.bmp", 4, 4);
+    writeImage("good.bmp", 4, 4);
     std::rename("good.bmp", "good.xyz"); // a format Allegro does not know by extension
 
     TrelResource res;
-    ASSERT_NE(res.loadData(writeBmp("first.bmp", 2, 2).c_str()), nullptr);
+    ASSERT_NE(res.loadData(writeImage("first.bmp", 2, 2).c_str()), nullptr);
     for (const char* file : {"missing.bmp", "junk.bmp", "good.xyz", ""})
         EXPECT_EQ(res.loadData(file), nullptr) << file;
     EXPECT_EQ(res.getSize(), 1);

@@ -6,20 +6,9 @@
 #include <memory>
 #include <thread>
 
+#include "ImageFiles.h"
 #include "TestSupport.h"
 #include "WorldSupport.h"
-
-namespace {
-
-std::string writeImage(const std::string& name) {
-    BITMAP* bmp = create_bitmap(8, 8);
-    clear_to_color(bmp, makecol(1, 2, 3));
-    EXPECT_EQ(save_bitmap(name.c_str(), bmp, nullptr), 0);
-    destroy_bitmap(bmp);
-    return name;
-}
-
-} // namespace
 
 // A system that believes its interface is loaded, drawing into memory bitmaps.
 class SystemZones : public InTempDir {
@@ -74,7 +63,7 @@ TEST_F(SystemZones, NewZoneReplacesTheOldOneWithAnEmptyNamedZone) {
 TEST_F(SystemZones, ShutdownClearsTheZoneBeforeTheResources) {
     load();
     sys->newZone("Z");
-    sys->newSpriteResource(writeImage("a.bmp").c_str());
+    sys->newSpriteResource(writeImage("a.bmp", 8, 8).c_str());
     sys->iface.loaded = false;
     sys.reset();
     EXPECT_TRUE(containsInOrder(readLog(), {"\n\nSystem shutdown.\n", "\nClearing zone...",
@@ -83,7 +72,7 @@ TEST_F(SystemZones, ShutdownClearsTheZoneBeforeTheResources) {
 }
 
 TEST_F(SystemZones, SpriteRegistryOwnsWhatLoadedAndNothingElse) {
-    std::string file = writeImage("img.bmp");
+    std::string file = writeImage("img.bmp", 8, 8);
     TrelResource* first = sys->newSpriteResource(file.c_str());
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(sys->newSpriteResource("missing.bmp"), nullptr);
