@@ -143,6 +143,25 @@ TEST(FixedMath, SquareRootsGiveTheirSampleValues) {
         EXPECT_EQ(fixrsqrt16(x), expected) << x;
 }
 
+// Six Heron steps from (x + 1) ÷ 2 with the general division, step by step as defined.
+int definedSqrt(int x) {
+    fix16 value = fix16::fromRaw(x);
+    std::int32_t s = static_cast<std::int32_t>(static_cast<std::uint32_t>(x) + 65536u) >> 1;
+    for (int step = 0; step < 6; ++step)
+        s = static_cast<std::int32_t>(static_cast<std::uint32_t>((value / fix16::fromRaw(s)).raw) +
+                                      static_cast<std::uint32_t>(s)) >> 1;
+    return s;
+}
+
+TEST(FixedMath, SquareRootFollowsItsDefinitionEverywhere) {
+    for (long x = INT_MIN; x <= INT_MAX; x += 65521)
+        ASSERT_EQ(fixsqrt16(static_cast<int>(x)), definedSqrt(static_cast<int>(x))) << x;
+    for (int x = 0; x < 1 << 20; x += 7)
+        ASSERT_EQ(fixsqrt16(x), definedSqrt(x)) << x;
+    for (int x : {0x7ffeffff, 0x7fff0000, 0x7fff0001, INT_MAX, -1, INT_MIN})
+        EXPECT_EQ(fixsqrt16(x), definedSqrt(x)) << x;
+}
+
 TEST(FixedMath, ReciprocalSquareRootIsCloseOverItsRange) {
     for (int x = 64; x < INT_MAX / 2; x += x / 5 + 1) {
         double exact = 65536 / std::sqrt(toDouble(x));

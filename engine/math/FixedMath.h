@@ -74,17 +74,38 @@ inline int seedIndex(std::uint32_t v, int zeros) {
 template <int N>
 inline int fixinv(int a);
 
+namespace detail {
+
+// 1 ÷ m for a magnitude m (an unsigned 32-bit value): the table seed and two Newton steps.
+// Callers that know m >= 8 skip the checks for 0 and for fewer than three bits below the
+// leading one; the results are the same.
+template <bool kAtLeastEight = false>
+inline std::int32_t reciprocalOfMagnitude(std::uint32_t magnitude) {
+    int zeros;
+    int index;
+    if (kAtLeastEight) {
+        zeros = __builtin_clz(magnitude);
+        index = static_cast<int>((magnitude >> (28 - zeros)) & 7);
+    } else {
+        zeros = leadingZeros(magnitude);
+        index = seedIndex(magnitude, zeros);
+    }
+    std::int32_t x = static_cast<std::int32_t>(magnitude);
+    std::int32_t r = reciprocalSeeds.values[zeros][index];
+    r = mul16(wrapSub(131072, mul16(x, r)), r);
+    r = mul16(wrapSub(131072, mul16(x, r)), r);
+    return r;
+}
+
+} // namespace detail
+
 template <>
 inline int fixinv<16>(int a) {
     // All ones for a negative a: (v ^ sign) - sign negates without a branch, and in
     // unsigned arithmetic, so that the most negative value does not overflow.
     std::uint32_t sign = static_cast<std::uint32_t>(a >> 31);
     std::uint32_t magnitude = (static_cast<std::uint32_t>(a) ^ sign) - sign;
-    int zeros = detail::leadingZeros(magnitude);
-    std::int32_t x = static_cast<std::int32_t>(magnitude);
-    std::int32_t r = detail::reciprocalSeeds.values[zeros][detail::seedIndex(magnitude, zeros)];
-    r = detail::mul16(detail::wrapSub(131072, detail::mul16(x, r)), r);
-    r = detail::mul16(detail::wrapSub(131072, detail::mul16(x, r)), r);
+    std::int32_t r = detail::reciprocalOfMagnitude(magnitude);
     return static_cast<std::int32_t>((static_cast<std::uint32_t>(r) ^ sign) - sign);
 }
 
@@ -132,6 +153,19 @@ TREL_API inline int fixcos16(int a) {
 TREL_API inline int fixsqrt16(int x) {
     fixed_point<16> value = fixed_point<16>::fromRaw(x);
     std::int32_t s = detail::wrapAdd(x, 65536) >> 1;
+    if (x >= 0 && x < 0x7fff0000) {
+        // Here every s stays above 0, so the divisions need no sign handling: the same
+        // results, from a shorter chain.
+        std::int32_t scaledX = x >> 8;
+        for (int step = 0; step < 6; ++step) {
+            bool large = (s >> 24) != 0;
+            // s >= 512 (six halvings of at least 0.5), so the divisor is at least 8.
+            std::int32_t r = detail::reciprocalOfMagnitude<true>(
+                static_cast<std::uint32_t>(large ? s >> 8 : s));
+            s = detail::wrapAdd(detail::mul16(large ? scaledX : x, r), s) >> 1;
+        }
+        return s;
+    }
     for (int step = 0; step < 6; ++step)
         s = detail::wrapAdd((value / fixed_point<16>::fromRaw(s)).raw, s) >> 1;
     return s;
