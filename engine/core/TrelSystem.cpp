@@ -1,5 +1,6 @@
 #include "core/TrelSystem.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
