@@ -32,14 +32,11 @@ extern TREL_API const SineWave sineWave;
 
 // The reciprocal's start value for each leading zero count c and seed index k: rcp_tab[k] × 4
 // shifted left by c - 16 (bits beyond 32 lost) or right by 16 - c, looked up rather than
-// shifted so that no branch or shift by a variable amount depends on the argument.
+// shifted, so that no branch depends on the size of the argument.
 struct ReciprocalSeeds {
     std::int32_t values[33][8];
 };
 extern TREL_API const ReciprocalSeeds reciprocalSeeds;
-} // namespace detail
-
-namespace detail {
 
 // The fixed-point product of raw values, rounding toward minus infinity.
 constexpr std::int32_t mul16(std::int32_t a, std::int32_t b) {
