@@ -41,25 +41,37 @@ void printAccuracyTable() {
         double angle = value(raw);
         int allegroAngle = static_cast<int>(std::lround(angle / (2 * M_PI) * 256 * 65536));
         double allegroRadians = allegroAngle / 65536.0 / 256 * 2 * M_PI;
-        sine.ours = std::max(sine.ours, std::fabs(value(fixedpoint::fixsin16(raw)) - std::sin(angle)));
-        sine.allegro = std::max(sine.allegro, std::fabs(fixtof(fixsin(allegroAngle)) - std::sin(allegroRadians)));
-        sine.clib = std::max(sine.clib, std::fabs(std::sin(static_cast<float>(angle)) - std::sin(static_cast<double>(static_cast<float>(angle)))));
-        cosine.ours = std::max(cosine.ours, std::fabs(value(fixedpoint::fixcos16(raw)) - std::cos(angle)));
-        cosine.allegro = std::max(cosine.allegro, std::fabs(fixtof(fixcos(allegroAngle)) - std::cos(allegroRadians)));
-        cosine.clib = std::max(cosine.clib, std::fabs(std::cos(static_cast<float>(angle)) - std::cos(static_cast<double>(static_cast<float>(angle)))));
+        sine.ours =
+            std::max(sine.ours, std::fabs(value(fixedpoint::fixsin16(raw)) - std::sin(angle)));
+        sine.allegro = std::max(sine.allegro,
+                                std::fabs(fixtof(fixsin(allegroAngle)) - std::sin(allegroRadians)));
+        sine.clib = std::max(sine.clib,
+                             std::fabs(std::sin(static_cast<float>(angle)) -
+                                       std::sin(static_cast<double>(static_cast<float>(angle)))));
+        cosine.ours =
+            std::max(cosine.ours, std::fabs(value(fixedpoint::fixcos16(raw)) - std::cos(angle)));
+        cosine.allegro = std::max(
+            cosine.allegro, std::fabs(fixtof(fixcos(allegroAngle)) - std::cos(allegroRadians)));
+        cosine.clib = std::max(cosine.clib,
+                               std::fabs(std::cos(static_cast<float>(angle)) -
+                                         std::cos(static_cast<double>(static_cast<float>(angle)))));
     }
 
     Row root{"sqrt", "[0.01, 100]", 0, 0, 0}, inverseRoot{"rsqrt", "[0.01, 100]", 0, 0, 0};
     for (int i = 0; i < kSteps; ++i) {
         int raw = 655 + static_cast<int>(static_cast<long>(i) * (100 * 65536 - 655) / kSteps);
         double x = value(raw);
-        root.ours = std::max(root.ours, std::fabs(value(fixedpoint::fixsqrt16(raw)) - std::sqrt(x)));
+        root.ours =
+            std::max(root.ours, std::fabs(value(fixedpoint::fixsqrt16(raw)) - std::sqrt(x)));
         root.allegro = std::max(root.allegro, std::fabs(fixtof(fixsqrt(raw)) - std::sqrt(x)));
         root.clib = std::max(root.clib, std::fabs(std::sqrt(static_cast<float>(x)) - std::sqrt(x)));
         double exact = 1 / std::sqrt(x);
-        inverseRoot.ours = std::max(inverseRoot.ours, std::fabs(value(fixedpoint::fixrsqrt16(raw)) - exact));
-        inverseRoot.allegro = std::max(inverseRoot.allegro, std::fabs(fixtof(fixdiv(itofix(1), fixsqrt(raw))) - exact));
-        inverseRoot.clib = std::max(inverseRoot.clib, std::fabs(1 / std::sqrt(static_cast<float>(x)) - exact));
+        inverseRoot.ours =
+            std::max(inverseRoot.ours, std::fabs(value(fixedpoint::fixrsqrt16(raw)) - exact));
+        inverseRoot.allegro = std::max(inverseRoot.allegro,
+                                       std::fabs(fixtof(fixdiv(itofix(1), fixsqrt(raw))) - exact));
+        inverseRoot.clib =
+            std::max(inverseRoot.clib, std::fabs(1 / std::sqrt(static_cast<float>(x)) - exact));
     }
 
     Row quotient{"divide", "x/s, |s| in [1, 600]", 0, 0, 0};
@@ -72,7 +84,9 @@ void printAccuracyTable() {
         fixedpoint::fix16 q = fixedpoint::fix16::fromRaw(x) / fixedpoint::fix16::fromRaw(s);
         quotient.ours = std::max(quotient.ours, std::fabs(value(q.raw) - exact));
         quotient.allegro = std::max(quotient.allegro, std::fabs(fixtof(fixdiv(x, s)) - exact));
-        quotient.clib = std::max(quotient.clib, std::fabs(static_cast<float>(value(x)) / static_cast<float>(value(s)) - exact));
+        quotient.clib = std::max(
+            quotient.clib,
+            std::fabs(static_cast<float>(value(x)) / static_cast<float>(value(s)) - exact));
     }
     for (const Row& row : {sine, cosine, root, inverseRoot, quotient})
         print(row);

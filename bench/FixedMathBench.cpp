@@ -26,7 +26,8 @@ struct Inputs {
             allegroAngles.push_back(static_cast<int>(angle / (2 * M_PI) * 256 * 65536));
             double value = 0.01 + 100.0 * i / kCount;
             positive.push_back(static_cast<int>(value * 65536));
-            divisors.push_back(static_cast<int>((i % 2 ? 1 : -1) * (0.5 + 600.0 * i / kCount) * 65536));
+            divisors.push_back(
+                static_cast<int>((i % 2 ? 1 : -1) * (0.5 + 600.0 * i / kCount) * 65536));
             floats.push_back(static_cast<float>(angle));
             positiveFloats.push_back(static_cast<float>(value));
         }
@@ -50,19 +51,27 @@ void perCall(benchmark::State& state, const std::vector<T>& args, F f) {
     state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(args.size()));
 }
 
-void BM_fixsin16(benchmark::State& s) { perCall(s, inputs().radians, fixedpoint::fixsin16); }
+void BM_fixsin16(benchmark::State& s) {
+    perCall(s, inputs().radians, fixedpoint::fixsin16);
+}
 void BM_allegro_fixsin(benchmark::State& s) {
     perCall(s, inputs().allegroAngles, [](int a) { return static_cast<int>(fixsin(a)); });
 }
 void BM_sinf(benchmark::State& s) {
     perCall(s, inputs().floats, [](float a) { return std::sin(a); });
 }
-void BM_fixcos16(benchmark::State& s) { perCall(s, inputs().radians, fixedpoint::fixcos16); }
+void BM_fixcos16(benchmark::State& s) {
+    perCall(s, inputs().radians, fixedpoint::fixcos16);
+}
 void BM_allegro_fixcos(benchmark::State& s) {
     perCall(s, inputs().allegroAngles, [](int a) { return static_cast<int>(fixcos(a)); });
 }
-void BM_fixsqrt16(benchmark::State& s) { perCall(s, inputs().positive, fixedpoint::fixsqrt16); }
-void BM_fixrsqrt16(benchmark::State& s) { perCall(s, inputs().positive, fixedpoint::fixrsqrt16); }
+void BM_fixsqrt16(benchmark::State& s) {
+    perCall(s, inputs().positive, fixedpoint::fixsqrt16);
+}
+void BM_fixrsqrt16(benchmark::State& s) {
+    perCall(s, inputs().positive, fixedpoint::fixrsqrt16);
+}
 void BM_allegro_fixsqrt(benchmark::State& s) {
     perCall(s, inputs().positive, [](int a) { return static_cast<int>(fixsqrt(a)); });
 }

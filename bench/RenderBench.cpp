@@ -46,8 +46,8 @@ struct Scene {
             for (int x = 0; x < 32; ++x)
                 layer->setMapTile(x, y, 1);
         for (int i = 0; i < 20; ++i) {
-            auto* object = new TrelObject(layer, fix16(40 + (i % 5) * 120), fix16(40 + (i / 5) * 100),
-                                          fix16(24), fix16(24));
+            auto* object = new TrelObject(layer, fix16(40 + (i % 5) * 120),
+                                          fix16(40 + (i / 5) * 100), fix16(24), fix16(24));
             object->setSprite(sprites.getData(0));
         }
         zone->setCameraRegion(0, 0, 640, 448);

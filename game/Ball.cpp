@@ -9,14 +9,14 @@ using fixedpoint::fix16;
 
 namespace {
 
-const fix16 kLowEdge = fix16::fromRaw(0xc0000);    // 12.0
-const fix16 kHighEdge = fix16::fromRaw(0x3f30000); // 1011.0
-const fix16 kMaxSpeed = fix16::fromRaw(0xa0000);   // 10.0
+const fix16 kLowEdge = fix16::fromRaw(0xc0000);                                // 12.0
+const fix16 kHighEdge = fix16::fromRaw(0x3f30000);                             // 1011.0
+const fix16 kMaxSpeed = fix16::fromRaw(0xa0000);                               // 10.0
 const fix16 kMinSpeed = fix16::fromRaw(static_cast<std::int32_t>(0xfff60000)); // -10.0
-const fix16 kDeadLeft = fix16::fromRaw(0x1000000);  // 256.0
-const fix16 kDeadRight = fix16::fromRaw(0x1800000); // 384.0
-const fix16 kDeadTop = fix16::fromRaw(0xc00000);    // 192.0
-const fix16 kDeadBottom = fix16::fromRaw(0x1200000); // 288.0
+const fix16 kDeadLeft = fix16::fromRaw(0x1000000);                             // 256.0
+const fix16 kDeadRight = fix16::fromRaw(0x1800000);                            // 384.0
+const fix16 kDeadTop = fix16::fromRaw(0xc00000);                               // 192.0
+const fix16 kDeadBottom = fix16::fromRaw(0x1200000);                           // 288.0
 const int kGemsPerRound = 20;
 
 // Bounces one axis off the field's edges, losing speed: v becomes -v × 5 ÷ 9.
@@ -40,7 +40,8 @@ void cap(fix16& v) {
 } // namespace
 
 Ball::Ball(TrelLayer* layer, fix16 x, fix16 y, fix16 w, fix16 h)
-    : TrelObject(layer, x, y, w, h), gems(0), ticks(0), bestTime(999999), lastTime(999999) {}
+    : TrelObject(layer, x, y, w, h), gems(0), ticks(0), bestTime(999999), lastTime(999999) {
+}
 
 void Ball::onProcess() {
     Vec p, v;

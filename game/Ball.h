@@ -12,9 +12,9 @@ public:
     Ball(TrelLayer* layer, fixedpoint::fix16 x, fixedpoint::fix16 y, fixedpoint::fix16 w,
          fixedpoint::fix16 h);
 
-    void onDraw(BITMAP* buffer) override;       // status strip and minimap marker
-    void onProcess() override;                  // steering, bounce and speed cap
-    void onPostProcess() override;              // camera, round timing and round end
+    void onDraw(BITMAP* buffer) override; // status strip and minimap marker
+    void onProcess() override;            // steering, bounce and speed cap
+    void onPostProcess() override;        // camera, round timing and round end
 
     std::int32_t gems;     // collected in the current round; raised by the gems
     std::int32_t ticks;    // ticks of the current round

@@ -18,7 +18,8 @@ const int kCells = 32; // cells per axis used for placement
 } // namespace
 
 Gem::Gem(TrelLayer* layer, fix16 x, fix16 y, fix16 w, fix16 h)
-    : TrelObject(layer, x, y, w, h), active(0) {}
+    : TrelObject(layer, x, y, w, h), active(0) {
+}
 
 void Gem::onProcess() {
     Vec p, b;
@@ -27,8 +28,7 @@ void Gem::onProcess() {
 
     if (!active) {
         // On the tick of its activation the gem is neither pulled nor collected.
-        if (p.x - kReach < b.x && b.x < p.x + kReach && p.y - kReach < b.y &&
-            b.y < p.y + kReach)
+        if (p.x - kReach < b.x && b.x < p.x + kReach && p.y - kReach < b.y && b.y < p.y + kReach)
             active = 1;
         return;
     }

@@ -108,10 +108,9 @@ TEST(FixedMath, DivisionScalesLargeDivisorsToKeepPrecision) {
         double x, s;
         bool scaled; // |s| from 256.0 up (and s below -256.0)
     } cases[] = {
-        {100, 3, false},     {30000, 7.5, false},      {0.5, 0.25, false},
-        {1000, 255.99998, false}, {1, -256, false},     {1000, 256, true},
-        {1000, 1000, true},  {-1000, 300, true},       {1, -256.00002, true},
-        {5000, -3000, true},
+        {100, 3, false},       {30000, 7.5, false}, {0.5, 0.25, false}, {1000, 255.99998, false},
+        {1, -256, false},      {1000, 256, true},   {1000, 1000, true}, {-1000, 300, true},
+        {1, -256.00002, true}, {5000, -3000, true},
     };
     for (const Case& c : cases) {
         fix16 x = fix16::fromRaw(static_cast<int>(std::lround(c.x * 65536)));
@@ -129,15 +128,15 @@ TEST(FixedMath, DivisionScalesLargeDivisorsToKeepPrecision) {
 
 TEST(FixedMath, SquareRootsGiveTheirSampleValues) {
     const int sqrtCases[][2] = {
-        {65536, 65536},        {16384, 32768},     {131072, 92682},        {4 << 16, 131069},
-        {9 << 16, 196601},     {16 << 16, 262134}, {100 << 16, 655310},    {1000 << 16, 2073370},
+        {65536, 65536},        {16384, 32768},     {131072, 92682},     {4 << 16, 131069},
+        {9 << 16, 196601},     {16 << 16, 262134}, {100 << 16, 655310}, {1000 << 16, 2073370},
         {4096 << 16, 4348656}, {0, 512},
     };
     for (auto [x, expected] : sqrtCases)
         EXPECT_EQ(fixsqrt16(x), expected) << x;
     const int rsqrtCases[][2] = {
-        {16384, 131072},   {131072, 46341},     {4 << 16, 32767},   {9 << 16, 21844},
-        {16 << 16, 16382}, {32767 << 16, 362},  {0, 0x7fffffff},    {65536, 65536},
+        {16384, 131072},   {131072, 46341},    {4 << 16, 32767}, {9 << 16, 21844},
+        {16 << 16, 16382}, {32767 << 16, 362}, {0, 0x7fffffff},  {65536, 65536},
     };
     for (auto [x, expected] : rsqrtCases)
         EXPECT_EQ(fixrsqrt16(x), expected) << x;
@@ -149,7 +148,8 @@ int definedSqrt(int x) {
     std::int32_t s = static_cast<std::int32_t>(static_cast<std::uint32_t>(x) + 65536u) >> 1;
     for (int step = 0; step < 6; ++step)
         s = static_cast<std::int32_t>(static_cast<std::uint32_t>((value / fix16::fromRaw(s)).raw) +
-                                      static_cast<std::uint32_t>(s)) >> 1;
+                                      static_cast<std::uint32_t>(s)) >>
+            1;
     return s;
 }
 

@@ -153,12 +153,9 @@ TEST_F(Game, ArrowKeysSteerWithLeftAndUpWinning) {
         std::vector<int> keys;
         fix16 gx, gy;
     } cases[] = {
-        {{}, fix16(), fix16()},
-        {{KEY_LEFT, KEY_RIGHT}, -push, fix16()},
-        {{KEY_RIGHT}, push, fix16()},
-        {{KEY_UP, KEY_DOWN}, fix16(), -push},
-        {{KEY_DOWN}, fix16(), push},
-        {{KEY_LEFT, KEY_DOWN}, -push, push},
+        {{}, fix16(), fix16()},       {{KEY_LEFT, KEY_RIGHT}, -push, fix16()},
+        {{KEY_RIGHT}, push, fix16()}, {{KEY_UP, KEY_DOWN}, fix16(), -push},
+        {{KEY_DOWN}, fix16(), push},  {{KEY_LEFT, KEY_DOWN}, -push, push},
     };
     ball->setPos(fix16(500), fix16(500));
     ball->setSpeed(fix16(3), fix16(-2));
@@ -336,7 +333,7 @@ struct RunResult {
 
 // 3,000 ticks with the arrow keys changing every 97 ticks in a fixed pattern.
 RunResult playScript(TrelZone* zone) {
-    const int pattern[][2] = {{KEY_RIGHT, KEY_DOWN}, {KEY_DOWN, -1}, {KEY_LEFT, KEY_DOWN},
+    const int pattern[][2] = {{KEY_RIGHT, KEY_DOWN}, {KEY_DOWN, -1},      {KEY_LEFT, KEY_DOWN},
                               {KEY_UP, -1},          {KEY_RIGHT, KEY_UP}, {KEY_LEFT, -1}};
     RunResult result{};
     int lastSeen = ball->lastTime;

@@ -38,7 +38,8 @@ TEST_F(MachineLog, AllCapabilitiesWrapIntoTwoLinesInTableOrder) {
 
 TEST_F(MachineLog, FewCapabilitiesFitOnOneLineAndNoneWriteNoLine) {
     std::string some = logFor(15, 0x0100 | 0x0001 | 0x0200, 0);
-    EXPECT_TRUE(containsInOrder(some, {"Processor family: Extended", "\n\nCPUID, AMD64, CMOV\n\nOS: "}));
+    EXPECT_TRUE(
+        containsInOrder(some, {"Processor family: Extended", "\n\nCPUID, AMD64, CMOV\n\nOS: "}));
     EXPECT_EQ(logFor(18, 0, 0),
               "\n\nProcessor family: PowerPC\nVendor: AuthenticAMD\n\n\nOS: Unknown/MSDOS");
 }

@@ -45,8 +45,8 @@ const std::vector<std::string> kInitLog = {
 };
 
 const std::vector<std::string> kDeinitLog = {
-    "\nBegin interface deinit",   "\n\nDestroying buffer bitmaps...",
-    "\n\nClosing video device...", "\nDone!",
+    "\nBegin interface deinit",      "\n\nDestroying buffer bitmaps...",
+    "\n\nClosing video device...",   "\nDone!",
     "\n\nDeinitializing Allegro...", "\nDeinit complete!\n",
 };
 
@@ -165,7 +165,8 @@ TEST_F(Platform, MainLoopRunsSixtyTicksASecondUntilEscapeIsHeld) {
     sys.zone->addLayer(32, 32, 32, 32);
     std::vector<Recorder*> movers;
     for (int i = 0; i < 10; ++i) {
-        movers.push_back(new Recorder(sys.zone->getLayer(0), journal, "m", fix16(i * 10), fix16(5)));
+        movers.push_back(
+            new Recorder(sys.zone->getLayer(0), journal, "m", fix16(i * 10), fix16(5)));
         movers.back()->setSpeed(fix16(1), fix16());
     }
     std::thread player([] {
@@ -175,7 +176,8 @@ TEST_F(Platform, MainLoopRunsSixtyTicksASecondUntilEscapeIsHeld) {
     });
     auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(sys.mainLoop());
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     player.join();
 
     Vec pos;
@@ -186,5 +188,6 @@ TEST_F(Platform, MainLoopRunsSixtyTicksASecondUntilEscapeIsHeld) {
     EXPECT_LT(rate, 75.0) << seconds << " s";
     EXPECT_GE(seconds, 2.0);
     EXPECT_EQ(sys.quit, 1);
-    EXPECT_TRUE(containsInOrder(readLog(), {"\n\nEntering main loop.", "\nExiting main loop normally."}));
+    EXPECT_TRUE(
+        containsInOrder(readLog(), {"\n\nEntering main loop.", "\nExiting main loop normally."}));
 }

@@ -131,7 +131,8 @@ TEST_F(Render, CellValuesPickFramesOrDrawTheMissingTileMarker) {
         textprintf_ex(expected, font, 0, 0, white, red, "%i", value);
         for (int y = 0; y < 32; ++y)
             for (int x = 0; x < 32; ++x)
-                ASSERT_EQ(at(sx + x, y), getpixel(expected, x, y)) << value << " at " << x << "," << y;
+                ASSERT_EQ(at(sx + x, y), getpixel(expected, x, y))
+                    << value << " at " << x << "," << y;
     }
     destroy_bitmap(expected);
 

@@ -35,7 +35,7 @@ TEST_F(Resources, FramesKeepTheOrderOfLoadingAndTheirSizes) {
     res.clearData();
     EXPECT_EQ(res.getSize(), 0);
     EXPECT_EQ(res.getData(0), nullptr);
-    res.clearData(); // on an empty resource: nothing
+    res.clearData();                            // on an empty resource: nothing
     ASSERT_NE(res.loadData("f1.bmp"), nullptr); // refilled from index 0
     EXPECT_EQ(res.getData(0)->width, 32);
 }

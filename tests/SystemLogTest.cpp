@@ -95,9 +95,7 @@ TEST_F(SystemLog, FatalErrorExitsWithStatusOneThroughTheShutdown) {
 }
 
 TEST_F(SystemLog, DestructionLogsTheShutdownInOrder) {
-    {
-        TrelSystem sys;
-    }
+    { TrelSystem sys; }
     EXPECT_TRUE(endsWith(readLog(), kShutdownTail)) << readLog();
 }
 
@@ -121,8 +119,8 @@ TEST_F(SystemLog, UnwritableLogFallsBackToStandardOutputAndSaysSoOnce) {
     }
     std::string out = ::testing::internal::GetCapturedStdout();
     std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_TRUE(containsInOrder(out, {"Varnak Engine", "\nstill logging", "\nWARNING: and warning",
-                                      kShutdownTail}));
+    EXPECT_TRUE(containsInOrder(
+        out, {"Varnak Engine", "\nstill logging", "\nWARNING: and warning", kShutdownTail}));
     std::size_t first = err.find("log.txt");
     ASSERT_NE(first, std::string::npos) << err;
     EXPECT_EQ(err.find("log.txt", first + 1), std::string::npos) << err;
@@ -138,8 +136,8 @@ TEST_F(SystemLog, FramerateBelowOneIsFatalBeforeAllegroStarts) {
         },
         ::testing::ExitedWithCode(1), "");
     std::string log = readLog();
-    EXPECT_TRUE(containsInOrder(log, {"\n!!ENCOUNTERED A FATAL ERROR!!\nInvalid framerate: 0.",
-                                      kShutdownTail}));
+    EXPECT_TRUE(containsInOrder(
+        log, {"\n!!ENCOUNTERED A FATAL ERROR!!\nInvalid framerate: 0.", kShutdownTail}));
     EXPECT_EQ(log.find("Initializing main Allegro system"), std::string::npos);
 }
 

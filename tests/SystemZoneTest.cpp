@@ -38,9 +38,9 @@ protected:
 TEST_F(SystemZones, NewZoneBeforeInitIsRefused) {
     EXPECT_FALSE(sys->newZone("Early"));
     EXPECT_EQ(sys->zone, nullptr);
-    EXPECT_TRUE(containsInOrder(readLog(),
-                                {"\n\n----------------\n\nRequested new zone:\nEarly",
-                                 "\nERROR! You must load the interface before loading any zone.\n"}));
+    EXPECT_TRUE(containsInOrder(
+        readLog(), {"\n\n----------------\n\nRequested new zone:\nEarly",
+                    "\nERROR! You must load the interface before loading any zone.\n"}));
 }
 
 TEST_F(SystemZones, NewZoneReplacesTheOldOneWithAnEmptyNamedZone) {
@@ -53,11 +53,11 @@ TEST_F(SystemZones, NewZoneReplacesTheOldOneWithAnEmptyNamedZone) {
     ASSERT_NE(sys->zone, nullptr);
     EXPECT_STREQ(sys->zone->getName(), "Second");
     EXPECT_EQ(sys->zone->getNumLayers(), 0);
-    EXPECT_TRUE(containsInOrder(
-        readLog(), {"Requested new zone:\nFirst 100%", "\n\nCreating new zone...", "\nSuccess!",
-                    "\n\n----------------\n\nRequested new zone:\nSecond",
-                    "\n\nUnloading old zone...", "\nDone.", "\n\nCreating new zone...",
-                    "\nSuccess!"}));
+    EXPECT_TRUE(containsInOrder(readLog(), {"Requested new zone:\nFirst 100%",
+                                            "\n\nCreating new zone...", "\nSuccess!",
+                                            "\n\n----------------\n\nRequested new zone:\nSecond",
+                                            "\n\nUnloading old zone...", "\nDone.",
+                                            "\n\nCreating new zone...", "\nSuccess!"}));
 }
 
 TEST_F(SystemZones, ShutdownClearsTheZoneBeforeTheResources) {
@@ -66,9 +66,9 @@ TEST_F(SystemZones, ShutdownClearsTheZoneBeforeTheResources) {
     sys->newSpriteResource(writeImage("a.bmp", 8, 8).c_str());
     sys->iface.loaded = false;
     sys.reset();
-    EXPECT_TRUE(containsInOrder(readLog(), {"\n\nSystem shutdown.\n", "\nClearing zone...",
-                                            "\nFreeing sprite resources...",
-                                            "\nBegin interface deinit"}));
+    EXPECT_TRUE(
+        containsInOrder(readLog(), {"\n\nSystem shutdown.\n", "\nClearing zone...",
+                                    "\nFreeing sprite resources...", "\nBegin interface deinit"}));
 }
 
 TEST_F(SystemZones, SpriteRegistryOwnsWhatLoadedAndNothingElse) {
@@ -139,7 +139,7 @@ TEST_F(SystemZones, ZoneReplacedByAHookLivesUntilTheEndOfTheTick) {
     timer.join();
     ASSERT_GE(journal.size(), 6u);
     std::vector<std::string> tail(journal.end() - 6, journal.end());
-    EXPECT_EQ(tail, (std::vector<std::string>{"a.proc", "b.proc", "a.post", "b.post",
-                                              "a.deleted", "b.deleted"}));
+    EXPECT_EQ(tail, (std::vector<std::string>{"a.proc", "b.proc", "a.post", "b.post", "a.deleted",
+                                              "b.deleted"}));
     EXPECT_STREQ(sys->zone->getName(), "After");
 }

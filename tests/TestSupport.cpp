@@ -45,8 +45,8 @@ std::string readLog() {
         std::size_t found = text.find(piece, at);
         if (found == std::string::npos) {
             return ::testing::AssertionFailure()
-                   << "missing, in order after offset " << at << ": \"" << piece
-                   << "\"\nin:\n" << text;
+                   << "missing, in order after offset " << at << ": \"" << piece << "\"\nin:\n"
+                   << text;
         }
         at = found + piece.size();
     }

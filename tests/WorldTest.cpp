@@ -98,8 +98,8 @@ TEST_F(World, ObjectCreatedInOnProcessIsNotMovedButGetsOnPostProcess) {
     Vec pos;
     child->getPos(pos);
     EXPECT_EQ(pos.x, fix16(0));
-    EXPECT_EQ(tick(), (Journal{"a.pre", "child.pre", "a.proc", "child.proc", "a.post",
-                               "child.post"}));
+    EXPECT_EQ(tick(),
+              (Journal{"a.pre", "child.pre", "a.proc", "child.proc", "a.post", "child.post"}));
 }
 
 TEST_F(World, SelfDestructionInEachPass) {
@@ -116,8 +116,8 @@ TEST_F(World, SelfDestructionInEachPass) {
     proc->onProc = [](Recorder& self) { self.destroy(); };
     post->onPost = [](Recorder& self) { self.destroy(); };
     EXPECT_EQ(tick(), (Journal{"pre.pre", "proc.pre", "post.pre", "other.pre", "proc.proc",
-                                "post.proc", "other.proc", "post.post", "other.post",
-                                "pre.deleted", "proc.deleted", "post.deleted"}));
+                               "post.proc", "other.proc", "post.post", "other.post", "pre.deleted",
+                               "proc.deleted", "post.deleted"}));
     EXPECT_EQ(objectNames(layer), Journal{"other"});
     EXPECT_EQ(layer->getNumObjects(), 1);
 }
@@ -215,8 +215,8 @@ TEST_F(World, LayersRunInOrderOfAdditionIncludingOnesAddedDuringTheTick) {
             add("late", zone->getLayer(41));
         }
     };
-    EXPECT_EQ(tick(), (Journal{"first.pre", "first.proc", "first.post", "second.pre",
-                               "second.proc", "second.post"}));
+    EXPECT_EQ(tick(), (Journal{"first.pre", "first.proc", "first.post", "second.pre", "second.proc",
+                               "second.post"}));
     EXPECT_EQ(zone->getNumLayers(), 42);
     EXPECT_FALSE(zone->getLayer(41)->isNew()); // visited in the tick that added it
     Journal j = tick();

@@ -10,7 +10,8 @@ namespace {
 
 // A small deterministic hash, so that the speckles are the same on every run.
 unsigned speckle(int x, int y, unsigned seed) {
-    unsigned h = static_cast<unsigned>(x) * 374761393u + static_cast<unsigned>(y) * 668265263u + seed;
+    unsigned h =
+        static_cast<unsigned>(x) * 374761393u + static_cast<unsigned>(y) * 668265263u + seed;
     h = (h ^ (h >> 13)) * 1274126177u;
     return h ^ (h >> 16);
 }
@@ -70,10 +71,10 @@ int main(int argc, char** argv) {
     if (install_allegro(SYSTEM_NONE, &errno, nullptr) != 0)
         return 2;
     set_color_depth(24);
-    bool ok = save(dir, "Tile1.bmp", tile(70, 130, 60, 1));  // grass
-    ok &= save(dir, "Tile2.bmp", tile(120, 120, 125, 2));    // stone
-    ok &= save(dir, "Tile3.bmp", tile(200, 180, 120, 3));    // sand
-    ok &= save(dir, "Tile4.bmp", tile(50, 90, 170, 4));      // water
+    bool ok = save(dir, "Tile1.bmp", tile(70, 130, 60, 1)); // grass
+    ok &= save(dir, "Tile2.bmp", tile(120, 120, 125, 2));   // stone
+    ok &= save(dir, "Tile3.bmp", tile(200, 180, 120, 3));   // sand
+    ok &= save(dir, "Tile4.bmp", tile(50, 90, 170, 4));     // water
     ok &= save(dir, "Ball.bmp", ballImage());
     ok &= save(dir, "Gem.bmp", gemImage());
     return ok ? 0 : 1;

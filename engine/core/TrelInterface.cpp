@@ -16,14 +16,14 @@ struct NamedValue {
 };
 
 const NamedValue kCpuFamilies[] = {
-    {0, "Unknown"}, {3, "I386"},     {4, "I486"},     {5, "I586"},
+    {0, "Unknown"}, {3, "I386"},    {4, "I486"},     {5, "I586"},
     {6, "I686"},    {7, "Itanium"}, {18, "PowerPC"}, {15, "Extended"},
 };
 
 // Table order, not bit order: this is the order the log lists them in.
 const NamedValue kCpuCapabilities[] = {
-    {0x0001, "CPUID"}, {0x0002, "FPU"},  {0x0400, "IA64"}, {0x0200, "AMD64"},
-    {0x0004, "MMX"},   {0x0008, "MMX+"}, {0x0010, "SSE"},  {0x0020, "SSE2"},
+    {0x0001, "CPUID"}, {0x0002, "FPU"},   {0x0400, "IA64"},   {0x0200, "AMD64"},
+    {0x0004, "MMX"},   {0x0008, "MMX+"},  {0x0010, "SSE"},    {0x0020, "SSE2"},
     {0x0800, "SSE3"},  {0x0040, "3DNow"}, {0x0080, "E3DNow"}, {0x0100, "CMOV"},
 };
 
@@ -70,8 +70,7 @@ const int kCapabilityLineLimit = 50;
 } // namespace
 
 TrelInterface::TrelInterface(TrelSystem* owner)
-    : allegroState(0), loaded(false), pendingTics(0), totalTics(0), skipCount(0),
-      system(owner) {
+    : allegroState(0), loaded(false), pendingTics(0), totalTics(0), skipCount(0), system(owner) {
     gfx.owner = this;
 }
 

@@ -46,8 +46,8 @@ public:
     bool loaded;               // true from a complete init until deinit
     std::atomic<std::int32_t> pendingTics; // ticks not yet taken by startLoop
     std::atomic<std::int32_t> totalTics;   // all ticks since the timer was installed
-    std::int32_t skipCount; // logic frames left before the next drawn frame
-    TrelSystem* system;     // not owned: the system that holds this interface
+    std::int32_t skipCount;                // logic frames left before the next drawn frame
+    TrelSystem* system;                    // not owned: the system that holds this interface
     TrelIGfx gfx;
 
 private:

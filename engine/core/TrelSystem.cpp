@@ -35,8 +35,8 @@ const char* const kLogFileName = "log.txt";
 } // namespace
 
 TrelSystem::TrelSystem()
-    : logFile(nullptr), screenWidth(0), screenHeight(0), framerate(0), reservedSetting(0),
-      quit(0), zone(nullptr), iface(this), inTick(false) {
+    : logFile(nullptr), screenWidth(0), screenHeight(0), framerate(0), reservedSetting(0), quit(0),
+      zone(nullptr), iface(this), inTick(false) {
     std::time_t now = std::time(nullptr);
     std::tm* local = std::localtime(&now);
     std::string started = local ? std::asctime(local) : "unknown time\n";

@@ -17,9 +17,9 @@ class TrelZone;
 #define TREL_VERSION_STRING "v0.0.7.6 Pre-alpha"
 
 #if defined(__GNUC__)
-#  define TREL_PRINTF(fmtIndex, firstArg) __attribute__((format(printf, fmtIndex, firstArg)))
+#define TREL_PRINTF(fmtIndex, firstArg) __attribute__((format(printf, fmtIndex, firstArg)))
 #else
-#  define TREL_PRINTF(fmtIndex, firstArg)
+#define TREL_PRINTF(fmtIndex, firstArg)
 #endif
 
 // The engine's root object. A game holds exactly one, as a global, so that the log opens

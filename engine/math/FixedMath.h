@@ -16,9 +16,9 @@ constexpr int twoPi16 = 411774;
 constexpr int invTwoPi16 = 10430;
 
 // Seeds of the functions below; constant data of trel0.
-extern TREL_API const std::uint16_t sinTable[1024];  // quarter wave, peak 65534
-extern TREL_API const std::uint16_t rsqrtTable[8];   // 131072 ÷ √(8 + k)
-extern TREL_API const std::uint16_t rcp_tab[8];      // 262144 ÷ (8 + k), for fixinv<16>
+extern TREL_API const std::uint16_t sinTable[1024]; // quarter wave, peak 65534
+extern TREL_API const std::uint16_t rsqrtTable[8];  // 131072 ÷ √(8 + k)
+extern TREL_API const std::uint16_t rcp_tab[8];     // 262144 ÷ (8 + k), for fixinv<16>
 
 namespace detail {
 // The whole wave unfolded from sinTable: entry p is what the quarter-wave lookup gives for
@@ -40,8 +40,8 @@ extern TREL_API const ReciprocalSeeds reciprocalSeeds;
 
 // The fixed-point product of raw values, rounding toward minus infinity.
 constexpr std::int32_t mul16(std::int32_t a, std::int32_t b) {
-    return static_cast<std::int32_t>(
-        static_cast<std::uint32_t>(static_cast<std::uint64_t>((static_cast<std::int64_t>(a) * b) >> 16)));
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(
+        static_cast<std::uint64_t>((static_cast<std::int64_t>(a) * b) >> 16)));
 }
 
 constexpr std::int32_t wrapAdd(std::int32_t a, std::int32_t b) {
@@ -157,8 +157,8 @@ TREL_API inline int fixsqrt16(int x) {
         for (int step = 0; step < 6; ++step) {
             bool large = (s >> 24) != 0;
             // s >= 512 (six halvings of at least 0.5), so the divisor is at least 8.
-            std::int32_t r = detail::reciprocalOfMagnitude<true>(
-                static_cast<std::uint32_t>(large ? s >> 8 : s));
+            std::int32_t r =
+                detail::reciprocalOfMagnitude<true>(static_cast<std::uint32_t>(large ? s >> 8 : s));
             s = detail::wrapAdd(detail::mul16(large ? scaledX : x, r), s) >> 1;
         }
         return s;

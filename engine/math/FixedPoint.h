@@ -20,7 +20,8 @@ class fixed_point {
 public:
     constexpr fixed_point() : raw(0) {}
     // The integer n, shifted in 32-bit arithmetic (callers keep n within the integer range).
-    constexpr explicit fixed_point(int n) : raw(static_cast<std::int32_t>(static_cast<std::uint32_t>(n) << N)) {}
+    constexpr explicit fixed_point(int n)
+        : raw(static_cast<std::int32_t>(static_cast<std::uint32_t>(n) << N)) {}
     explicit fixed_point(float f) : raw(float2fix<N>(f)) {}
 
     static constexpr fixed_point fromRaw(std::int32_t r) {
@@ -31,14 +32,16 @@ public:
 
     // The integer part, rounded toward zero: (r + 2^N - 1) >> N for negative raw values,
     // since a plain shift would floor.
-    constexpr int toInt() const {
-        return raw >= 0 ? (raw >> N) : ((raw + ((1 << N) - 1)) >> N);
-    }
+    constexpr int toInt() const { return raw >= 0 ? (raw >> N) : ((raw + ((1 << N) - 1)) >> N); }
     constexpr explicit operator int() const { return toInt(); }
 
     constexpr fixed_point operator-() const { return fromRaw(wrap(0u - u(raw))); }
-    constexpr fixed_point operator+(fixed_point b) const { return fromRaw(wrap(u(raw) + u(b.raw))); }
-    constexpr fixed_point operator-(fixed_point b) const { return fromRaw(wrap(u(raw) - u(b.raw))); }
+    constexpr fixed_point operator+(fixed_point b) const {
+        return fromRaw(wrap(u(raw) + u(b.raw)));
+    }
+    constexpr fixed_point operator-(fixed_point b) const {
+        return fromRaw(wrap(u(raw) - u(b.raw)));
+    }
     constexpr fixed_point& operator+=(fixed_point b) { return *this = *this + b; }
     constexpr fixed_point& operator-=(fixed_point b) { return *this = *this - b; }
 
@@ -49,8 +52,8 @@ public:
     // The 64-bit product shifted right arithmetically, so it rounds toward minus infinity;
     // the result keeps the low 32 bits.
     constexpr fixed_point operator*(fixed_point b) const {
-        return fromRaw(wrap(static_cast<std::uint64_t>(
-            (static_cast<std::int64_t>(raw) * b.raw) >> N)));
+        return fromRaw(
+            wrap(static_cast<std::uint64_t>((static_cast<std::int64_t>(raw) * b.raw) >> N)));
     }
 
     constexpr bool operator==(fixed_point b) const { return raw == b.raw; }

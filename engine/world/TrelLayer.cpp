@@ -6,8 +6,7 @@
 #include "world/TrelObject.h"
 #include "world/TrelZone.h"
 
-TrelLayer::TrelLayer(TrelZone* owner, unsigned mapW, unsigned mapH, unsigned tileW,
-                     unsigned tileH)
+TrelLayer::TrelLayer(TrelZone* owner, unsigned mapW, unsigned mapH, unsigned tileW, unsigned tileH)
     : zone(owner), mapWidth(mapW), mapHeight(mapH), tileWidth(tileW), tileHeight(tileH),
       cells(nullptr), rows(nullptr), tileset(nullptr), pendingObjectRemovals(0),
       clearObjectsRequested(false), flags(kNew | kVisible) {

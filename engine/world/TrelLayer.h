@@ -71,9 +71,7 @@ public:
     void setScrollSpeedAuto(Fixed x, Fixed y) { scrollSpeedAuto = Vec(x, y); }
     void getScrollSpeedAuto(Vec& v) { v = scrollSpeedAuto; }
 
-    void setVisibility(bool visible) {
-        flags = visible ? (flags | kVisible) : (flags & ~kVisible);
-    }
+    void setVisibility(bool visible) { flags = visible ? (flags | kVisible) : (flags & ~kVisible); }
     bool getVisibility() { return (flags & kVisible) != 0; }
 
     // Marks the layer for removal at the end of the zone's tick. A second call does nothing.

@@ -4,17 +4,21 @@
 #include "world/TrelZone.h"
 
 TrelObject::TrelObject(TrelLayer* owner, Fixed x, Fixed y, Fixed w, Fixed h)
-    : layer(owner), pos(x, y), speed(), accel(), decel(), gravity(), size(w, h),
-      sprite(nullptr), flags(kNew) {
+    : layer(owner), pos(x, y), speed(), accel(), decel(), gravity(), size(w, h), sprite(nullptr),
+      flags(kNew) {
     layer->addObject_(this);
 }
 
 TrelObject::~TrelObject() = default;
 
-void TrelObject::onDraw(BITMAP*) {}
-void TrelObject::onPreProcess() {}
-void TrelObject::onProcess() {}
-void TrelObject::onPostProcess() {}
+void TrelObject::onDraw(BITMAP*) {
+}
+void TrelObject::onPreProcess() {
+}
+void TrelObject::onProcess() {
+}
+void TrelObject::onPostProcess() {
+}
 
 TrelZone* TrelObject::getZone() {
     return layer->getZone();

@@ -71,7 +71,7 @@ public:
     bool isDestroyed() const { return (flags & kDestroyed) != 0; }
     bool isNew() const { return (flags & kNew) != 0; }
 
-    static const std::uint32_t kNew = 1;       // cleared at the first visit of a pass
+    static const std::uint32_t kNew = 1; // cleared at the first visit of a pass
     static const std::uint32_t kDestroyed = 2;
 
     // Called by the layer's tick only, at an object's first visit.

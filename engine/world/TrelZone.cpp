@@ -4,9 +4,10 @@
 #include "world/TrelLayer.h"
 
 TrelZone::TrelZone(TrelSystem* owner)
-    : layerCursor(0), system(owner), camera(), regionX(0), regionY(0),
-      regionW(owner->screenWidth), regionH(owner->screenHeight), pendingLayerRemovals(0),
-      clearLayersRequested(false), mainLayer(0) {}
+    : layerCursor(0), system(owner), camera(), regionX(0), regionY(0), regionW(owner->screenWidth),
+      regionH(owner->screenHeight), pendingLayerRemovals(0), clearLayersRequested(false),
+      mainLayer(0) {
+}
 
 TrelZone::~TrelZone() {
     clearLayersRequested = true;

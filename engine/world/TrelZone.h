@@ -37,7 +37,7 @@ public:
     // Null for an index outside the layers array.
     TrelLayer* getLayer(int index) {
         return (index >= 0 && static_cast<std::size_t>(index) < layers.size()) ? layers[index]
-                                                                              : nullptr;
+                                                                               : nullptr;
     }
     // Layers not marked destroyed.
     int getNumLayers() { return static_cast<int>(layers.size()) - pendingLayerRemovals; }
