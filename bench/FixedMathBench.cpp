@@ -78,17 +78,19 @@ void BM_allegro_fixsqrt(benchmark::State& s) {
 void BM_sqrtf(benchmark::State& s) {
     perCall(s, inputs().positiveFloats, [](float a) { return std::sqrt(a); });
 }
-void BM_fix16_divide(benchmark::State& s) {
+// Divides each argument by one of the divisors (signs mixed, 0.5 to 600.0).
+template <class Divide>
+void perDivision(benchmark::State& state, Divide divide) {
     const std::vector<int>& d = inputs().divisors;
-    perCall(s, inputs().positive, [&d](int a) {
-        return (fix16::fromRaw(a) / fix16::fromRaw(d[static_cast<unsigned>(a) & 1023])).raw;
-    });
+    perCall(state, inputs().positive,
+            [&](int a) { return divide(a, d[static_cast<unsigned>(a) & 1023]); });
+}
+
+void BM_fix16_divide(benchmark::State& s) {
+    perDivision(s, [](int x, int y) { return (fix16::fromRaw(x) / fix16::fromRaw(y)).raw; });
 }
 void BM_allegro_fixdiv(benchmark::State& s) {
-    const std::vector<int>& d = inputs().divisors;
-    perCall(s, inputs().positive, [&d](int a) {
-        return static_cast<int>(fixdiv(a, d[static_cast<unsigned>(a) & 1023]));
-    });
+    perDivision(s, [](int x, int y) { return static_cast<int>(fixdiv(x, y)); });
 }
 
 } // namespace

@@ -7,12 +7,17 @@
 #include <memory>
 #include <string>
 
-#include "BenchSupport.h"
 #include "trel.h"
 
 using fixedpoint::fix16;
 
 namespace {
+
+// Installs Allegro without a display, once: bitmaps and image files need no more.
+void ensureAllegro() {
+    static bool installed = install_allegro(SYSTEM_NONE, &errno, nullptr) == 0;
+    (void)installed;
+}
 
 std::string writeImage(const char* name, int w, int h, int r, int g, int b) {
     std::string path = std::string("/tmp/trel-bench-") + name + ".bmp";
@@ -81,11 +86,6 @@ void BM_blit_640x448(benchmark::State& state) {
 }
 
 } // namespace
-
-void ensureAllegro() {
-    static bool installed = install_allegro(SYSTEM_NONE, &errno, nullptr) == 0;
-    (void)installed;
-}
 
 BENCHMARK(BM_drawZone_640x448)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_blit_640x448)->Unit(benchmark::kMicrosecond);
