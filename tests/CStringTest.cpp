@@ -30,6 +30,15 @@ TEST(CString, AppendOnNewStringBehavesLikeSet) {
     EXPECT_STREQ(s.append("abc"), "abc");
 }
 
+// A null text used to be handed to strlen.
+TEST(CString, NullTextCountsAsEmpty) {
+    TrelCString s;
+    EXPECT_STREQ(s.append(nullptr), "");
+    s.set("abc");
+    EXPECT_STREQ(s.append(nullptr), "abc");
+    EXPECT_STREQ(s.set(nullptr), "");
+}
+
 // Set and append used to be unsafe with a pointer into the string's own buffer, which
 // realloc may move or shrink; the sanitizer build turns a regression into a failure.
 TEST(CString, AcceptsPointersIntoItsOwnBuffer) {

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -24,6 +25,21 @@ bool eventually(bool (*check)(const std::string&), const std::string& arg) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     return false;
+}
+
+// Waits up to ten seconds for the message box (this test's display has no other), keeps
+// its command line (which holds the text) and presses its button.
+void dismissMessageBox(std::string& seenText) {
+    for (int i = 0; i < 100; ++i) {
+        std::string id = runCommand("xdotool search --name '^xmessage$' 2>/dev/null");
+        if (!id.empty()) {
+            id = id.substr(0, id.find('\n'));
+            seenText = runCommand("ps -o args= -C xmessage");
+            runCommand("xdotool windowfocus --sync " + id + " key Return 2>/dev/null");
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
 }
 
 const std::vector<std::string> kInitLog = {
@@ -93,6 +109,29 @@ TEST_F(Platform, InitAndDeinitRunEveryStepInOrder) {
     EXPECT_EQ(readLog().substr(beforeSecond), "\nBegin interface deinit");
 }
 
+// A second init used to install Allegro, the keyboard and the tick callback again.
+TEST_F(Platform, SecondInitIsRefusedAndInstallsNothingTwice) {
+    TrelSystem sys;
+    ASSERT_TRUE(sys.iface.init());
+    BITMAP* buffer = sys.iface.gfx.buffer;
+    std::size_t before = readLog().size();
+    std::string seenText;
+    std::thread dismisser(dismissMessageBox, std::ref(seenText));
+    EXPECT_FALSE(sys.iface.init());
+    dismisser.join();
+    EXPECT_EQ(readLog().substr(before), "\nERROR! The interface is already initialized.\n");
+    EXPECT_NE(seenText.find("The interface is already initialized."), std::string::npos);
+    EXPECT_TRUE(sys.iface.loaded);
+    EXPECT_EQ(sys.iface.gfx.buffer, buffer);
+
+    // One tick callback: about 60 ticks a second, not 120.
+    std::int32_t start = sys.iface.getTics();
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    std::int32_t ticks = sys.iface.getTics() - start;
+    EXPECT_GT(ticks, 40);
+    EXPECT_LT(ticks, 80);
+}
+
 TEST_F(Platform, SplashTextIsCentredNearTheBottomOfTheScreen) {
     TrelSystem sys;
     sys.setName("Quenmoor");
@@ -129,18 +168,7 @@ TEST_F(Platform, WarningIsShownInAMessageBoxAndReturnsOnceDismissed) {
     TrelSystem sys;
     sys.iface.init();
     std::string seenText;
-    std::thread dismisser([&seenText] {
-        for (int i = 0; i < 100; ++i) {
-            std::string id = runCommand("xdotool search --name '^xmessage$' 2>/dev/null");
-            if (!id.empty()) {
-                id = id.substr(0, id.find('\n'));
-                seenText = runCommand("ps -o args= -C xmessage");
-                runCommand("xdotool windowfocus --sync " + id + " key Return 2>/dev/null");
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-    });
+    std::thread dismisser(dismissMessageBox, std::ref(seenText));
     sys.giveError(2, "Disk %s full", "100%");
     dismisser.join();
     EXPECT_NE(seenText.find("Warning!"), std::string::npos) << seenText;

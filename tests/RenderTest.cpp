@@ -211,6 +211,12 @@ TEST_F(Render, HookMayDrawOutsideTheRegionAndTheNextSpriteIsClippedAgain) {
     EXPECT_EQ(y2, 479);
 }
 
+TEST_F(Render, DisablingTheClipWithoutATargetDoesNothing) {
+    TrelIGfx closed; // a device whose window was never opened
+    closed.disableRegionClipping();
+    EXPECT_EQ(closed.regionClippingDisabled, 0);
+}
+
 TEST_F(Render, UncoveredPixelsKeepThePreviousFrame) {
     clear_to_color(gfx->buffer, blue);
     TrelZone empty(sys.get());

@@ -1,8 +1,11 @@
 #include <allegro.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "ImageFiles.h"
 #include "TestSupport.h"
@@ -51,5 +54,96 @@ TEST_F(Resources, UnloadableFilesMakeNoFrame) {
     ASSERT_NE(res.loadData(writeImage("first.bmp", 2, 2).c_str()), nullptr);
     for (const char* file : {"missing.bmp", "junk.bmp", "good.xyz", ""})
         EXPECT_EQ(res.loadData(file), nullptr) << file;
+    EXPECT_EQ(res.loadData(nullptr), nullptr);
     EXPECT_EQ(res.getSize(), 1);
+}
+
+namespace {
+
+void writeBytes(const std::string& file, const std::string& bytes) {
+    std::FILE* out = std::fopen(file.c_str(), "wb");
+    std::fwrite(bytes.data(), 1, bytes.size(), out);
+    std::fclose(out);
+}
+
+void put32(std::string& bytes, std::size_t at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+        bytes[at + static_cast<std::size_t>(i)] = static_cast<char>(value >> (8 * i));
+}
+
+} // namespace
+
+// Allegro's BMP loader fills in whatever a short file lacks, so the file is checked first.
+TEST_F(Resources, DamagedFilesAreRefusedWithOneSentenceNamingTheFileAndTheReason) {
+    std::string good = readFile(writeImage("good.bmp", 32, 32)); // 54 + 32 * 96 bytes
+    ASSERT_EQ(good.size(), 3126u);
+    writeBytes("short.bmp", good.substr(0, 70));
+    writeBytes("headless.bmp", good.substr(0, 20));
+    writeBytes("empty.bmp", "");
+    writeBytes("text.bmp", "this is not a bitmap at all, only some words");
+    mkdir("folder.bmp", 0755);
+    std::string wide = good;
+    put32(wide, 18, 33); // one more column than the rows hold
+    writeBytes("wide.bmp", wide);
+    std::string deep = good;
+    put32(deep, 28, 7); // 7 bits per pixel (the count is 16 bits; 7 then 0)
+    writeBytes("deep.bmp", deep);
+    std::string rle = good;
+    put32(rle, 30, 1);     // RLE8 ...
+    put32(rle, 34, 5000);  // ... promising 5000 bytes of data
+    writeBytes("rle.bmp", rle);
+    std::string huge = good;
+    put32(huge, 18, 0x7fffffff);
+    put32(huge, 22, 0x7fffffff); // the largest size: never an overflow
+    writeBytes("huge.bmp", huge);
+    std::string topDown = good;
+    put32(topDown, 22, static_cast<std::uint32_t>(-32)); // Allegro reads bottom-up rows only
+    writeBytes("topdown.bmp", topDown);
+    std::string early = good;
+    put32(early, 10, 20); // pixels inside the headers
+    writeBytes("early.bmp", early);
+
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"short.bmp", "Image file \"short.bmp\" is cut short: 70 of 3126 bytes."},
+        {"headless.bmp", "Image file \"headless.bmp\" is cut short: 20 of 54 bytes."},
+        {"empty.bmp", "Image file \"empty.bmp\" is empty."},
+        {"text.bmp", "Image file \"text.bmp\" is not a BMP image."},
+        {"folder.bmp", "Image file \"folder.bmp\" is a folder, not a file."},
+        {"missing.bmp", "Image file \"missing.bmp\" cannot be read: No such file or directory."},
+        {"wide.bmp", "Image file \"wide.bmp\" is cut short: 3126 of 3254 bytes."},
+        {"deep.bmp", "Image file \"deep.bmp\" is damaged: 7 bits per pixel."},
+        {"rle.bmp", "Image file \"rle.bmp\" is cut short: 3126 of 5054 bytes."},
+        {"huge.bmp", "Image file \"huge.bmp\" is cut short: 3126 of 13835058048839712822 bytes."},
+        {"topdown.bmp", "Image file \"topdown.bmp\" is damaged: its rows are stored top-down, "
+                        "which cannot be read."},
+        {"early.bmp",
+         "Image file \"early.bmp\" is damaged: its pixel data would start inside its headers."},
+    };
+    TrelResource res;
+    for (const auto& [file, reason] : cases) {
+        EXPECT_EQ(res.loadData(file.c_str()), nullptr) << file;
+        EXPECT_EQ(res.getLoadError(), reason);
+    }
+    EXPECT_EQ(res.getSize(), 0);
+    EXPECT_NE(res.loadData("good.bmp"), nullptr);
+    EXPECT_STREQ(res.getLoadError(), "");
+}
+
+TEST_F(Resources, EveryBmpLayoutThatHoldsItsPixelsStillLoads) {
+    std::string good = readFile(writeImage("base.bmp", 5, 3)); // rows of 15 bytes padded to 16
+    ASSERT_EQ(good.size(), 54u + 3 * 16);
+    writeBytes("trailing.bmp", good + std::string(10, '\0'));
+
+    BITMAP* eight = create_bitmap_ex(8, 3, 2);
+    clear_to_color(eight, 7);
+    PALETTE pal;
+    get_palette(pal);
+    ASSERT_EQ(save_bitmap("eight.bmp", eight, pal), 0);
+    destroy_bitmap(eight);
+
+    TrelResource res;
+    for (const char* file : {"base.bmp", "trailing.bmp", "eight.bmp"})
+        EXPECT_NE(res.loadData(file), nullptr) << file << ": " << res.getLoadError();
+    EXPECT_EQ(res.getData(1)->height, 3);
+    EXPECT_EQ(res.getData(2)->width, 3);
 }

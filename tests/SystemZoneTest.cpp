@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <thread>
 
@@ -90,6 +91,32 @@ TEST_F(SystemZones, SpriteRegistryOwnsWhatLoadedAndNothingElse) {
     sys->clearSpriteResources();
     EXPECT_TRUE(sys->spriteResources.empty());
     EXPECT_NE(sys->newSpriteResource(file.c_str()), nullptr); // the registry is usable again
+}
+
+TEST_F(SystemZones, RegistryLogsWhyAFileWasRefused) {
+    std::string file = writeImage("img.bmp", 8, 8);
+    TrelResource* resource = sys->newSpriteResource(file.c_str());
+    std::FILE* empty = std::fopen("empty.bmp", "wb");
+    std::fclose(empty);
+    EXPECT_EQ(sys->newSpriteResource("empty.bmp"), nullptr);
+    EXPECT_EQ(sys->appendSpriteResource("missing.bmp", resource), nullptr);
+    EXPECT_EQ(sys->appendSpriteResource(file.c_str(), nullptr), nullptr);
+    EXPECT_TRUE(containsInOrder(
+        readLog(), {"\nImage file \"empty.bmp\" is empty.",
+                    "\nImage file \"missing.bmp\" cannot be read: No such file or directory."}));
+}
+
+// Null names used to reach strlen and printf's %s.
+TEST_F(SystemZones, NullNamesAreEmptyNamesAndANullFileLoadsNothing) {
+    load();
+    sys->setName(nullptr);
+    EXPECT_STREQ(sys->getName(), "");
+    ASSERT_TRUE(sys->newZone(nullptr));
+    EXPECT_STREQ(sys->zone->getName(), "");
+    EXPECT_EQ(sys->newSpriteResource(nullptr), nullptr);
+    EXPECT_TRUE(sys->spriteResources.empty());
+    EXPECT_TRUE(containsInOrder(readLog(), {"Requested new zone:\n\n\nCreating new zone...",
+                                            "\nNo image file name was given."}));
 }
 
 TEST_F(SystemZones, MainLoopNeedsAZone) {

@@ -199,6 +199,31 @@ TEST_F(World, DestroyedLayerRunsNoHooksAndTakesItsObjectsWithIt) {
     EXPECT_EQ(zone->getLayer(1), nullptr);
 }
 
+namespace {
+
+// Reads its layer's map as it is deleted, as an object that saves its surroundings might.
+class MapReader : public TrelObject {
+public:
+    MapReader(TrelLayer* layer, short& seen)
+        : TrelObject(layer, fix16(), fix16(), fix16(1), fix16(1)), seen(seen) {}
+    ~MapReader() override { seen = getLayer()->getMapData()[1][1]; }
+    short& seen;
+};
+
+} // namespace
+
+// The layer used to free its map before deleting its objects.
+TEST_F(World, ObjectsAreDeletedWhileTheirLayersMapStillExists) {
+    zone->addLayer(2, 2, 8, 8);
+    TrelLayer* doomed = zone->getLayer(1);
+    doomed->getMapData()[1][1] = 7;
+    short seen = 0;
+    new MapReader(doomed, seen);
+    doomed->destroy();
+    tick();
+    EXPECT_EQ(seen, 7);
+}
+
 TEST_F(World, LayersRunInOrderOfAdditionIncludingOnesAddedDuringTheTick) {
     zone->addLayer(2, 2, 8, 8);
     TrelLayer* second = zone->getLayer(1);

@@ -2,8 +2,9 @@
 # End to end, on the current X display:
 #  1. the game runs: arrow keys scroll the view, the status strip shows its labels, Escape
 #     ends it with status 0 and the shutdown lines at the end of log.txt;
-#  2. with data/Gem.bmp missing, the splash stays on screen under a fatal message box that
-#     names the file; dismissing it ends the game with status 1 and a complete log.
+#  2. with data/Gem.bmp missing, and 3. with data/Tile1.bmp cut short, the splash stays on
+#     screen under a fatal message box that names the file; dismissing it ends the game with
+#     status 1, and the log gives the reason and is complete.
 # Usage: e2e-game.sh GAME_BINARY RENDER_TEXT_BINARY DATA_DIR
 set -euo pipefail
 game="$(realpath "$1")"
@@ -88,26 +89,41 @@ status=0; wait_exit || status=$?
 log_ends_with_shutdown || fail "log.txt does not end with the shutdown lines"
 echo "PASS: view scrolled (camera about $camera_x, $camera_y), strip labels shown, status 0, shutdown logged"
 
-# --- 2. A missing image ----------------------------------------------------------------
-mkdir "$work/missing" && cd "$work/missing" && cp -r "$data" data && rm data/Gem.bmp
-"$game" >game.out 2>&1 &
-pid=$!
-for _ in $(seq 1 100); do
-  box=$(xdotool search --name '^xmessage$' 2>/dev/null | head -1 || true)
-  [ -n "$box" ] && break
-  kill -0 "$pid" 2>/dev/null || fail "game ended without a message box"
-  sleep 0.1
-done
-[ -n "$box" ] || fail "no message box"
-sleep 0.3
-import -window root splash.png
-box_text=$(ps -o args= -C xmessage)
-xdotool windowfocus --sync "$box" key Return 2>/dev/null || true
-grep -q 'data/Gem.bmp' <<<"$box_text" || fail "message box does not name the file: $box_text"
-shows_text splash.png "Varnak v0.0.7.6 Pre-alpha" 220 440 || fail "splash version line not shown"
-shows_text splash.png "Quenmoor" 288 456 || fail "splash name line not shown"
-status=0; wait_exit || status=$?
-[ "$status" -eq 1 ] || fail "exit status $status with a missing image"
-grep -q 'Could not load the image file "data/Gem.bmp".' log.txt || fail "log does not name the file"
-log_ends_with_shutdown || fail "log.txt does not end with the shutdown lines after the error"
-echo "PASS: missing image is fatal (status 1), names the file, splash shown, shutdown logged"
+# --- 2. A missing image, 3. an image cut short --------------------------------------------
+# Runs the game on a copy of data/ that the given command has spoiled and checks that the
+# splash stays under a fatal message box naming the file, that dismissing it ends the game
+# with status 1, and that the log says why and ends with the shutdown lines.
+# Usage: expect_fatal_image CASE FILE REASON_IN_LOG SPOIL_COMMAND...
+expect_fatal_image() {
+  local name="$1" file="$2" reason="$3"
+  shift 3
+  mkdir "$work/$name" && cd "$work/$name" && cp -r "$data" data && "$@"
+  "$game" >game.out 2>&1 &
+  pid=$!
+  local box=""
+  for _ in $(seq 1 100); do
+    box=$(xdotool search --name '^xmessage$' 2>/dev/null | head -1 || true)
+    [ -n "$box" ] && break
+    kill -0 "$pid" 2>/dev/null || fail "$name: game ended without a message box"
+    sleep 0.1
+  done
+  [ -n "$box" ] || fail "$name: no message box"
+  sleep 0.3
+  import -window root splash.png
+  local box_text
+  box_text=$(ps -o args= -C xmessage)
+  xdotool windowfocus --sync "$box" key Return 2>/dev/null || true
+  grep -qF "$file" <<<"$box_text" || fail "$name: message box does not name the file: $box_text"
+  shows_text splash.png "Varnak v0.0.7.6 Pre-alpha" 220 440 || fail "$name: splash version line not shown"
+  shows_text splash.png "Quenmoor" 288 456 || fail "$name: splash name line not shown"
+  status=0; wait_exit || status=$?
+  [ "$status" -eq 1 ] || fail "$name: exit status $status"
+  grep -qF "$reason" log.txt || fail "$name: log does not say \"$reason\""
+  grep -qF "Could not load the image file \"$file\"." log.txt || fail "$name: log does not name the file"
+  log_ends_with_shutdown || fail "$name: log.txt does not end with the shutdown lines after the error"
+  echo "PASS: $name image is fatal (status 1), names the file, splash shown, shutdown logged"
+}
+
+expect_fatal_image missing data/Gem.bmp 'Image file "data/Gem.bmp" cannot be read' rm data/Gem.bmp
+expect_fatal_image cut-short data/Tile1.bmp 'Image file "data/Tile1.bmp" is cut short: 70 of 3126 bytes.' \
+  truncate -s 70 data/Tile1.bmp

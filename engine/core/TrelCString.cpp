@@ -22,6 +22,8 @@ TrelCString::~TrelCString() {
 }
 
 char* TrelCString::set(const char* text) {
+    if (text == nullptr)
+        text = "";
     std::size_t len = std::strlen(text);
     long self = offsetInside(str, str ? std::strlen(str) + 1 : 0, text);
     if (self >= 0) {
@@ -41,6 +43,8 @@ char* TrelCString::set(const char* text) {
 }
 
 char* TrelCString::append(const char* text) {
+    if (text == nullptr)
+        text = "";
     if (str == nullptr)
         return set(text);
     std::size_t oldLen = std::strlen(str);

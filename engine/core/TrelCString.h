@@ -5,6 +5,7 @@
 
 // An owned C string on the C heap, sized exactly to its text.
 // The pointer returned by set/append stays valid until the next set, append or destruction.
+// A null text counts as an empty one.
 class TREL_API TrelCString {
 public:
     TrelCString() : str(nullptr) {}

@@ -83,6 +83,11 @@ void TrelInterface::fatalAllegroError(const char* format) {
 }
 
 bool TrelInterface::init() {
+    // A second start would install Allegro, the keyboard and the tick callback twice.
+    if (loaded || allegroState != 0) {
+        system->giveError(1, "The interface is already initialized.");
+        return false;
+    }
     // The timer speed below divides by the framerate, so a bad setting must stop us here.
     if (system->framerate < 1) {
         system->giveError(0, "Invalid framerate: %i. It must be at least 1.",

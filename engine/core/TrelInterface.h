@@ -20,7 +20,8 @@ public:
     TrelInterface& operator=(const TrelInterface&) = delete;
 
     // Brings Allegro, the video mode, the keyboard and the timer up. Every failure on the
-    // way is fatal, so it returns true whenever it returns.
+    // way is fatal. Returns true, except when the interface is already up: a second call
+    // is refused with an error and changes nothing.
     bool init();
     // Shuts everything down again; safe to call more than once.
     void deinit();

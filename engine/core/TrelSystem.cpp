@@ -81,6 +81,8 @@ TrelSystem::~TrelSystem() {
 }
 
 bool TrelSystem::newZone(const char* zoneName) {
+    if (zoneName == nullptr)
+        zoneName = "";
     consprintf("\n\n----------------\n\nRequested new zone:\n%s", zoneName);
     if (!iface.loaded) {
         giveError(1, "You must load the interface before loading any zone.");
@@ -113,6 +115,7 @@ void TrelSystem::deleteRetiredZones() {
 TrelResource* TrelSystem::newSpriteResource(const char* file) {
     auto* resource = new TrelResource();
     if (resource->loadData(file) == nullptr) {
+        consprintf("\n%s", resource->getLoadError());
         delete resource;
         return nullptr;
     }
@@ -121,7 +124,12 @@ TrelResource* TrelSystem::newSpriteResource(const char* file) {
 }
 
 TrelISprite* TrelSystem::appendSpriteResource(const char* file, TrelResource* resource) {
-    return resource != nullptr ? resource->loadData(file) : nullptr;
+    if (resource == nullptr)
+        return nullptr;
+    TrelISprite* frame = resource->loadData(file);
+    if (frame == nullptr)
+        consprintf("\n%s", resource->getLoadError());
+    return frame;
 }
 
 bool TrelSystem::mainLoop() {

@@ -43,15 +43,17 @@ public:
     // levels do nothing. The formatted message is passed on as data, never as a format.
     void giveError(int level, const char* format, ...) TREL_PRINTF(3, 4);
 
-    // Replaces the current zone by a new, empty one with this name. Refused (false, with an
+    // Replaces the current zone by a new, empty one with this name (null: an empty name). Refused (false, with an
     // error) until the interface is loaded. Called from a hook during the main loop, it
     // keeps the old zone alive until the end of the current tick.
     bool newZone(const char* zoneName);
 
-    // Registers a new resource whose first frame is loaded from the file; null (and nothing
-    // registered) when the file cannot be loaded.
+    // Registers a new resource whose first frame is loaded from the file; null (nothing
+    // registered, and a log line naming the file and the reason) when the file cannot be
+    // loaded. A null file name is a file that cannot be loaded.
     TrelResource* newSpriteResource(const char* file);
-    // Loads the file as a further frame of the resource; returns the frame, or null.
+    // Loads the file as a further frame of the resource; returns the frame, or null with the
+    // reason logged. Null, and nothing logged, for a null resource.
     TrelISprite* appendSpriteResource(const char* file, TrelResource* resource);
     // Deletes every registered resource, last registered first. Call it only while no zone
     // refers to their images.
@@ -62,7 +64,7 @@ public:
     bool mainLoop();
 
     const char* getName() { return name.str; }
-    // Also retitles the window once the interface is loaded.
+    // Also retitles the window once the interface is loaded. Null sets an empty name.
     void setName(const char* newName);
 
     // Owned: the log stream. Null only when "log.txt" could not be created, in which case

@@ -70,6 +70,8 @@ void TrelIGfx::updateScreen() {
 }
 
 void TrelIGfx::disableRegionClipping() {
+    if (target == nullptr)
+        return;
     set_clip_rect(target, 0, 0, target->w - 1, target->h - 1);
     regionClippingDisabled = 1;
 }

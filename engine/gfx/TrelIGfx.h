@@ -26,7 +26,7 @@ public:
     // Copies the whole buffer to the top-left of the screen.
     void updateScreen();
     // Lets an onDraw hook draw anywhere on the buffer; the renderer restores the viewport
-    // clip after the hook returns.
+    // clip after the hook returns. Does nothing while there is no target.
     void disableRegionClipping();
 
     // Called by TrelInterface::init only. Returns 1 whenever it returns (failures are fatal).

@@ -1,17 +1,22 @@
 #include "gfx/TrelResource.h"
 
 #include "gfx/TrelISprite.h"
+#include "gfx/TrelImageFile.h"
 
 TrelResource::~TrelResource() {
     clearData();
 }
 
 TrelISprite* TrelResource::loadData(const char* fileName) {
+    if (!TrelImageFile::check(fileName, loadError))
+        return nullptr;
     auto* sprite = new TrelISprite(fileName);
     if (sprite->bitmap == nullptr) {
         delete sprite;
+        loadError = TrelImageFile::loadFailure(fileName);
         return nullptr;
     }
+    loadError.clear();
     frames.push_back(sprite);
     return sprite;
 }

@@ -1,6 +1,7 @@
 #ifndef TREL_RESOURCE_H
 #define TREL_RESOURCE_H
 
+#include <string>
 #include <vector>
 
 #include "core/TrelExport.h"
@@ -17,8 +18,13 @@ public:
     TrelResource& operator=(const TrelResource&) = delete;
 
     // Appends the file's image as the last frame and returns it; returns null and appends
-    // nothing when the file cannot be loaded.
+    // nothing when the file cannot be loaded. The file is checked before it is loaded: a
+    // missing, empty or cut-short file, a folder, or content that is not the image its name
+    // promises is refused, and getLoadError() then says why.
     TrelISprite* loadData(const char* fileName);
+    // One sentence naming the file and the reason the last loadData failed; empty after a
+    // loadData that succeeded.
+    const char* getLoadError() { return loadError.c_str(); }
     // Null for an index at or beyond getSize().
     TrelISprite* getData(unsigned int index) {
         return index < frames.size() ? frames[index] : nullptr;
@@ -28,6 +34,9 @@ public:
     void clearData();
 
     std::vector<TrelISprite*> frames; // owned
+
+private:
+    std::string loadError;
 };
 
 #endif

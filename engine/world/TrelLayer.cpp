@@ -27,10 +27,11 @@ TrelLayer::TrelLayer(TrelZone* owner, unsigned mapW, unsigned mapH, unsigned til
 }
 
 TrelLayer::~TrelLayer() {
-    std::free(rows);
-    std::free(cells);
+    // Objects go first: their destructors may still read the map.
     clearObjectsRequested = true;
     purgeObjects_();
+    std::free(rows);
+    std::free(cells);
 }
 
 TrelSystem* TrelLayer::getSystem() {
