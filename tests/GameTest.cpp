@@ -432,10 +432,3 @@ TEST_F(GameDrawing, MinimapOfAFieldUnderThirtyTwoPixelsDividesSafely) {
     EXPECT_EQ(at(610, 453), makecol(255, 0, 0));
     EXPECT_EQ(at(603, 455), makecol(0, 255, 255));
 }
-
-int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    if (install_allegro(SYSTEM_NONE, &errno, nullptr) != 0)
-        return 2;
-    return RUN_ALL_TESTS();
-}

@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Plays a scripted session of about ten seconds on the current display: each arrow key held
 # in turn, a screenshot, then Escape. Leaves out/demo.png and log.txt in the project root.
+# Usage: demo-session.sh GAME_BINARY, or demo-session.sh COMMAND... that runs the game
+# (a checker such as valgrind in front of it, say).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-game="$(realpath "$1")"
 mkdir -p out
 
-"$game" >out/game.out 2>&1 &
+"$@" >out/game.out 2>&1 &
 pid=$!
-for _ in $(seq 1 100); do
+# Thirty seconds: a game under a checker starts slowly.
+for _ in $(seq 1 300); do
   xdotool search --name '^Quenmoor$' >/dev/null 2>&1 && break
   kill -0 "$pid" 2>/dev/null || { echo "The game ended early; see log.txt." >&2; exit 1; }
   sleep 0.1
