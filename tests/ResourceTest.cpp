@@ -89,8 +89,8 @@ TEST_F(Resources, DamagedFilesAreRefusedWithOneSentenceNamingTheFileAndTheReason
     put32(deep, 28, 7); // 7 bits per pixel (the count is 16 bits; 7 then 0)
     writeBytes("deep.bmp", deep);
     std::string rle = good;
-    put32(rle, 30, 1);     // RLE8 ...
-    put32(rle, 34, 5000);  // ... promising 5000 bytes of data
+    put32(rle, 30, 1);    // RLE8 ...
+    put32(rle, 34, 5000); // ... promising 5000 bytes of data
     writeBytes("rle.bmp", rle);
     std::string huge = good;
     put32(huge, 18, 0x7fffffff);

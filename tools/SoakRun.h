@@ -32,7 +32,7 @@ private:
     void steer();
     void checkRound();
 
-    BITMAP* buffer = nullptr; // owned
+    BITMAP* buffer = nullptr;       // owned
     BITMAP* screenBitmap = nullptr; // owned: stands in for the screen
     std::int32_t lastSeenTime = -1;
     std::int32_t shortestRound = 0;

@@ -45,8 +45,8 @@ int main(int argc, char** argv) {
             if (m == 1)
                 at100k = rss;
             std::printf("%10lld %12.0f %8lld %12ld\n", marks[m],
-                         seconds > 0 ? static_cast<double>(done) / seconds : 0.0,
-                         static_cast<long long>(soak.rounds), rss);
+                        seconds > 0 ? static_cast<double>(done) / seconds : 0.0,
+                        static_cast<long long>(soak.rounds), rss);
             std::fflush(stdout);
             if (m + 1 == marks.size() && rss - at100k > 1024) {
                 std::fprintf(stderr, "FAIL: memory grew by %ld KiB after the first tenth\n",

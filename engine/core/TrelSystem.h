@@ -43,9 +43,9 @@ public:
     // levels do nothing. The formatted message is passed on as data, never as a format.
     void giveError(int level, const char* format, ...) TREL_PRINTF(3, 4);
 
-    // Replaces the current zone by a new, empty one with this name (null: an empty name). Refused (false, with an
-    // error) until the interface is loaded. Called from a hook during the main loop, it
-    // keeps the old zone alive until the end of the current tick.
+    // Replaces the current zone by a new, empty one with this name (null: an empty name). Refused
+    // (false, with an error) until the interface is loaded. Called from a hook during the main
+    // loop, it keeps the old zone alive until the end of the current tick.
     bool newZone(const char* zoneName);
 
     // Registers a new resource whose first frame is loaded from the file; null (nothing

@@ -38,7 +38,7 @@ bool hasExtension(const char* fileName, const char* extension) {
     return dot != nullptr && strcasecmp(dot + 1, extension) == 0;
 }
 
-const std::size_t kFileHeader = 14;   // "BM", file size, reserved, pixel data offset
+const std::size_t kFileHeader = 14;    // "BM", file size, reserved, pixel data offset
 const std::size_t kWindowsHeader = 40; // the info header that also ends the OS/2 one's reach
 const std::size_t kHeadBytes = kFileHeader + kWindowsHeader;
 
@@ -81,8 +81,8 @@ bool TrelImageFile::check(const char* fileName, std::string& reason) {
     return true;
 }
 
-bool TrelImageFile::checkBmp(const char* fileName, const unsigned char* head,
-                             std::size_t headSize, long long fileSize, std::string& reason) {
+bool TrelImageFile::checkBmp(const char* fileName, const unsigned char* head, std::size_t headSize,
+                             long long fileSize, std::string& reason) {
     if (headSize < 2 || head[0] != 'B' || head[1] != 'M') {
         reason = quoted(fileName) + " is not a BMP image.";
         return false;
@@ -144,10 +144,12 @@ bool TrelImageFile::checkBmp(const char* fileName, const unsigned char* head,
     const unsigned long long huge = ~0ULL;
     if (compression == 0 || compression == 3) { // plain rows, or rows with colour masks
         // Each row is padded to a multiple of four bytes.
-        unsigned long long rowBytes = (static_cast<unsigned long long>(width) * bitCount + 31) / 32 * 4;
-        unsigned long long pixels = rowBytes > (huge - dataOffset) / static_cast<unsigned long long>(height)
-                                        ? huge - dataOffset
-                                        : rowBytes * static_cast<unsigned long long>(height);
+        unsigned long long rowBytes =
+            (static_cast<unsigned long long>(width) * bitCount + 31) / 32 * 4;
+        unsigned long long pixels =
+            rowBytes > (huge - dataOffset) / static_cast<unsigned long long>(height)
+                ? huge - dataOffset
+                : rowBytes * static_cast<unsigned long long>(height);
         need = dataOffset + pixels;
     } else if (compression == 1 || compression == 2) { // RLE8, RLE4: the header gives the size
         need = static_cast<unsigned long long>(dataOffset) + (imageSize != 0 ? imageSize : 1);
