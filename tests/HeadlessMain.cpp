@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "core/TrelInterface.h"
+
 // Allegro without a display: memory bitmaps, image files and a writable key[] array.
 int main(int argc, char** argv) {
     // A game's global system writes its log banner to standard output before main, with no
@@ -13,5 +15,6 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     if (install_allegro(SYSTEM_NONE, &errno, nullptr) != 0)
         return 2;
+    TrelInterface::runStartHooks_(); // what the engine's own start-up adds: PNG and JPEG
     return RUN_ALL_TESTS();
 }

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
-  liballegro4-dev
+  liballegro4-dev libloadpng4-dev libpng-dev libjpgalleg4-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xfonts-base xdotool imagemagick x11-utils
 )

@@ -44,7 +44,10 @@ const std::size_t kHeadBytes = kFileHeader + kWindowsHeader;
 
 } // namespace
 
+std::string TrelImageFile::reported;
+
 bool TrelImageFile::check(const char* fileName, std::string& reason) {
+    reported.clear();
     if (fileName == nullptr || fileName[0] == '\0') {
         reason = "No image file name was given.";
         return false;
@@ -166,5 +169,14 @@ bool TrelImageFile::checkBmp(const char* fileName, const unsigned char* head, st
 }
 
 std::string TrelImageFile::loadFailure(const char* fileName) {
+    if (!reported.empty()) {
+        std::string reason;
+        reason.swap(reported);
+        return reason;
+    }
     return quoted(fileName) + " could not be loaded: not an image of a format that can be read.";
+}
+
+void TrelImageFile::reportLoadFailure_(const std::string& reason) {
+    reported = reason;
 }
