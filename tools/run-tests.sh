@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the normal build's suite, the same
 # suite built with AddressSanitizer and UndefinedBehaviorSanitizer, the timer, tick and
-# pacing tests built with ThreadSanitizer, and the scripted demo session under valgrind.
+# pacing tests built with ThreadSanitizer, the scripted demo session under valgrind, and the
+# framework installed and packaged with the example game built against it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -26,3 +27,7 @@ TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1" \
 
 echo "== scripted demo session under valgrind memcheck =="
 tools/valgrind-demo.sh build/game/game
+
+echo "== the framework as a game author gets it: install, CMake package, pkg-config, .deb =="
+# CI also installs the .deb into the (throw-away) system; elsewhere the system is left alone.
+tools/check-package.sh ${TREL_INSTALL_DEB:+--install-deb}

@@ -1,0 +1,55 @@
+#include "Moth.h"
+
+#include <allegro.h>
+
+#include "Lantern.h"
+
+using fixedpoint::fix16;
+
+Moth::Moth(TrelLayer* layer, fix16 x, fix16 y, TrelISprite* image)
+    : TrelObject(layer, x, y, fix16(20), fix16(20)) {
+    setSprite(image);
+}
+
+// guide: moth-move
+void Moth::onProcess() {
+    const fix16 step(3); // pixels per tick
+    fix16 vx, vy;
+    if (key[KEY_LEFT])
+        vx = -step;
+    if (key[KEY_RIGHT])
+        vx = step;
+    if (key[KEY_UP])
+        vy = -step;
+    if (key[KEY_DOWN])
+        vy = step;
+
+    // Stay on the meadow: no speed that would carry the moth over its edge.
+    vmath::vec2<fix16> p;
+    getPos(p);
+    int w, h;
+    getLayer()->getMapActualSize(w, h);
+    if ((p.x + vx).toInt() < 10 || (p.x + vx).toInt() > w - 10)
+        vx = fix16();
+    if ((p.y + vy).toInt() < 10 || (p.y + vy).toInt() > h - 10)
+        vy = fix16();
+    setSpeed(vx, vy);
+    ++ticks;
+}
+// guide: end
+
+// guide: moth-camera
+void Moth::onPostProcess() {
+    vmath::vec2<fix16> p;
+    getPos(p);
+    int x, y, w, h;
+    getZone()->getCameraRegion(x, y, w, h);
+    // The zone keeps the camera on the meadow near its edges.
+    getZone()->setCameraPos(p.x - fix16(w / 2), p.y - fix16(h / 2));
+}
+// guide: end
+
+void Moth::onDraw(BITMAP* buffer) {
+    textprintf_ex(buffer, font, 8, 8, makecol(255, 240, 180), -1, "Lanterns lit: %i / %i",
+                  Lantern::litCount, Lantern::count);
+}

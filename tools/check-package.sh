@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# Checks the framework as a game author gets it:
+#  1. installed to a temporary prefix, the example game (examples/lanternfall) builds against
+#     it with find_package(Trel0) and with pkg-config trel0, and both builds run;
+#  2. the Debian package made by CPack has the expected name, files, SONAME and Depends, and
+#     the example builds against its files;
+#  3. with --install-deb (CI, as root), the package is installed with apt-get and the example
+#     is built against the system's copy, both ways, and run.
+# Runs the games on displays of their own. Usage: check-package.sh [--install-deb]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root="$PWD"
+install_deb=0
+[ "${1:-}" = "--install-deb" ] && install_deb=1
+work="$(mktemp -d /tmp/trel-package-XXXXXX)"
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+example="$root/examples/lanternfall"
+sources=(main.cpp Moth.cpp Lantern.cpp Wisp.cpp)
+version="$(sed -n 's/^project(trel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
+arch="$(dpkg --print-architecture)"
+engine_only=(-DTREL_BUILD_TESTS=OFF -DTREL_BUILD_DEMO=OFF -DTREL_BUILD_BENCH=OFF -DTREL_BUILD_TOOLS=OFF)
+
+# Builds the example with CMake against the given prefix into $1, then runs it.
+with_cmake() {
+  local build="$1" prefix="$2"
+  cmake -S "$example" -B "$build" -DCMAKE_PREFIX_PATH="$prefix" >"$build.log" 2>&1 ||
+    { cat "$build.log"; fail "configuring the example against $prefix"; }
+  cmake --build "$build" -j"$(nproc)" >>"$build.log" 2>&1 ||
+    { cat "$build.log"; fail "building the example against $prefix"; }
+  tools/own-display.sh tools/run-example.sh "$build/lanternfall" "$example"
+}
+# Builds the example with one compiler line from pkg-config's flags, then runs it.
+with_pkg_config() {
+  local out="$1" pc_path="$2" rpath="$3"
+  (cd "$example" && PKG_CONFIG_PATH="$pc_path" g++ -std=c++17 -Wall -Wextra "${sources[@]}" \
+    -o "$out" $(PKG_CONFIG_PATH="$pc_path" pkg-config --cflags --libs trel0) ${rpath:+-Wl,-rpath,"$rpath"}) ||
+    fail "building the example with pkg-config (PKG_CONFIG_PATH=$pc_path)"
+  tools/own-display.sh tools/run-example.sh "$out" "$example"
+}
+
+echo "== 1. installed to a temporary prefix =="
+prefix="$work/prefix"
+cmake -S . -B "$work/build-prefix" -DCMAKE_INSTALL_PREFIX="$prefix" "${engine_only[@]}" >/dev/null
+cmake --build "$work/build-prefix" -j"$(nproc)" >/dev/null
+cmake --install "$work/build-prefix" >/dev/null
+libdir="$(cd "$prefix" && ls -d lib*/ | head -1)"; libdir="$prefix/${libdir%/}"
+with_cmake "$work/example-cmake" "$prefix"
+with_pkg_config "$work/example-pc" "$libdir/pkgconfig" "$libdir"
+PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --modversion trel0 | grep -qx "$version" ||
+  fail "pkg-config reports another version"
+
+echo "== 2. the Debian package =="
+cmake -S . -B "$work/build-deb" -DCMAKE_INSTALL_PREFIX=/usr "${engine_only[@]}" >/dev/null
+cmake --build "$work/build-deb" -j"$(nproc)" >/dev/null
+(cd "$work/build-deb" && cpack -G DEB >/dev/null) || fail "cpack -G DEB failed"
+deb="$work/build-deb/trel0-dev_${version}_${arch}.deb"
+[ -f "$deb" ] || fail "no $(basename "$deb"); cpack made: $(ls "$work/build-deb"/*.deb 2>/dev/null)"
+contents="$(dpkg-deb -c "$deb" | awk '{print $6}')"
+multiarch="$(gcc -print-multiarch)"
+for f in "lib/$multiarch/libtrel0.so" "lib/$multiarch/libtrel0.so.0" "lib/$multiarch/libtrel0.so.$version" \
+  include/trel0/trel.h include/trel0/core/TrelSystem.h include/trel0/gfx/TrelIGfx.h \
+  include/trel0/math/FixedPoint.h include/trel0/world/TrelZone.h \
+  "lib/$multiarch/cmake/Trel0/Trel0Config.cmake" "lib/$multiarch/cmake/Trel0/Trel0ConfigVersion.cmake" \
+  "lib/$multiarch/cmake/Trel0/Trel0Targets.cmake" "lib/$multiarch/pkgconfig/trel0.pc"; do
+  grep -qx "./usr/$f" <<<"$contents" || fail "the package lacks /usr/$f"
+done
+grep -q "TrelImageFile.h" <<<"$contents" && fail "the package holds an engine-internal header"
+depends="$(dpkg-deb -f "$deb" Depends)"
+for p in liballegro4-dev liballegro4.4 libloadpng4.4 libjpgalleg4.4; do
+  grep -q "\b$p\b" <<<"$depends" || fail "Depends lacks $p: $depends"
+done
+dpkg-deb -x "$deb" "$work/deb-root"
+soname="$(objdump -p "$work/deb-root/usr/lib/$multiarch/libtrel0.so.$version" | awk '/SONAME/ {print $2}')"
+[ "$soname" = "libtrel0.so.0" ] || fail "SONAME is $soname"
+# The package's files, unpacked: the CMake package finds itself wherever it lies.
+with_cmake "$work/example-deb-files" "$work/deb-root/usr"
+echo "PASS: $(basename "$deb"): files, SONAME $soname, Depends: $depends"
+
+if [ "$install_deb" -eq 1 ]; then
+  echo "== 3. the Debian package installed =="
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  cp "$deb" "$work/install.deb"
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y "$work/install.deb" >/dev/null
+  with_cmake "$work/example-system-cmake" /usr
+  with_pkg_config "$work/example-system-pc" "" ""
+fi
+echo "PASS: the example builds and runs against the installed framework"

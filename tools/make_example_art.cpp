@@ -1,0 +1,129 @@
+// Draws the art of the example game (examples/lanternfall) and saves it into the given
+// folder: two ground tiles as JPEG, and the moth, the lantern's two frames and the wisp as
+// PNG with soft, semi-transparent edges.
+#include <allegro.h>
+#include <jpgalleg.h>
+#include <loadpng.h>
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+unsigned noise(int x, int y, unsigned seed) {
+    unsigned h =
+        static_cast<unsigned>(x) * 2654435761u ^ static_cast<unsigned>(y) * 2246822519u ^ seed;
+    h = (h ^ (h >> 15)) * 2246822519u;
+    return h ^ (h >> 13);
+}
+
+int clampByte(double v) {
+    return v < 0 ? 0 : (v > 255 ? 255 : static_cast<int>(v + 0.5));
+}
+
+// A 32 × 32 ground tile: a base colour with blades of a lighter one.
+BITMAP* ground(int r, int g, int b, unsigned seed) {
+    BITMAP* bmp = create_bitmap_ex(24, 32, 32);
+    for (int y = 0; y < 32; ++y) {
+        for (int x = 0; x < 32; ++x) {
+            int d = static_cast<int>(noise(x, y, seed) % 30) - 15;
+            putpixel(bmp, x, y, makecol24(clampByte(r + d), clampByte(g + d), clampByte(b + d)));
+        }
+    }
+    for (int i = 0; i < 14; ++i) {
+        int x = static_cast<int>(noise(i, 7, seed) % 30) + 1;
+        int y = static_cast<int>(noise(7, i, seed) % 26) + 4;
+        vline(bmp, x, y - 3, y, makecol24(clampByte(r + 40), clampByte(g + 50), clampByte(b + 20)));
+    }
+    return bmp;
+}
+
+// A glow: colour c at the centre, alpha falling off from full to clear at radius.
+void glow(BITMAP* bmp, double cx, double cy, double radius, int r, int g, int b, double peak) {
+    for (int y = 0; y < bmp->h; ++y) {
+        for (int x = 0; x < bmp->w; ++x) {
+            double d = std::hypot(x + 0.5 - cx, y + 0.5 - cy) / radius;
+            if (d >= 1.0)
+                continue;
+            int a = clampByte(255 * peak * (1.0 - d * d));
+            int old = getpixel(bmp, x, y);
+            if (a > geta32(old))
+                putpixel(bmp, x, y, makeacol32(r, g, b, a));
+        }
+    }
+}
+
+void disc(BITMAP* bmp, double cx, double cy, double radius, int r, int g, int b) {
+    for (int y = 0; y < bmp->h; ++y) {
+        for (int x = 0; x < bmp->w; ++x) {
+            // Coverage of the pixel by the disc, for a smooth edge.
+            double d = std::hypot(x + 0.5 - cx, y + 0.5 - cy) - radius;
+            double cover = d < -0.5 ? 1.0 : (d > 0.5 ? 0.0 : 0.5 - d);
+            if (cover > 0)
+                putpixel(bmp, x, y, makeacol32(r, g, b, clampByte(255 * cover)));
+        }
+    }
+}
+
+BITMAP* clear32(int w, int h) {
+    BITMAP* bmp = create_bitmap_ex(32, w, h);
+    clear_to_color(bmp, makeacol32(0, 0, 0, 0));
+    return bmp;
+}
+
+BITMAP* moth() {
+    BITMAP* bmp = clear32(24, 24);
+    disc(bmp, 6.5, 9, 6, 200, 190, 230);  // wings
+    disc(bmp, 17.5, 9, 6, 200, 190, 230);
+    disc(bmp, 7.5, 16, 4, 170, 160, 210);
+    disc(bmp, 16.5, 16, 4, 170, 160, 210);
+    disc(bmp, 12, 12, 3, 90, 70, 60); // body
+    disc(bmp, 12, 17, 2.5, 90, 70, 60);
+    return bmp;
+}
+
+BITMAP* lantern(bool lit) {
+    BITMAP* bmp = clear32(24, 24);
+    if (lit)
+        glow(bmp, 12, 12, 12, 255, 210, 90, 0.8);
+    rectfill(bmp, 8, 5, 15, 18, makeacol32(60, 50, 40, 255)); // frame
+    rectfill(bmp, 9, 7, 14, 16,
+             lit ? makeacol32(255, 235, 140, 255) : makeacol32(70, 80, 90, 255));
+    rectfill(bmp, 10, 3, 13, 4, makeacol32(60, 50, 40, 255)); // handle
+    return bmp;
+}
+
+BITMAP* wisp() {
+    BITMAP* bmp = clear32(16, 16);
+    glow(bmp, 8, 8, 8, 120, 200, 255, 0.9);
+    disc(bmp, 8, 8, 2.5, 230, 250, 255);
+    return bmp;
+}
+
+bool save(const std::string& dir, const char* name, BITMAP* bmp) {
+    std::string path = dir + "/" + name;
+    bool ok = save_bitmap(path.c_str(), bmp, nullptr) == 0;
+    std::printf("%s %s\n", ok ? "wrote" : "FAILED", path.c_str());
+    destroy_bitmap(bmp);
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::string dir = argc > 1 ? argv[1] : "examples/lanternfall/data";
+    if (install_allegro(SYSTEM_NONE, &errno, nullptr) != 0)
+        return 2;
+    register_png_file_type();
+    jpgalleg_init();
+    set_color_depth(32);
+    bool ok = save(dir, "grass.jpg", ground(60, 110, 50, 11));
+    ok &= save(dir, "moss.jpg", ground(45, 85, 60, 12));
+    ok &= save(dir, "moth.png", moth());
+    ok &= save(dir, "lantern-dark.png", lantern(false));
+    ok &= save(dir, "lantern-lit.png", lantern(true));
+    ok &= save(dir, "wisp.png", wisp());
+    return ok ? 0 : 1;
+}
+END_OF_MAIN()
