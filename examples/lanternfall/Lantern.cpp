@@ -5,19 +5,10 @@
 
 using fixedpoint::fix16;
 
-int Lantern::count = 0;
-int Lantern::litCount = 0;
-
 Lantern::Lantern(TrelLayer* layer, fix16 x, fix16 y, TrelResource* frames, Moth* moth)
     : TrelObject(layer, x, y, fix16(16), fix16(20)), frames(frames), moth(moth) {
     setSprite(frames->getData(0));
-    ++count;
-}
-
-Lantern::~Lantern() {
-    --count;
-    if (lit)
-        --litCount;
+    ++moth->lanterns;
 }
 
 void Lantern::onProcess() {
@@ -25,11 +16,11 @@ void Lantern::onProcess() {
         return;
     lit = true;
     setSprite(frames->getData(1));
-    ++litCount;
+    ++moth->lit;
     TrelSystem* system = getSystem();
-    system->consprintf("\nLantern lit: %i of %i", litCount, count);
-    if (litCount == count)
-        system->consprintf("\nAll %i lanterns lit after %i ticks.", count, moth->ticks);
+    system->consprintf("\nLantern lit: %i of %i", moth->lit, moth->lanterns);
+    if (moth->lit == moth->lanterns)
+        system->consprintf("\nAll %i lanterns lit after %i ticks.", moth->lanterns, moth->ticks);
 }
 
 void Lantern::putOut() {
@@ -37,6 +28,6 @@ void Lantern::putOut() {
         return;
     lit = false;
     setSprite(frames->getData(0));
-    --litCount;
-    getSystem()->consprintf("\nA wisp put a lantern out: %i of %i lit", litCount, count);
+    --moth->lit;
+    getSystem()->consprintf("\nA wisp put a lantern out: %i of %i lit", moth->lit, moth->lanterns);
 }

@@ -11,18 +11,14 @@ public:
     // Frame 0 of frames is the dark lantern, frame 1 the lit one.
     Lantern(TrelLayer* layer, fixedpoint::fix16 x, fixedpoint::fix16 y, TrelResource* frames,
             Moth* moth);
-    ~Lantern() override;
 
     void onProcess() override; // lit on the moth's touch
     void putOut();
     bool isLit() { return lit; }
 
-    static int count;    // lanterns that exist
-    static int litCount; // of them, lit
-
 private:
     TrelResource* frames; // not owned: the system's sprite registry holds it
-    Moth* moth;           // not owned: lives on the same layer as long as the lanterns
+    Moth* moth;           // not owned: the player, on the same layer as long as the lanterns
     bool lit = false;
 };
 

@@ -1,8 +1,7 @@
+// guide: moth-top
 #include "Moth.h"
 
 #include <allegro.h>
-
-#include "Lantern.h"
 
 using fixedpoint::fix16;
 
@@ -10,6 +9,7 @@ Moth::Moth(TrelLayer* layer, fix16 x, fix16 y, TrelISprite* image)
     : TrelObject(layer, x, y, fix16(20), fix16(20)) {
     setSprite(image);
 }
+// guide: end
 
 // guide: moth-move
 void Moth::onProcess() {
@@ -49,7 +49,9 @@ void Moth::onPostProcess() {
 }
 // guide: end
 
+// guide: moth-draw
 void Moth::onDraw(BITMAP* buffer) {
-    textprintf_ex(buffer, font, 8, 8, makecol(255, 240, 180), -1, "Lanterns lit: %i / %i",
-                  Lantern::litCount, Lantern::count);
+    textprintf_ex(buffer, font, 8, 8, makecol(255, 240, 180), -1, "Lanterns lit: %i / %i", lit,
+                  lanterns);
 }
+// guide: end

@@ -3,25 +3,24 @@
 // guide: includes
 #include <allegro.h>
 #include <trel.h>
+
+#include "Moth.h"
 // guide: end
 
 #include <vector>
 
 #include "Lantern.h"
-#include "Moth.h"
 #include "Wisp.h"
 
+// guide: globals
 using fixedpoint::fix16;
 
-// guide: system
 // The engine's root object. One per game, as a global: the log opens before main runs, and
 // everything is shut down in order when the program ends.
 TrelSystem game;
-// guide: end
 
 namespace {
 
-// guide: load
 // The game cannot run without its images: a missing one is a fatal error, which logs the
 // reason, shows a message box and ends the program with status 1.
 TrelResource* load(const char* file) {
@@ -35,7 +34,11 @@ void loadMore(const char* file, TrelResource* images) {
     if (game.appendSpriteResource(file, images) == nullptr)
         game.giveError(0, "Could not load the image file \"%s\".", file);
 }
+
+} // namespace
 // guide: end
+
+namespace {
 
 // Where the lanterns stand, in pixels; the first is on the moth's way to the right.
 const int kLanterns[][2] = {
@@ -53,10 +56,11 @@ std::vector<Lantern*> lanterns; // not owned: the meadow layer owns its objects
 
 } // namespace
 
+// guide: start
 int main() {
-    // guide: start
     game.setName("Lanternfall");
-    game.iface.init(); // window, keyboard and timer; a failure here is fatal
+    // Window, keyboard and timer; a failure here is fatal.
+    game.iface.init();
     // guide: end
 
     // guide: zone
