@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cmath>
+#include <vector>
 #include <cstdint>
 #include <cstdlib>
 
@@ -140,6 +141,56 @@ TEST(FixedMath, SquareRootsGiveTheirSampleValues) {
     };
     for (auto [x, expected] : rsqrtCases)
         EXPECT_EQ(fixrsqrt16(x), expected) << x;
+}
+
+// The reciprocal and the division exactly as defined, step by step, with no shortcut.
+int definedInverse(int a) {
+    bool negative = a < 0;
+    std::uint32_t m = negative ? 0u - static_cast<std::uint32_t>(a) : static_cast<std::uint32_t>(a);
+    int c = 0;
+    while (c < 32 && !(m & (0x80000000u >> c)))
+        ++c;
+    int k = c <= 28 ? static_cast<int>((m >> (28 - c)) & 7) : 0; // the 3 bits below the leading 1
+    std::int32_t r = rcp_tab[k] * 4;
+    int e = c - 16;
+    if (e > 0) // at most 16: bits shifted out are lost
+        r = static_cast<std::int32_t>(static_cast<std::uint32_t>(r) << e);
+    else
+        r >>= -e;
+    std::int32_t x = static_cast<std::int32_t>(m);
+    for (int step = 0; step < 2; ++step) {
+        std::int32_t t = static_cast<std::int32_t>(static_cast<std::uint32_t>(
+            static_cast<std::uint64_t>((static_cast<std::int64_t>(x) * r) >> 16)));
+        std::int32_t d = static_cast<std::int32_t>(131072u - static_cast<std::uint32_t>(t));
+        r = static_cast<std::int32_t>(static_cast<std::uint32_t>(
+            static_cast<std::uint64_t>((static_cast<std::int64_t>(d) * r) >> 16)));
+    }
+    return negative ? static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(r)) : r;
+}
+
+int definedDivide(int x, int s) {
+    bool large = (s >> 24) != 0 && (s >> 24) != -1;
+    fix16 dividend = fix16::fromRaw(large ? x >> 8 : x);
+    return (dividend * fix16::fromRaw(definedInverse(large ? s >> 8 : s))).raw;
+}
+
+TEST(FixedMath, DivisionGivesExactlyTheDefinedValues) {
+    std::vector<int> divisors;
+    for (int s = -4096; s <= 4096; ++s)
+        divisors.push_back(s); // every small divisor, where the seeds are coarse
+    for (long s = INT_MIN; s <= INT_MAX; s += 9973)
+        divisors.push_back(static_cast<int>(s));
+    for (int s : {INT_MIN, INT_MIN + 1, INT_MAX, (1 << 24) - 1, 1 << 24, (1 << 24) + 1, -(1 << 24),
+                  -(1 << 24) - 1, -(1 << 24) + 1})
+        divisors.push_back(s);
+    const int dividends[] = {0, 1, -1, 65536, -65536, 12345678, -98765432, INT_MAX, INT_MIN, 255,
+                             256, 257};
+    for (int s : divisors) {
+        ASSERT_EQ(fixinv<16>(s), definedInverse(s)) << s;
+        for (int x : dividends)
+            ASSERT_EQ((fix16::fromRaw(x) / fix16::fromRaw(s)).raw, definedDivide(x, s))
+                << x << " / " << s;
+    }
 }
 
 // Six Heron steps from (x + 1) ÷ 2 with the general division, step by step as defined.

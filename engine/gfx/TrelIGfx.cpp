@@ -9,6 +9,7 @@
 #include "core/TrelSystem.h"
 #include "gfx/TrelISprite.h"
 #include "gfx/TrelResource.h"
+#include "gfx/TrelTileCache.h"
 #include "world/TrelLayer.h"
 #include "world/TrelObject.h"
 #include "world/TrelZone.h"
@@ -120,7 +121,17 @@ void TrelIGfx::drawTiles(TrelLayer* layer, int ox, int oy) {
     int rs = std::max(r0, 0);
     int ce = std::min(std::max(c0 + target->w / tw + 2, cs), cols);
     int re = std::min(std::max(r0 + target->h / th + 2, rs), rows);
+    if (cs >= ce || rs >= re)
+        return;
 
+    // The cache gives the same pixels as drawing each cell; it declines the cells it cannot.
+    if (!layer->getTileCache_()->draw(layer, target, cs, ce, rs, re, ox, oy))
+        drawCells(layer, cs, ce, rs, re, ox, oy);
+}
+
+void TrelIGfx::drawCells(TrelLayer* layer, int cs, int ce, int rs, int re, int ox, int oy) {
+    int tw, th;
+    layer->getMapTileSize(tw, th);
     short** map = layer->getMapData();
     TrelResource* tileset = layer->getTileset();
     int red = makecol(255, 0, 0);

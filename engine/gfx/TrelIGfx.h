@@ -47,6 +47,8 @@ public:
 
 private:
     void drawTiles(TrelLayer* layer, int ox, int oy);
+    // Each cell of columns [cs, ce) and rows [rs, re) with draw_sprite, in row order.
+    void drawCells(TrelLayer* layer, int cs, int ce, int rs, int re, int ox, int oy);
     void drawObjects(TrelLayer* layer, int ox, int oy, int x, int y, int w, int h);
 };
 

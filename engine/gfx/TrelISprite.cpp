@@ -2,6 +2,8 @@
 
 #include <allegro.h>
 
+#include "gfx/TrelTileCache.h"
+
 static_assert(sizeof(TrelISprite::PaletteEntry) == sizeof(RGB), "palette entry layout");
 static_assert(sizeof(TrelISprite::palette) == sizeof(PALETTE), "palette size");
 
@@ -16,4 +18,5 @@ TrelISprite::TrelISprite(const char* fileName)
 TrelISprite::~TrelISprite() {
     if (bitmap != nullptr)
         destroy_bitmap(bitmap);
+    TrelTileCache::noteSpriteDestroyed_();
 }

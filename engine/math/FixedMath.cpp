@@ -117,7 +117,8 @@ constexpr detail::ReciprocalSeeds shiftSeeds(const std::uint16_t (&table)[8]) {
     detail::ReciprocalSeeds seeds{};
     for (int zeros = 0; zeros <= 32; ++zeros)
         for (int k = 0; k < 8; ++k) {
-            std::uint64_t seed = static_cast<std::uint64_t>(table[k]) * 4 << 16;
+            // From 29 leading zeros on the index is always 0: every column the same.
+            std::uint64_t seed = static_cast<std::uint64_t>(table[zeros > 28 ? 0 : k]) * 4 << 16;
             seeds.values[zeros][k] =
                 static_cast<std::int32_t>(static_cast<std::uint32_t>(seed >> (32 - zeros)));
         }

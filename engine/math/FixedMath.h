@@ -32,7 +32,9 @@ extern TREL_API const SineWave sineWave;
 
 // The reciprocal's start value for each leading zero count c and seed index k: rcp_tab[k] × 4
 // shifted left by c - 16 (bits beyond 32 lost) or right by 16 - c, looked up rather than
-// shifted, so that no branch depends on the size of the argument.
+// shifted, so that no branch depends on the size of the argument. A magnitude with fewer
+// than three bits below its leading one (c from 29 on) has seed index 0, so those rows hold
+// their first seed in every column.
 struct ReciprocalSeeds {
     std::int32_t values[33][8];
 };
@@ -61,7 +63,8 @@ inline int leadingZeros(std::uint32_t v) {
 // The three bits just below the leading one bit; 0 when fewer than three lie below it.
 inline int seedIndex(std::uint32_t v, int zeros) {
     int index = static_cast<int>(((static_cast<std::uint64_t>(v) << 3) >> (31 - (zeros & 31))) & 7);
-    return zeros > 28 ? 0 : index;
+    // Masked rather than chosen, so that the compiler emits no branch.
+    return index & -static_cast<int>(zeros <= 28);
 }
 
 } // namespace detail
@@ -109,11 +112,27 @@ inline int fixinv<16>(int a) {
 // x ÷ s as x × (1 ÷ s). From 256.0 in size on, both are scaled down by 8 bits first, so that
 // the reciprocal keeps its precision.
 inline fixed_point<16> operator/(fixed_point<16> x, fixed_point<16> s) {
-    // s >> 24 is neither 0 nor -1: the shifted value plus 1 is above 1 as unsigned.
-    bool large = static_cast<std::uint32_t>((s.raw >> 24) + 1) > 1;
-    std::int32_t dividend = large ? x.raw >> 8 : x.raw;
-    std::int32_t divisor = large ? s.raw >> 8 : s.raw;
-    return fixed_point<16>::fromRaw(detail::mul16(dividend, fixinv<16>(divisor)));
+    // The same steps as fixinv<16>(s >> shift) followed by the product, in a shorter chain
+    // with no branch on the data, so that divisors of all sizes cost the same:
+    // - s >> 24 is neither 0 nor -1 exactly when s ^ sign (its magnitude, one less for a
+    //   negative s) reaches 2^24; the scale is then a shift by 8, else by 0;
+    // - the leading zeros of m | 1 are those of m, except that 0 counts 31 instead of 32,
+    //   and both rows of the seed table hold 0 for it;
+    // - rows 29 to 32 of the seed table repeat their first seed, so the index needs no mask
+    //   for magnitudes with fewer than three bits below their leading one.
+    std::uint32_t sign = static_cast<std::uint32_t>(s.raw >> 31);
+    int shift = static_cast<int>(((static_cast<std::uint32_t>(s.raw) ^ sign) >> 24) != 0) << 3;
+    std::int32_t dividend = x.raw >> shift;
+    std::uint32_t divisor = static_cast<std::uint32_t>(s.raw >> shift);
+    std::uint32_t m = (divisor ^ sign) - sign;
+    int zeros = __builtin_clz(m | 1);
+    int index = static_cast<int>((m << zeros) >> 28) & 7;
+    std::int32_t a = static_cast<std::int32_t>(m);
+    std::int32_t r = detail::reciprocalSeeds.values[zeros][index];
+    r = detail::mul16(detail::wrapSub(131072, detail::mul16(a, r)), r);
+    r = detail::mul16(detail::wrapSub(131072, detail::mul16(a, r)), r);
+    r = static_cast<std::int32_t>((static_cast<std::uint32_t>(r) ^ sign) - sign);
+    return fixed_point<16>::fromRaw(detail::mul16(dividend, r));
 }
 
 namespace detail {

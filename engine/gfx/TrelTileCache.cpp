@@ -1,0 +1,177 @@
+#include "gfx/TrelTileCache.h"
+
+#include <allegro.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "gfx/TrelISprite.h"
+#include "gfx/TrelResource.h"
+#include "world/TrelLayer.h"
+
+unsigned long TrelTileCache::spriteGeneration = 0;
+
+namespace {
+
+// The marker's text, as the renderer prints it.
+int markerTextWidth(short value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%i", value);
+    return text_length(font, text);
+}
+
+} // namespace
+
+TrelTileCache::~TrelTileCache() {
+    if (slots != nullptr)
+        destroy_bitmap(slots);
+}
+
+bool TrelTileCache::matches(BITMAP* target, int tw, int th, TrelResource* set) const {
+    return slots != nullptr && target->w == targetW && target->h == targetH &&
+           bitmap_color_depth(target) == depth && tw == tileW && th == tileH && set == tileset &&
+           font == markerFont && generation == spriteGeneration;
+}
+
+void TrelTileCache::reset(BITMAP* target, int tw, int th, TrelResource* set) {
+    if (slots != nullptr)
+        destroy_bitmap(slots);
+    // Enough slots for the most cells the renderer visits on this target.
+    columns = target->w / tw + 2;
+    rows = target->h / th + 2;
+    tileW = tw;
+    tileH = th;
+    depth = bitmap_color_depth(target);
+    targetW = target->w;
+    targetH = target->h;
+    tileset = set;
+    markerFont = font;
+    generation = spriteGeneration;
+    slots = create_bitmap_ex(depth, columns * tw, rows * th);
+    shadow.assign(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows), Slot());
+    opaqueImages.clear();
+}
+
+bool TrelTileCache::drawsInside(const TrelISprite* frame, short value) const {
+    if (frame != nullptr) {
+        return frame->bitmap->w <= tileW && frame->bitmap->h <= tileH &&
+               bitmap_color_depth(frame->bitmap) == depth;
+    }
+    return markerTextWidth(value) <= tileW && text_height(font) <= tileH;
+}
+
+bool TrelTileCache::isOpaque(const BITMAP* image) {
+    auto known = opaqueImages.find(image);
+    if (known != opaqueImages.end())
+        return known->second;
+    BITMAP* bitmap = const_cast<BITMAP*>(image); // getpixel takes a non-const bitmap
+    const int mask = bitmap_mask_color(bitmap);
+    bool opaque = true;
+    for (int y = 0; y < bitmap->h && opaque; ++y)
+        for (int x = 0; x < bitmap->w && opaque; ++x)
+            opaque = getpixel(bitmap, x, y) != mask;
+    opaqueImages.emplace(image, opaque);
+    return opaque;
+}
+
+void TrelTileCache::compose(Slot& slot, int sx, int sy, int column, int row, short value,
+                            const TrelISprite* frame) {
+    slot.column = column;
+    slot.row = row;
+    slot.value = value;
+    slot.frame = frame;
+    slot.bitmap = frame != nullptr ? frame->bitmap : nullptr;
+    // A frame that fills the cell with no mask colour is the cell's drawing as it stands.
+    slot.opaque = frame != nullptr && frame->bitmap->w == tileW && frame->bitmap->h == tileH &&
+                  isOpaque(frame->bitmap);
+    if (slot.opaque) {
+        blit(frame->bitmap, slots, 0, 0, sx, sy, tileW, tileH);
+        return;
+    }
+    // Otherwise the cell's drawing over the mask colour, exactly as the renderer draws it.
+    set_clip_rect(slots, sx, sy, sx + tileW - 1, sy + tileH - 1);
+    rectfill(slots, sx, sy, sx + tileW - 1, sy + tileH - 1, bitmap_mask_color(slots));
+    if (value != 0) {
+        if (frame != nullptr) {
+            draw_sprite(slots, frame->bitmap, sx, sy);
+        } else {
+            int red = makecol(255, 0, 0);
+            rect(slots, sx, sy, sx + tileW - 1, sy + tileH - 1, red);
+            textprintf_ex(slots, font, sx, sy, makecol(255, 255, 255), red, "%i", value);
+        }
+    }
+    set_clip_rect(slots, 0, 0, slots->w - 1, slots->h - 1);
+}
+
+bool TrelTileCache::draw(TrelLayer* layer, BITMAP* target, int cs, int ce, int rs, int re, int ox,
+                         int oy) {
+    int tw, th;
+    layer->getMapTileSize(tw, th);
+    TrelResource* set = layer->getTileset();
+    if (!matches(target, tw, th, set))
+        reset(target, tw, th, set);
+    if (slots == nullptr)
+        return false;
+    if (ce - cs > columns || re - rs > rows)
+        return false; // more cells than slots: not a range the renderer visits
+
+    // Bring every visited cell's slot up to date. The slot indices advance with the cells
+    // and wrap, rather than being divided out for each cell.
+    short** map = layer->getMapData();
+    bool allOpaque = true;
+    const int firstColumn = cs % columns;
+    int slotRow = rs % rows;
+    for (int r = rs; r < re; ++r) {
+        const short* cells = map[r];
+        Slot* rowSlots = &shadow[static_cast<std::size_t>(slotRow) * static_cast<std::size_t>(columns)];
+        int slotColumn = firstColumn;
+        for (int c = cs; c < ce; ++c) {
+            short value = cells[c];
+            // A negative value asks for a huge index and so finds no frame.
+            const TrelISprite* frame =
+                (value != 0 && set != nullptr) ? set->getData(static_cast<unsigned>(value - 1))
+                                               : nullptr;
+            Slot& slot = rowSlots[slotColumn];
+            if (slot.column != c || slot.row != r || slot.value != value || slot.frame != frame ||
+                (frame != nullptr && slot.bitmap != frame->bitmap)) {
+                // A slot that still matches was checked when it was composed.
+                if (value != 0 && !drawsInside(frame, value))
+                    return false;
+                compose(slot, slotColumn * tw, slotRow * th, c, r, value, frame);
+            }
+            allOpaque = allOpaque && slot.opaque;
+            if (++slotColumn == columns)
+                slotColumn = 0;
+        }
+        if (++slotRow == rows)
+            slotRow = 0;
+    }
+
+    // The visited cells wrap around the slots at most once each way: up to four rectangles.
+    int firstRow = rs % rows;
+    int columnRuns[2][2] = {{cs, std::min(ce - cs, columns - firstColumn)}, {0, 0}};
+    columnRuns[1][0] = cs + columnRuns[0][1];
+    columnRuns[1][1] = (ce - cs) - columnRuns[0][1];
+    int rowRuns[2][2] = {{rs, std::min(re - rs, rows - firstRow)}, {0, 0}};
+    rowRuns[1][0] = rs + rowRuns[0][1];
+    rowRuns[1][1] = (re - rs) - rowRuns[0][1];
+    for (const auto& rowRun : rowRuns) {
+        if (rowRun[1] <= 0)
+            continue;
+        for (const auto& columnRun : columnRuns) {
+            if (columnRun[1] <= 0)
+                continue;
+            int srcX = (columnRun[0] % columns) * tw;
+            int srcY = (rowRun[0] % rows) * th;
+            int dstX = columnRun[0] * tw - ox;
+            int dstY = rowRun[0] * th - oy;
+            int w = columnRun[1] * tw;
+            int h = rowRun[1] * th;
+            if (allOpaque)
+                blit(slots, target, srcX, srcY, dstX, dstY, w, h);
+            else
+                masked_blit(slots, target, srcX, srcY, dstX, dstY, w, h);
+        }
+    }
+    return true;
+}

@@ -1,0 +1,93 @@
+#include "ReferenceRenderer.h"
+
+#include <allegro.h>
+
+#include <algorithm>
+
+#include "trel.h"
+
+void referenceDrawZone(TrelIGfx& gfx, BITMAP* target, TrelZone* zone, int x, int y, int w, int h) {
+    BITMAP* engineTarget = gfx.target;
+    gfx.target = target;
+    set_clip_rect(target, x, y, x + w - 1, y + h - 1);
+    vmath::vec2<fixedpoint::fix16> camera;
+    zone->getCameraPos(camera);
+    int ox = camera.x.toInt() - x;
+    int oy = camera.y.toInt() - y;
+    for (int i = 0; i < zone->getNumLayers(); ++i) {
+        TrelLayer* layer = zone->getLayer(i);
+        if (layer == nullptr || !layer->getVisibility())
+            continue;
+        int cols, rows, tw, th;
+        layer->getMapSize(cols, rows);
+        layer->getMapTileSize(tw, th);
+        if (tw > 0 && th > 0) {
+            int c0 = ox / tw, r0 = oy / th;
+            int cs = std::max(c0, 0), rs = std::max(r0, 0);
+            int ce = std::min(std::max(c0 + target->w / tw + 2, cs), cols);
+            int re = std::min(std::max(r0 + target->h / th + 2, rs), rows);
+            TrelResource* tileset = layer->getTileset();
+            for (int r = rs; r < re; ++r) {
+                for (int c = cs; c < ce; ++c) {
+                    int v = layer->getMapData()[r][c];
+                    if (v == 0)
+                        continue;
+                    int sx = c * tw - ox, sy = r * th - oy;
+                    TrelISprite* frame =
+                        tileset ? tileset->getData(static_cast<unsigned>(v - 1)) : nullptr;
+                    if (frame != nullptr) {
+                        draw_sprite(target, frame->bitmap, sx, sy);
+                    } else {
+                        rect(target, sx, sy, sx + tw - 1, sy + th - 1, makecol(255, 0, 0));
+                        textprintf_ex(target, font, sx, sy, makecol(255, 255, 255),
+                                      makecol(255, 0, 0), "%i", v);
+                    }
+                }
+            }
+        }
+        for (TrelObject* object : layer->getObjects_()) {
+            if (object == nullptr || object->isDestroyed())
+                continue;
+            vmath::vec2<fixedpoint::fix16> pos, size;
+            object->getPos(pos);
+            object->getSize(size);
+            int px = pos.x.toInt() - ox, py = pos.y.toInt() - oy;
+            if (TrelISprite* sprite = object->getSprite())
+                draw_sprite(target, sprite->bitmap, px - sprite->width / 2,
+                            py - sprite->height / 2);
+            else
+                ellipse(target, px, py, (size.x / 2).toInt(), (size.y / 2).toInt(),
+                        makecol(255, 100, 0));
+            object->onDraw(target);
+            if (gfx.regionClippingDisabled)
+                set_clip_rect(target, x, y, x + w - 1, y + h - 1);
+        }
+    }
+    set_clip_rect(target, 0, 0, target->w - 1, target->h - 1);
+    gfx.target = engineTarget;
+}
+
+int differingPixels(BITMAP* a, BITMAP* b, std::string* first) {
+    int count = 0;
+    for (int y = 0; y < a->h; ++y) {
+        for (int x = 0; x < a->w; ++x) {
+            if (getpixel(a, x, y) != getpixel(b, x, y)) {
+                if (count == 0 && first != nullptr)
+                    *first = "(" + std::to_string(x) + ", " + std::to_string(y) + ")";
+                ++count;
+            }
+        }
+    }
+    return count;
+}
+
+void fillWithNoise(BITMAP* bitmap, unsigned seed) {
+    for (int y = 0; y < bitmap->h; ++y) {
+        for (int x = 0; x < bitmap->w; ++x) {
+            unsigned h = (static_cast<unsigned>(x) * 73856093u) ^
+                         (static_cast<unsigned>(y) * 19349663u) ^ seed;
+            h *= 2654435761u;
+            putpixel(bitmap, x, y, makecol(h >> 24, (h >> 16) & 255, (h >> 8) & 255));
+        }
+    }
+}

@@ -1,0 +1,196 @@
+#include <allegro.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "ReferenceRenderer.h"
+#include "TestSupport.h"
+#include "WorldSupport.h"
+
+namespace {
+
+// A w × h tile in a colour of its own; with holes, a grid of magenta (transparent) pixels.
+std::string writeTile(const std::string& name, int w, int h, int seed, bool holes) {
+    BITMAP* bmp = create_bitmap_ex(24, w, h);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            bool hole = holes && ((x + seed) % 3 == 0 || (y * 5 + x) % 7 == seed % 7);
+            putpixel(bmp, x, y,
+                     hole ? makecol24(255, 0, 255)
+                          : makecol24((seed * 70 + x * 9) & 255, (seed * 30 + y * 11) & 255,
+                                      (seed * 110 + x * y) & 255));
+        }
+    }
+    EXPECT_EQ(save_bitmap(name.c_str(), bmp, nullptr), 0);
+    destroy_bitmap(bmp);
+    return name;
+}
+
+} // namespace
+
+// The renderer keeps each layer's tiles between frames; these runs hold every frame it draws
+// against the plain renderer's, each drawing into its own never-cleared buffer, with the
+// camera on the move, at the demo's 16 bits per pixel.
+class RenderIdentity : public InTempDir {
+protected:
+    void SetUp() override {
+        InTempDir::SetUp();
+        set_color_depth(16);
+        sys = std::make_unique<TrelSystem>();
+        gfx = &sys->iface.gfx;
+        gfx->buffer = gfx->target = create_bitmap(640, 480);
+        reference = create_bitmap(640, 480);
+        fillWithNoise(gfx->buffer, 7);
+        fillWithNoise(reference, 7);
+        zone = new TrelZone(sys.get());
+    }
+    void TearDown() override {
+        delete zone;
+        destroy_bitmap(gfx->buffer);
+        gfx->buffer = gfx->target = nullptr;
+        destroy_bitmap(reference);
+        sys.reset();
+        set_color_depth(32);
+        InTempDir::TearDown();
+    }
+
+    TrelResource* tiles(const std::vector<std::pair<int, int>>& sizes, bool holes) {
+        auto* resource = new TrelResource();
+        owned.emplace_back(resource);
+        for (std::size_t i = 0; i < sizes.size(); ++i) {
+            std::string name = "t" + std::to_string(owned.size()) + "_" + std::to_string(i) + ".bmp";
+            resource->loadData(writeTile(name, sizes[i].first, sizes[i].second,
+                                         static_cast<int>(i) + 1, holes)
+                                   .c_str());
+        }
+        return resource;
+    }
+    TrelLayer* addLayer(int cols, int rows, int tw, int th, TrelResource* set, int maxValue,
+                        unsigned seed, int emptyEvery = 0) {
+        zone->addLayer(cols, rows, tw, th);
+        TrelLayer* layer = zone->getLayer(zone->getNumLayers() - 1);
+        layer->setTileset(set);
+        std::mt19937 random(seed);
+        for (int y = 0; y < rows; ++y)
+            for (int x = 0; x < cols; ++x)
+                layer->getMapData()[y][x] =
+                    (emptyEvery && (x + y) % emptyEvery == 0)
+                        ? 0
+                        : static_cast<short>(1 + random() % static_cast<unsigned>(maxValue));
+        return layer;
+    }
+    // Frames along a path through the map, the camera set anew before each one (the zone
+    // clamps it); between frames, the change (if any) is applied to both worlds alike.
+    void runFrames(int frames, int x, int y, int w, int h,
+                   const std::function<void(int)>& between = nullptr) {
+        for (int i = 0; i < frames; ++i) {
+            zone->setCameraPos(fix16::fromRaw((i * 37 % 500) * 65536 + i * 9000),
+                               fix16::fromRaw((i * 23 % 400) * 65536 + i * 5000));
+            if (i % 9 == 4)
+                zone->setCameraPos(fix16(-20), fix16(100000)); // clamped to the edges
+            gfx->drawZone(zone, x, y, w, h);
+            referenceDrawZone(*gfx, reference, zone, x, y, w, h);
+            std::string where;
+            ASSERT_EQ(differingPixels(gfx->buffer, reference, &where), 0)
+                << "frame " << i << ", first difference at " << where;
+            if (between)
+                between(i);
+        }
+    }
+
+    std::unique_ptr<TrelSystem> sys;
+    TrelIGfx* gfx = nullptr;
+    BITMAP* reference = nullptr;
+    TrelZone* zone = nullptr;
+    std::vector<std::unique_ptr<TrelResource>> owned;
+    std::vector<std::string> journal;
+};
+
+TEST_F(RenderIdentity, OpaqueLayerWithAnInvisibleOneAndSprites) {
+    TrelResource* ground = tiles({{32, 32}, {32, 32}, {32, 32}, {32, 32}}, false);
+    TrelLayer* field = addLayer(32, 32, 32, 32, ground, 4, 1);
+    addLayer(32, 32, 32, 32, ground, 4, 2)->setVisibility(false);
+    TrelResource* sprites = tiles({{24, 24}, {16, 16}}, true);
+    for (int i = 0; i < 21; ++i) {
+        auto* object = new Recorder(field, journal, "o", fix16(30 + i * 47), fix16(20 + i * 41));
+        object->setSprite(sprites->getData(static_cast<unsigned>(i % 2)));
+    }
+    zone->setCameraRegion(0, 0, 640, 448);
+    runFrames(40, 0, 0, 640, 448);
+}
+
+TEST_F(RenderIdentity, TransparentTilesShowThePreviousFrameThroughTheirHoles) {
+    addLayer(40, 30, 32, 32, tiles({{32, 32}, {32, 32}, {32, 32}}, true), 3, 3, 5);
+    runFrames(40, 0, 0, 640, 448);
+}
+
+TEST_F(RenderIdentity, TileImagesLargerAndSmallerThanTheGrid) {
+    addLayer(40, 30, 32, 32, tiles({{48, 40}, {20, 20}, {32, 32}, {32, 8}}, true), 4, 4, 3);
+    runFrames(30, 0, 0, 640, 448);
+    zone->clearLayers();
+    zone->process();
+    addLayer(40, 30, 32, 32, tiles({{20, 20}, {31, 32}, {32, 32}}, false), 3, 5, 4);
+    runFrames(30, 0, 0, 640, 448);
+}
+
+TEST_F(RenderIdentity, MissingFramesAndLayersWithoutATileset) {
+    TrelLayer* layer = addLayer(40, 30, 32, 32, tiles({{32, 32}, {32, 32}}, false), 4, 6, 6);
+    layer->getMapData()[3][3] = -3;
+    layer->getMapData()[4][5] = 32767;
+    addLayer(40, 30, 32, 32, nullptr, 3, 7, 2); // every non-empty cell a marker
+    // Markers wider than their cells: the numbers overhang to the right.
+    addLayer(40, 30, 8, 8, tiles({{8, 8}}, true), 120, 8, 3);
+    runFrames(30, 0, 0, 640, 448);
+}
+
+TEST_F(RenderIdentity, SeveralVisibleLayersAndOddTileSizesInARegionAwayFromTheOrigin) {
+    addLayer(90, 40, 7, 13, tiles({{7, 13}, {7, 13}, {5, 9}}, false), 3, 9);
+    addLayer(30, 50, 29, 11, tiles({{29, 11}, {29, 11}}, true), 2, 10, 4);
+    addLayer(300, 200, 3, 2, tiles({{3, 2}, {2, 2}}, true), 2, 11, 7);
+    zone->setCameraRegion(8, 16, 500, 300);
+    runFrames(30, 8, 16, 500, 300);
+}
+
+TEST_F(RenderIdentity, CellsWrittenThroughTheMapBetweenFramesAreSeen) {
+    TrelLayer* layer = addLayer(40, 30, 32, 32, tiles({{32, 32}, {32, 32}, {32, 32}}, false), 3,
+                                12);
+    addLayer(40, 30, 32, 32, tiles({{32, 32}, {16, 16}}, true), 2, 13, 3);
+    std::mt19937 random(14);
+    runFrames(40, 0, 0, 640, 448, [&](int) {
+        for (int k = 0; k < 25; ++k)
+            layer->getMapData()[random() % 30][random() % 40] = static_cast<short>(random() % 5);
+    });
+}
+
+TEST_F(RenderIdentity, ReloadedImagesAndAnotherTargetAreNotMistakenForTheOldOnes) {
+    TrelResource* set = tiles({{32, 32}, {32, 32}}, false);
+    addLayer(40, 30, 32, 32, set, 2, 15);
+    runFrames(5, 0, 0, 640, 448, [&](int i) {
+        // New images, perhaps at the old ones' addresses.
+        set->clearData();
+        set->loadData(writeTile("new" + std::to_string(i) + "a.bmp", 32, 32, 20 + i, i % 2).c_str());
+        set->loadData(writeTile("new" + std::to_string(i) + "b.bmp", 32, 32, 40 + i, true).c_str());
+    });
+    // A smaller target of its own: drawing switches to it and back.
+    BITMAP* small = create_bitmap(320, 200);
+    BITMAP* smallReference = create_bitmap(320, 200);
+    fillWithNoise(small, 3);
+    fillWithNoise(smallReference, 3);
+    for (int i = 0; i < 6; ++i) {
+        zone->setCameraPos(fix16(i * 50), fix16(i * 30));
+        BITMAP* buffer = gfx->target;
+        gfx->target = small;
+        gfx->drawZone(zone, 0, 0, 320, 200);
+        gfx->target = buffer;
+        referenceDrawZone(*gfx, smallReference, zone, 0, 0, 320, 200);
+        ASSERT_EQ(differingPixels(small, smallReference), 0) << "small target, frame " << i;
+        gfx->drawZone(zone, 0, 0, 640, 448);
+        referenceDrawZone(*gfx, reference, zone, 0, 0, 640, 448);
+        ASSERT_EQ(differingPixels(gfx->buffer, reference), 0) << "buffer, frame " << i;
+    }
+    destroy_bitmap(small);
+    destroy_bitmap(smallReference);
+}
