@@ -21,7 +21,8 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             if (run.run_type == Run::RT_Iteration || run.aggregate_name == "median")
-                nanoseconds[run.run_name.function_name] =
+                nanoseconds[run.run_name.function_name +
+                            (run.run_name.args.empty() ? "" : "/" + run.run_name.args)] =
                     run.GetAdjustedRealTime() * multiplier(run.time_unit);
         }
         ConsoleReporter::ReportRuns(runs);
@@ -75,6 +76,11 @@ int main(int argc, char** argv) {
     printRatio(ns, "BM_fixsin16", "BM_sinf", 0);
     printRatio(ns, "BM_fixsqrt16", "BM_sqrtf", 0);
     printRatio(ns, "BM_drawZone_640x448", "BM_blit_640x448", 0);
+    printRatio(ns, "BM_demoFrame/0", "BM_blit_demoView", 2.0);
+    printRatio(ns, "BM_demoFrame/1", "BM_blit_demoView", 2.0);
+    printRatio(ns, "BM_demoFrame/2", "BM_blit_demoView", 2.0);
+    printRatio(ns, "BM_demoFrame/-1", "BM_blit_demoView", 2.0);
+    printRatio(ns, "BM_fourLayers256", "BM_blit_demoView", 0);
     printAccuracyTable();
     benchmark::Shutdown();
     return 0;

@@ -2,9 +2,9 @@
 
 #include <climits>
 #include <cmath>
-#include <vector>
 #include <cstdint>
 #include <cstdlib>
+#include <vector>
 
 #include "math/FixedMath.h"
 
@@ -183,8 +183,8 @@ TEST(FixedMath, DivisionGivesExactlyTheDefinedValues) {
     for (int s : {INT_MIN, INT_MIN + 1, INT_MAX, (1 << 24) - 1, 1 << 24, (1 << 24) + 1, -(1 << 24),
                   -(1 << 24) - 1, -(1 << 24) + 1})
         divisors.push_back(s);
-    const int dividends[] = {0, 1, -1, 65536, -65536, 12345678, -98765432, INT_MAX, INT_MIN, 255,
-                             256, 257};
+    const int dividends[] = {0,         1,       -1,      65536, -65536, 12345678,
+                             -98765432, INT_MAX, INT_MIN, 255,   256,    257};
     for (int s : divisors) {
         ASSERT_EQ(fixinv<16>(s), definedInverse(s)) << s;
         for (int x : dividends)

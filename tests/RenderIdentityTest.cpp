@@ -61,10 +61,11 @@ protected:
         auto* resource = new TrelResource();
         owned.emplace_back(resource);
         for (std::size_t i = 0; i < sizes.size(); ++i) {
-            std::string name = "t" + std::to_string(owned.size()) + "_" + std::to_string(i) + ".bmp";
-            resource->loadData(writeTile(name, sizes[i].first, sizes[i].second,
-                                         static_cast<int>(i) + 1, holes)
-                                   .c_str());
+            std::string name =
+                "t" + std::to_string(owned.size()) + "_" + std::to_string(i) + ".bmp";
+            resource->loadData(
+                writeTile(name, sizes[i].first, sizes[i].second, static_cast<int>(i) + 1, holes)
+                    .c_str());
         }
         return resource;
     }
@@ -155,8 +156,8 @@ TEST_F(RenderIdentity, SeveralVisibleLayersAndOddTileSizesInARegionAwayFromTheOr
 }
 
 TEST_F(RenderIdentity, CellsWrittenThroughTheMapBetweenFramesAreSeen) {
-    TrelLayer* layer = addLayer(40, 30, 32, 32, tiles({{32, 32}, {32, 32}, {32, 32}}, false), 3,
-                                12);
+    TrelLayer* layer =
+        addLayer(40, 30, 32, 32, tiles({{32, 32}, {32, 32}, {32, 32}}, false), 3, 12);
     addLayer(40, 30, 32, 32, tiles({{32, 32}, {16, 16}}, true), 2, 13, 3);
     std::mt19937 random(14);
     runFrames(40, 0, 0, 640, 448, [&](int) {
@@ -171,7 +172,8 @@ TEST_F(RenderIdentity, ReloadedImagesAndAnotherTargetAreNotMistakenForTheOldOnes
     runFrames(5, 0, 0, 640, 448, [&](int i) {
         // New images, perhaps at the old ones' addresses.
         set->clearData();
-        set->loadData(writeTile("new" + std::to_string(i) + "a.bmp", 32, 32, 20 + i, i % 2).c_str());
+        set->loadData(
+            writeTile("new" + std::to_string(i) + "a.bmp", 32, 32, 20 + i, i % 2).c_str());
         set->loadData(writeTile("new" + std::to_string(i) + "b.bmp", 32, 32, 40 + i, true).c_str());
     });
     // A smaller target of its own: drawing switches to it and back.

@@ -18,7 +18,10 @@ public:
     // Draws the zone's visible layers in order (tiles, then each object's sprite centred on
     // its position followed by its onDraw hook) into target, clipped to the viewport at
     // (x, y) of w by h pixels. The buffer is not cleared first. Leaves the clip rectangle at
-    // the whole bitmap.
+    // the whole bitmap. The opaque tiles of each layer are kept between frames and copied in
+    // a few rectangles; the picture is the same, pixel for pixel, as drawing every cell, and
+    // cells written through getMapData are seen at the next frame. A tile image that is drawn
+    // into after it was loaded must be loaded again to show the change.
     void drawZone(TrelZone* zone, int x, int y, int w, int h);
     // Draws the system's current zone into its camera region and copies the buffer to the
     // screen.

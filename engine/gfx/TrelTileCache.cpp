@@ -3,24 +3,12 @@
 #include <allegro.h>
 
 #include <algorithm>
-#include <cstdio>
 
 #include "gfx/TrelISprite.h"
 #include "gfx/TrelResource.h"
 #include "world/TrelLayer.h"
 
 unsigned long TrelTileCache::spriteGeneration = 0;
-
-namespace {
-
-// The marker's text, as the renderer prints it.
-int markerTextWidth(short value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%i", value);
-    return text_length(font, text);
-}
-
-} // namespace
 
 TrelTileCache::~TrelTileCache() {
     if (slots != nullptr)
@@ -30,7 +18,7 @@ TrelTileCache::~TrelTileCache() {
 bool TrelTileCache::matches(BITMAP* target, int tw, int th, TrelResource* set) const {
     return slots != nullptr && target->w == targetW && target->h == targetH &&
            bitmap_color_depth(target) == depth && tw == tileW && th == tileH && set == tileset &&
-           font == markerFont && generation == spriteGeneration;
+           generation == spriteGeneration;
 }
 
 void TrelTileCache::reset(BITMAP* target, int tw, int th, TrelResource* set) {
@@ -45,19 +33,10 @@ void TrelTileCache::reset(BITMAP* target, int tw, int th, TrelResource* set) {
     targetW = target->w;
     targetH = target->h;
     tileset = set;
-    markerFont = font;
     generation = spriteGeneration;
     slots = create_bitmap_ex(depth, columns * tw, rows * th);
     shadow.assign(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows), Slot());
     opaqueImages.clear();
-}
-
-bool TrelTileCache::drawsInside(const TrelISprite* frame, short value) const {
-    if (frame != nullptr) {
-        return frame->bitmap->w <= tileW && frame->bitmap->h <= tileH &&
-               bitmap_color_depth(frame->bitmap) == depth;
-    }
-    return markerTextWidth(value) <= tileW && text_height(font) <= tileH;
 }
 
 bool TrelTileCache::isOpaque(const BITMAP* image) {
@@ -81,26 +60,46 @@ void TrelTileCache::compose(Slot& slot, int sx, int sy, int column, int row, sho
     slot.value = value;
     slot.frame = frame;
     slot.bitmap = frame != nullptr ? frame->bitmap : nullptr;
-    // A frame that fills the cell with no mask colour is the cell's drawing as it stands.
-    slot.opaque = frame != nullptr && frame->bitmap->w == tileW && frame->bitmap->h == tileH &&
-                  isOpaque(frame->bitmap);
-    if (slot.opaque) {
+    // Only a frame that fills the cell with no mask colour is kept here: the cell's picture
+    // then does not depend on what lies beneath it. Other cells are drawn as they stand.
+    bool opaque = frame != nullptr && frame->bitmap->w == tileW && frame->bitmap->h == tileH &&
+                  bitmap_color_depth(frame->bitmap) == depth && isOpaque(frame->bitmap);
+    slot.kind = value == 0 ? kEmpty : (opaque ? kOpaque : kDrawn);
+    if (opaque)
         blit(frame->bitmap, slots, 0, 0, sx, sy, tileW, tileH);
-        return;
+}
+
+void TrelTileCache::drawCell(BITMAP* target, const Slot& slot, int sx, int sy) const {
+    if (slot.frame != nullptr) {
+        draw_sprite(target, slot.frame->bitmap, sx, sy);
+    } else {
+        int red = makecol(255, 0, 0);
+        rect(target, sx, sy, sx + tileW - 1, sy + tileH - 1, red);
+        textprintf_ex(target, font, sx, sy, makecol(255, 255, 255), red, "%i", slot.value);
     }
-    // Otherwise the cell's drawing over the mask colour, exactly as the renderer draws it.
-    set_clip_rect(slots, sx, sy, sx + tileW - 1, sy + tileH - 1);
-    rectfill(slots, sx, sy, sx + tileW - 1, sy + tileH - 1, bitmap_mask_color(slots));
-    if (value != 0) {
-        if (frame != nullptr) {
-            draw_sprite(slots, frame->bitmap, sx, sy);
-        } else {
-            int red = makecol(255, 0, 0);
-            rect(slots, sx, sy, sx + tileW - 1, sy + tileH - 1, red);
-            textprintf_ex(slots, font, sx, sy, makecol(255, 255, 255), red, "%i", value);
+}
+
+void TrelTileCache::copyOpaque(BITMAP* target, int cs, int ce, int rs, int re, int ox, int oy) {
+    // The visited cells wrap around the slots at most once each way: up to four rectangles.
+    int firstColumn = cs % columns;
+    int firstRow = rs % rows;
+    int columnRuns[2][2] = {{cs, std::min(ce - cs, columns - firstColumn)}, {0, 0}};
+    columnRuns[1][0] = cs + columnRuns[0][1];
+    columnRuns[1][1] = (ce - cs) - columnRuns[0][1];
+    int rowRuns[2][2] = {{rs, std::min(re - rs, rows - firstRow)}, {0, 0}};
+    rowRuns[1][0] = rs + rowRuns[0][1];
+    rowRuns[1][1] = (re - rs) - rowRuns[0][1];
+    for (const auto& rowRun : rowRuns) {
+        if (rowRun[1] <= 0)
+            continue;
+        for (const auto& columnRun : columnRuns) {
+            if (columnRun[1] <= 0)
+                continue;
+            blit(slots, target, (columnRun[0] % columns) * tileW, (rowRun[0] % rows) * tileH,
+                 columnRun[0] * tileW - ox, rowRun[0] * tileH - oy, columnRun[1] * tileW,
+                 rowRun[1] * tileH);
         }
     }
-    set_clip_rect(slots, 0, 0, slots->w - 1, slots->h - 1);
 }
 
 bool TrelTileCache::draw(TrelLayer* layer, BITMAP* target, int cs, int ce, int rs, int re, int ox,
@@ -123,23 +122,20 @@ bool TrelTileCache::draw(TrelLayer* layer, BITMAP* target, int cs, int ce, int r
     int slotRow = rs % rows;
     for (int r = rs; r < re; ++r) {
         const short* cells = map[r];
-        Slot* rowSlots = &shadow[static_cast<std::size_t>(slotRow) * static_cast<std::size_t>(columns)];
+        Slot* rowSlots =
+            &shadow[static_cast<std::size_t>(slotRow) * static_cast<std::size_t>(columns)];
         int slotColumn = firstColumn;
         for (int c = cs; c < ce; ++c) {
             short value = cells[c];
             // A negative value asks for a huge index and so finds no frame.
-            const TrelISprite* frame =
-                (value != 0 && set != nullptr) ? set->getData(static_cast<unsigned>(value - 1))
-                                               : nullptr;
+            const TrelISprite* frame = (value != 0 && set != nullptr)
+                                           ? set->getData(static_cast<unsigned>(value - 1))
+                                           : nullptr;
             Slot& slot = rowSlots[slotColumn];
             if (slot.column != c || slot.row != r || slot.value != value || slot.frame != frame ||
-                (frame != nullptr && slot.bitmap != frame->bitmap)) {
-                // A slot that still matches was checked when it was composed.
-                if (value != 0 && !drawsInside(frame, value))
-                    return false;
+                (frame != nullptr && slot.bitmap != frame->bitmap))
                 compose(slot, slotColumn * tw, slotRow * th, c, r, value, frame);
-            }
-            allOpaque = allOpaque && slot.opaque;
+            allOpaque = allOpaque && slot.kind == kOpaque;
             if (++slotColumn == columns)
                 slotColumn = 0;
         }
@@ -147,31 +143,44 @@ bool TrelTileCache::draw(TrelLayer* layer, BITMAP* target, int cs, int ce, int r
             slotRow = 0;
     }
 
-    // The visited cells wrap around the slots at most once each way: up to four rectangles.
-    int firstRow = rs % rows;
-    int columnRuns[2][2] = {{cs, std::min(ce - cs, columns - firstColumn)}, {0, 0}};
-    columnRuns[1][0] = cs + columnRuns[0][1];
-    columnRuns[1][1] = (ce - cs) - columnRuns[0][1];
-    int rowRuns[2][2] = {{rs, std::min(re - rs, rows - firstRow)}, {0, 0}};
-    rowRuns[1][0] = rs + rowRuns[0][1];
-    rowRuns[1][1] = (re - rs) - rowRuns[0][1];
-    for (const auto& rowRun : rowRuns) {
-        if (rowRun[1] <= 0)
-            continue;
-        for (const auto& columnRun : columnRuns) {
-            if (columnRun[1] <= 0)
+    if (allOpaque) {
+        copyOpaque(target, cs, ce, rs, re, ox, oy);
+        return true;
+    }
+    // Row by row, in the renderer's order: runs of opaque cells copied from the slots, the
+    // other cells drawn as they stand (a picture that overhangs its cell to the right or below
+    // is covered by the later cells just as it would be), empty ones passed over, so that
+    // what lay there shows.
+    slotRow = rs % rows;
+    for (int r = rs; r < re; ++r) {
+        const Slot* rowSlots =
+            &shadow[static_cast<std::size_t>(slotRow) * static_cast<std::size_t>(columns)];
+        int slotColumn = firstColumn;
+        int c = cs;
+        while (c < ce) {
+            const Slot& slot = rowSlots[slotColumn];
+            if (slot.kind != kOpaque) {
+                if (slot.kind == kDrawn)
+                    drawCell(target, slot, c * tw - ox, r * th - oy);
+                ++c;
+                if (++slotColumn == columns)
+                    slotColumn = 0;
                 continue;
-            int srcX = (columnRun[0] % columns) * tw;
-            int srcY = (rowRun[0] % rows) * th;
-            int dstX = columnRun[0] * tw - ox;
-            int dstY = rowRun[0] * th - oy;
-            int w = columnRun[1] * tw;
-            int h = rowRun[1] * th;
-            if (allOpaque)
-                blit(slots, target, srcX, srcY, dstX, dstY, w, h);
-            else
-                masked_blit(slots, target, srcX, srcY, dstX, dstY, w, h);
+            }
+            // An opaque run ends at another kind of cell or where the slots wrap.
+            int runStart = c;
+            int runSlot = slotColumn;
+            do {
+                ++c;
+                ++slotColumn;
+            } while (c < ce && slotColumn < columns && rowSlots[slotColumn].kind == kOpaque);
+            if (slotColumn == columns)
+                slotColumn = 0;
+            blit(slots, target, runSlot * tw, slotRow * th, runStart * tw - ox, r * th - oy,
+                 (c - runStart) * tw, th);
         }
+        if (++slotRow == rows)
+            slotRow = 0;
     }
     return true;
 }

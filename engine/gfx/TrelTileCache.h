@@ -5,26 +5,25 @@
 #include <vector>
 
 struct BITMAP;
-struct FONT;
 class TrelISprite;
 class TrelLayer;
 class TrelResource;
 
-// The renderer's memory of one layer's tiles: each cell around the view composed once into a
-// slot of a bitmap, so that a frame copies the view's tiles in a few rectangles instead of
-// drawing every cell. Slots wrap around, like a ring, in both directions: cell (c, r) lives in
-// slot (c mod columns, r mod rows), so a camera that moves only redraws the cells that come
-// into view. Each frame the visited cells are compared with what their slots hold (value,
-// frame, and the frame's bitmap), so cells written straight through getMapData are seen. A
-// frame's pixels are read when a cell showing it comes into view: a game that draws into a
-// tile's bitmap afterwards must load it as a new frame (or destroy a sprite, which makes
+// The renderer's memory of one layer's tiles: each opaque cell around the view (its frame
+// fills the cell and has no pixel of the mask colour) copied once into a slot of a bitmap, so
+// that a frame copies the view's opaque tiles in a few rectangles instead of drawing every
+// cell; the other cells are drawn as they stand. Slots wrap around, like a ring, in both
+// directions: cell (c, r) lives in slot (c mod columns, r mod rows), so a camera that moves only
+// redraws the cells that come into view. Each frame the visited cells are compared with what their
+// slots hold (value, frame, and the frame's bitmap), so cells written straight through getMapData
+// are seen. A frame's pixels are read when a cell showing it comes into view: a game that draws
+// into a tile's bitmap afterwards must load it as a new frame (or destroy a sprite, which makes
 // every cache start afresh) for the change to show.
 //
 // The picture is the one drawing every cell with draw_sprite in row order gives, pixel for
-// pixel, as long as every cell draws inside its own rectangle: draw() refuses (and the
-// renderer draws the cells one by one) when a visited frame is larger than the grid or of
-// another colour depth than the target, or a missing-tile marker is wider than the cell.
-// Engine-internal: owned by its layer, used by TrelIGfx only.
+// pixel: cells are reached in that order, and an opaque cell's picture is all of its own
+// rectangle and nothing else, whatever lay beneath. Engine-internal: owned by its layer, used
+// by TrelIGfx only.
 class TrelTileCache {
 public:
     TrelTileCache() = default;
@@ -35,7 +34,8 @@ public:
 
     // Draws the layer's cells of columns [cs, ce) and rows [rs, re) into target, the world
     // pixel (ox, oy) at the target's (0, 0), clipped by the target's clip rectangle. False,
-    // with nothing drawn, when the cells cannot be drawn from the cache (see above).
+    // with nothing drawn, when the cache has no room for them (more cells than the renderer
+    // visits on this target, or no memory for its bitmap).
     bool draw(TrelLayer* layer, BITMAP* target, int cs, int ce, int rs, int re, int ox, int oy);
 
     // Raised whenever a sprite is destroyed: a later sprite may get the same address, so
@@ -43,22 +43,28 @@ public:
     static void noteSpriteDestroyed_() { ++spriteGeneration; }
 
 private:
+    // How a cell reaches the target: not at all, copied from its slot, or drawn from its
+    // frame (or as the missing-tile marker) as the renderer draws it.
+    enum Kind { kEmpty, kOpaque, kDrawn };
+
     struct Slot {
         int column = -1; // the cell held, or -1 for none
         int row = -1;
         short value = 0;
         const TrelISprite* frame = nullptr;
         const BITMAP* bitmap = nullptr;
-        bool opaque = false; // every pixel of the cell is drawn (no mask colour)
+        Kind kind = kEmpty;
     };
 
     bool matches(BITMAP* target, int tw, int th, TrelResource* tileset) const;
     void reset(BITMAP* target, int tw, int th, TrelResource* tileset);
-    bool drawsInside(const TrelISprite* frame, short value) const;
     void compose(Slot& slot, int sx, int sy, int column, int row, short value,
                  const TrelISprite* frame);
+    void drawCell(BITMAP* target, const Slot& slot, int sx, int sy) const;
     // Whether the image has no pixel of the mask colour; worked out once per image.
     bool isOpaque(const BITMAP* image);
+    // The visited cells, all opaque, in at most four rectangles.
+    void copyOpaque(BITMAP* target, int cs, int ce, int rs, int re, int ox, int oy);
 
     static unsigned long spriteGeneration;
 
@@ -71,7 +77,6 @@ private:
     int targetW = 0;
     int targetH = 0;
     const TrelResource* tileset = nullptr; // not owned: only compared
-    const FONT* markerFont = nullptr;      // not owned: only compared
     unsigned long generation = 0;
     std::vector<Slot> shadow;                             // what each slot holds
     std::unordered_map<const BITMAP*, bool> opaqueImages; // frames seen so far
