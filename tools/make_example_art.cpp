@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <string>
 
+#include "SaveImage.h"
+
 namespace {
 
 unsigned noise(int x, int y, unsigned seed) {
@@ -74,7 +76,7 @@ BITMAP* clear32(int w, int h) {
 
 BITMAP* moth() {
     BITMAP* bmp = clear32(24, 24);
-    disc(bmp, 6.5, 9, 6, 200, 190, 230);  // wings
+    disc(bmp, 6.5, 9, 6, 200, 190, 230); // wings
     disc(bmp, 17.5, 9, 6, 200, 190, 230);
     disc(bmp, 7.5, 16, 4, 170, 160, 210);
     disc(bmp, 16.5, 16, 4, 170, 160, 210);
@@ -88,8 +90,7 @@ BITMAP* lantern(bool lit) {
     if (lit)
         glow(bmp, 12, 12, 12, 255, 210, 90, 0.8);
     rectfill(bmp, 8, 5, 15, 18, makeacol32(60, 50, 40, 255)); // frame
-    rectfill(bmp, 9, 7, 14, 16,
-             lit ? makeacol32(255, 235, 140, 255) : makeacol32(70, 80, 90, 255));
+    rectfill(bmp, 9, 7, 14, 16, lit ? makeacol32(255, 235, 140, 255) : makeacol32(70, 80, 90, 255));
     rectfill(bmp, 10, 3, 13, 4, makeacol32(60, 50, 40, 255)); // handle
     return bmp;
 }
@@ -101,14 +102,6 @@ BITMAP* wisp() {
     return bmp;
 }
 
-bool save(const std::string& dir, const char* name, BITMAP* bmp) {
-    std::string path = dir + "/" + name;
-    bool ok = save_bitmap(path.c_str(), bmp, nullptr) == 0;
-    std::printf("%s %s\n", ok ? "wrote" : "FAILED", path.c_str());
-    destroy_bitmap(bmp);
-    return ok;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -118,12 +111,12 @@ int main(int argc, char** argv) {
     register_png_file_type();
     jpgalleg_init();
     set_color_depth(32);
-    bool ok = save(dir, "grass.jpg", ground(60, 110, 50, 11));
-    ok &= save(dir, "moss.jpg", ground(45, 85, 60, 12));
-    ok &= save(dir, "moth.png", moth());
-    ok &= save(dir, "lantern-dark.png", lantern(false));
-    ok &= save(dir, "lantern-lit.png", lantern(true));
-    ok &= save(dir, "wisp.png", wisp());
+    bool ok = saveImage(dir, "grass.jpg", ground(60, 110, 50, 11));
+    ok &= saveImage(dir, "moss.jpg", ground(45, 85, 60, 12));
+    ok &= saveImage(dir, "moth.png", moth());
+    ok &= saveImage(dir, "lantern-dark.png", lantern(false));
+    ok &= saveImage(dir, "lantern-lit.png", lantern(true));
+    ok &= saveImage(dir, "wisp.png", wisp());
     return ok ? 0 : 1;
 }
 END_OF_MAIN()

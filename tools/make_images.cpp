@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "SaveImage.h"
+
 namespace {
 
 // A small deterministic hash, so that the speckles are the same on every run.
@@ -56,14 +58,6 @@ BITMAP* gemImage() {
     return bmp;
 }
 
-bool save(const std::string& dir, const char* name, BITMAP* bmp) {
-    std::string path = dir + "/" + name;
-    bool ok = save_bitmap(path.c_str(), bmp, nullptr) == 0;
-    std::printf("%s %s\n", ok ? "wrote" : "FAILED", path.c_str());
-    destroy_bitmap(bmp);
-    return ok;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -71,12 +65,12 @@ int main(int argc, char** argv) {
     if (install_allegro(SYSTEM_NONE, &errno, nullptr) != 0)
         return 2;
     set_color_depth(24);
-    bool ok = save(dir, "Tile1.bmp", tile(70, 130, 60, 1)); // grass
-    ok &= save(dir, "Tile2.bmp", tile(120, 120, 125, 2));   // stone
-    ok &= save(dir, "Tile3.bmp", tile(200, 180, 120, 3));   // sand
-    ok &= save(dir, "Tile4.bmp", tile(50, 90, 170, 4));     // water
-    ok &= save(dir, "Ball.bmp", ballImage());
-    ok &= save(dir, "Gem.bmp", gemImage());
+    bool ok = saveImage(dir, "Tile1.bmp", tile(70, 130, 60, 1)); // grass
+    ok &= saveImage(dir, "Tile2.bmp", tile(120, 120, 125, 2));   // stone
+    ok &= saveImage(dir, "Tile3.bmp", tile(200, 180, 120, 3));   // sand
+    ok &= saveImage(dir, "Tile4.bmp", tile(50, 90, 170, 4));     // water
+    ok &= saveImage(dir, "Ball.bmp", ballImage());
+    ok &= saveImage(dir, "Gem.bmp", gemImage());
     return ok ? 0 : 1;
 }
 END_OF_MAIN()

@@ -3,6 +3,7 @@
 #include <allegro.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "gfx/TrelISprite.h"
 #include "gfx/TrelResource.h"
@@ -34,9 +35,12 @@ void TrelTileCache::reset(BITMAP* target, int tw, int th, TrelResource* set) {
     targetH = target->h;
     tileset = set;
     generation = spriteGeneration;
-    slots = create_bitmap_ex(depth, columns * tw, rows * th);
+    // Two copies of the ring side by side, so that any run of visited columns lies in one
+    // piece and each row of the view is copied in one go.
+    slots = create_bitmap_ex(depth, 2 * columns * tw, rows * th);
     shadow.assign(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows), Slot());
     opaqueImages.clear();
+    lastCe = -1; // no update since: the next frame composes every visited cell
 }
 
 bool TrelTileCache::isOpaque(const BITMAP* image) {
@@ -65,8 +69,10 @@ void TrelTileCache::compose(Slot& slot, int sx, int sy, int column, int row, sho
     bool opaque = frame != nullptr && frame->bitmap->w == tileW && frame->bitmap->h == tileH &&
                   bitmap_color_depth(frame->bitmap) == depth && isOpaque(frame->bitmap);
     slot.kind = value == 0 ? kEmpty : (opaque ? kOpaque : kDrawn);
-    if (opaque)
+    if (opaque) {
         blit(frame->bitmap, slots, 0, 0, sx, sy, tileW, tileH);
+        blit(frame->bitmap, slots, 0, 0, sx + columns * tileW, sy, tileW, tileH);
+    }
 }
 
 void TrelTileCache::drawCell(BITMAP* target, const Slot& slot, int sx, int sy) const {
@@ -79,26 +85,87 @@ void TrelTileCache::drawCell(BITMAP* target, const Slot& slot, int sx, int sy) c
     }
 }
 
-void TrelTileCache::copyOpaque(BITMAP* target, int cs, int ce, int rs, int re, int ox, int oy) {
-    // The visited cells wrap around the slots at most once each way: up to four rectangles.
-    int firstColumn = cs % columns;
-    int firstRow = rs % rows;
-    int columnRuns[2][2] = {{cs, std::min(ce - cs, columns - firstColumn)}, {0, 0}};
-    columnRuns[1][0] = cs + columnRuns[0][1];
-    columnRuns[1][1] = (ce - cs) - columnRuns[0][1];
-    int rowRuns[2][2] = {{rs, std::min(re - rs, rows - firstRow)}, {0, 0}};
-    rowRuns[1][0] = rs + rowRuns[0][1];
-    rowRuns[1][1] = (re - rs) - rowRuns[0][1];
-    for (const auto& rowRun : rowRuns) {
-        if (rowRun[1] <= 0)
-            continue;
-        for (const auto& columnRun : columnRuns) {
-            if (columnRun[1] <= 0)
-                continue;
-            blit(slots, target, (columnRun[0] % columns) * tileW, (rowRun[0] % rows) * tileH,
-                 columnRun[0] * tileW - ox, rowRun[0] * tileH - oy, columnRun[1] * tileW,
-                 rowRun[1] * tileH);
+bool TrelTileCache::sameAsLastFrame(short** map, const TrelResource* set, int cs, int ce, int rs,
+                                    int re) const {
+    if (cs != lastCs || ce != lastCe || rs != lastRs || re != lastRe || set != lastTileset)
+        return false;
+    std::size_t frames = set != nullptr ? set->frames.size() : 0;
+    if (frames != lastFrames.size())
+        return false;
+    for (std::size_t i = 0; i < frames; ++i) {
+        const TrelISprite* frame = set->frames[i];
+        if (frame != lastFrames[i].first || (frame && frame->bitmap != lastFrames[i].second))
+            return false;
+    }
+    const std::size_t width = static_cast<std::size_t>(ce - cs);
+    for (int r = rs; r < re; ++r) {
+        if (std::memcmp(map[r] + cs, &lastCells[static_cast<std::size_t>(r - rs) * width],
+                        width * sizeof(short)) != 0)
+            return false;
+    }
+    return true;
+}
+
+void TrelTileCache::update(short** map, const TrelResource* set, int cs, int ce, int rs, int re) {
+    // Bring every visited cell's slot up to date. The slot indices advance with the cells
+    // and wrap, rather than being divided out for each cell.
+    bool allOpaque = true;
+    const int firstColumn = cs % columns;
+    int slotRow = rs % rows;
+    for (int r = rs; r < re; ++r) {
+        const short* cells = map[r];
+        Slot* rowSlots =
+            &shadow[static_cast<std::size_t>(slotRow) * static_cast<std::size_t>(columns)];
+        int slotColumn = firstColumn;
+        for (int c = cs; c < ce; ++c) {
+            short value = cells[c];
+            // A negative value asks for a huge index and so finds no frame.
+            const TrelISprite* frame =
+                (value != 0 && set != nullptr)
+                    ? const_cast<TrelResource*>(set)->getData(static_cast<unsigned>(value - 1))
+                    : nullptr;
+            Slot& slot = rowSlots[slotColumn];
+            if (slot.column != c || slot.row != r || slot.value != value || slot.frame != frame ||
+                (frame != nullptr && slot.bitmap != frame->bitmap))
+                compose(slot, slotColumn * tileW, slotRow * tileH, c, r, value, frame);
+            allOpaque = allOpaque && slot.kind == kOpaque;
+            if (++slotColumn == columns)
+                slotColumn = 0;
         }
+        if (++slotRow == rows)
+            slotRow = 0;
+    }
+
+    // What the next frame compares with.
+    lastCs = cs;
+    lastCe = ce;
+    lastRs = rs;
+    lastRe = re;
+    lastTileset = set;
+    lastAllOpaque = allOpaque;
+    lastFrames.clear();
+    if (set != nullptr) {
+        for (const TrelISprite* frame : set->frames)
+            lastFrames.emplace_back(frame, frame != nullptr ? frame->bitmap : nullptr);
+    }
+    const std::size_t width = static_cast<std::size_t>(ce - cs);
+    lastCells.resize(width * static_cast<std::size_t>(re - rs));
+    for (int r = rs; r < re; ++r)
+        std::memcpy(&lastCells[static_cast<std::size_t>(r - rs) * width], map[r] + cs,
+                    width * sizeof(short));
+}
+
+void TrelTileCache::copyOpaque(BITMAP* target, int cs, int ce, int rs, int re, int ox, int oy) {
+    // The visited columns lie in one piece of the doubled ring; the rows wrap at most once.
+    int srcX = (cs % columns) * tileW;
+    int w = (ce - cs) * tileW;
+    int firstRow = rs % rows;
+    int topRows = std::min(re - rs, rows - firstRow);
+    blit(slots, target, srcX, firstRow * tileH, cs * tileW - ox, rs * tileH - oy, w,
+         topRows * tileH);
+    if (topRows < re - rs) {
+        blit(slots, target, srcX, 0, cs * tileW - ox, (rs + topRows) * tileH - oy, w,
+             (re - rs - topRows) * tileH);
     }
 }
 
@@ -114,36 +181,12 @@ bool TrelTileCache::draw(TrelLayer* layer, BITMAP* target, int cs, int ce, int r
     if (ce - cs > columns || re - rs > rows)
         return false; // more cells than slots: not a range the renderer visits
 
-    // Bring every visited cell's slot up to date. The slot indices advance with the cells
-    // and wrap, rather than being divided out for each cell.
+    // The slots already hold every visited cell when the same cells are visited again with
+    // the same values and frames: the usual frame, where the camera moved within a tile.
     short** map = layer->getMapData();
-    bool allOpaque = true;
-    const int firstColumn = cs % columns;
-    int slotRow = rs % rows;
-    for (int r = rs; r < re; ++r) {
-        const short* cells = map[r];
-        Slot* rowSlots =
-            &shadow[static_cast<std::size_t>(slotRow) * static_cast<std::size_t>(columns)];
-        int slotColumn = firstColumn;
-        for (int c = cs; c < ce; ++c) {
-            short value = cells[c];
-            // A negative value asks for a huge index and so finds no frame.
-            const TrelISprite* frame = (value != 0 && set != nullptr)
-                                           ? set->getData(static_cast<unsigned>(value - 1))
-                                           : nullptr;
-            Slot& slot = rowSlots[slotColumn];
-            if (slot.column != c || slot.row != r || slot.value != value || slot.frame != frame ||
-                (frame != nullptr && slot.bitmap != frame->bitmap))
-                compose(slot, slotColumn * tw, slotRow * th, c, r, value, frame);
-            allOpaque = allOpaque && slot.kind == kOpaque;
-            if (++slotColumn == columns)
-                slotColumn = 0;
-        }
-        if (++slotRow == rows)
-            slotRow = 0;
-    }
-
-    if (allOpaque) {
+    if (!sameAsLastFrame(map, set, cs, ce, rs, re))
+        update(map, set, cs, ce, rs, re);
+    if (lastAllOpaque) {
         copyOpaque(target, cs, ce, rs, re, ox, oy);
         return true;
     }
@@ -151,7 +194,8 @@ bool TrelTileCache::draw(TrelLayer* layer, BITMAP* target, int cs, int ce, int r
     // other cells drawn as they stand (a picture that overhangs its cell to the right or below
     // is covered by the later cells just as it would be), empty ones passed over, so that
     // what lay there shows.
-    slotRow = rs % rows;
+    const int firstColumn = cs % columns;
+    int slotRow = rs % rows;
     for (int r = rs; r < re; ++r) {
         const Slot* rowSlots =
             &shadow[static_cast<std::size_t>(slotRow) * static_cast<std::size_t>(columns)];

@@ -2,6 +2,7 @@
 #define TREL_TILE_CACHE_H
 
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 struct BITMAP;
@@ -11,8 +12,8 @@ class TrelResource;
 
 // The renderer's memory of one layer's tiles: each opaque cell around the view (its frame
 // fills the cell and has no pixel of the mask colour) copied once into a slot of a bitmap, so
-// that a frame copies the view's opaque tiles in a few rectangles instead of drawing every
-// cell; the other cells are drawn as they stand. Slots wrap around, like a ring, in both
+// that a frame copies the view's opaque tiles in one or two rectangles instead of drawing
+// every cell; the other cells are drawn as they stand. Slots wrap around, like a ring, in both
 // directions: cell (c, r) lives in slot (c mod columns, r mod rows), so a camera that moves only
 // redraws the cells that come into view. Each frame the visited cells are compared with what their
 // slots hold (value, frame, and the frame's bitmap), so cells written straight through getMapData
@@ -63,12 +64,18 @@ private:
     void drawCell(BITMAP* target, const Slot& slot, int sx, int sy) const;
     // Whether the image has no pixel of the mask colour; worked out once per image.
     bool isOpaque(const BITMAP* image);
-    // The visited cells, all opaque, in at most four rectangles.
+    // True when the visited cells, their values and the tileset's frames are those of the
+    // last update, so that every slot still holds its cell.
+    bool sameAsLastFrame(short** map, const TrelResource* set, int cs, int ce, int rs,
+                         int re) const;
+    // Composes each visited cell whose slot holds something else, and remembers the frame.
+    void update(short** map, const TrelResource* set, int cs, int ce, int rs, int re);
+    // The visited cells, all opaque, in one or two rectangles.
     void copyOpaque(BITMAP* target, int cs, int ce, int rs, int re, int ox, int oy);
 
     static unsigned long spriteGeneration;
 
-    BITMAP* slots = nullptr; // owned: columns × rows slots of tileW × tileH pixels
+    BITMAP* slots = nullptr; // owned: columns × rows slots of tileW × tileH pixels, twice over
     int columns = 0;
     int rows = 0;
     int tileW = 0;
@@ -80,6 +87,12 @@ private:
     unsigned long generation = 0;
     std::vector<Slot> shadow;                             // what each slot holds
     std::unordered_map<const BITMAP*, bool> opaqueImages; // frames seen so far
+    // The last update: the visited cells and their values, the tileset and its frames.
+    int lastCs = 0, lastCe = -1, lastRs = 0, lastRe = -1;
+    const TrelResource* lastTileset = nullptr; // not owned: only compared
+    bool lastAllOpaque = false;
+    std::vector<short> lastCells;
+    std::vector<std::pair<const TrelISprite*, const BITMAP*>> lastFrames;
 };
 
 #endif
