@@ -106,7 +106,7 @@ bool TrelTileCache::sameAsLastFrame(short** map, const TrelResource* set, int cs
     return true;
 }
 
-void TrelTileCache::update(short** map, const TrelResource* set, int cs, int ce, int rs, int re) {
+void TrelTileCache::update(short** map, TrelResource* set, int cs, int ce, int rs, int re) {
     // Bring every visited cell's slot up to date. The slot indices advance with the cells
     // and wrap, rather than being divided out for each cell.
     bool allOpaque = true;
@@ -120,10 +120,9 @@ void TrelTileCache::update(short** map, const TrelResource* set, int cs, int ce,
         for (int c = cs; c < ce; ++c) {
             short value = cells[c];
             // A negative value asks for a huge index and so finds no frame.
-            const TrelISprite* frame =
-                (value != 0 && set != nullptr)
-                    ? const_cast<TrelResource*>(set)->getData(static_cast<unsigned>(value - 1))
-                    : nullptr;
+            const TrelISprite* frame = (value != 0 && set != nullptr)
+                                           ? set->getData(static_cast<unsigned>(value - 1))
+                                           : nullptr;
             Slot& slot = rowSlots[slotColumn];
             if (slot.column != c || slot.row != r || slot.value != value || slot.frame != frame ||
                 (frame != nullptr && slot.bitmap != frame->bitmap))

@@ -69,7 +69,7 @@ private:
     bool sameAsLastFrame(short** map, const TrelResource* set, int cs, int ce, int rs,
                          int re) const;
     // Composes each visited cell whose slot holds something else, and remembers the frame.
-    void update(short** map, const TrelResource* set, int cs, int ce, int rs, int re);
+    void update(short** map, TrelResource* set, int cs, int ce, int rs, int re);
     // The visited cells, all opaque, in one or two rectangles.
     void copyOpaque(BITMAP* target, int cs, int ce, int rs, int re, int ox, int oy);
 
