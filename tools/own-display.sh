@@ -28,6 +28,13 @@ number="$(tr -d '[:space:]' <"$number_file")"
 [ -n "$number" ] || { echo "own-display: Xvfb gave no display number" >&2; exit 1; }
 export DISPLAY=":$number"
 unset XAUTHORITY
+# The number comes once the server listens; a client is only sure to get in once it answers.
+for _ in $(seq 1 100); do
+  xdpyinfo >/dev/null 2>&1 && break
+  kill -0 "$xvfb_pid" 2>/dev/null || { echo "own-display: Xvfb on $DISPLAY ended" >&2; exit 1; }
+  sleep 0.05
+done
+xdpyinfo >/dev/null 2>&1 || { echo "own-display: Xvfb on $DISPLAY does not answer" >&2; exit 1; }
 status=0
 "$@" || status=$?
 exit "$status"
