@@ -134,25 +134,16 @@ void TrelIGfx::drawCells(TrelLayer* layer, int cs, int ce, int rs, int re, int o
     layer->getMapTileSize(tw, th);
     short** map = layer->getMapData();
     TrelResource* tileset = layer->getTileset();
-    int red = makecol(255, 0, 0);
-    int white = makecol(255, 255, 255);
     for (int r = rs; r < re; ++r) {
         const short* row = map[r];
-        int sy = r * th - oy;
         for (int c = cs; c < ce; ++c) {
             int v = row[c];
             if (v == 0)
                 continue;
-            int sx = c * tw - ox;
             // A negative value asks for a huge index and so finds no frame.
             TrelISprite* frame =
                 tileset ? tileset->getData(static_cast<unsigned int>(v - 1)) : nullptr;
-            if (frame != nullptr) {
-                draw_sprite(target, frame->bitmap, sx, sy);
-            } else {
-                rect(target, sx, sy, sx + tw - 1, sy + th - 1, red);
-                textprintf_ex(target, font, sx, sy, white, red, "%i", v);
-            }
+            TrelTileCache::drawCell(target, frame, v, c * tw - ox, r * th - oy, tw, th);
         }
     }
 }

@@ -11,17 +11,13 @@
 
 namespace {
 
-std::string quoted(const char* fileName) {
-    return std::string("Image file \"") + fileName + "\"";
-}
-
 std::string cutShort(const char* fileName, long long have, unsigned long long need) {
-    return quoted(fileName) + " is cut short: " + std::to_string(have) + " of " +
+    return TrelImageFile::named(fileName) + " is cut short: " + std::to_string(have) + " of " +
            std::to_string(need) + " bytes.";
 }
 
 std::string damaged(const char* fileName, const std::string& what) {
-    return quoted(fileName) + " is damaged: " + what + ".";
+    return TrelImageFile::named(fileName) + " is damaged: " + what + ".";
 }
 
 std::uint32_t le32(const unsigned char* p) {
@@ -54,24 +50,24 @@ bool TrelImageFile::check(const char* fileName, std::string& reason) {
     }
     struct stat info;
     if (stat(fileName, &info) != 0) {
-        reason = quoted(fileName) + " cannot be read: " + std::strerror(errno) + ".";
+        reason = named(fileName) + " cannot be read: " + std::strerror(errno) + ".";
         return false;
     }
     if (S_ISDIR(info.st_mode)) {
-        reason = quoted(fileName) + " is a folder, not a file.";
+        reason = named(fileName) + " is a folder, not a file.";
         return false;
     }
     if (!S_ISREG(info.st_mode)) {
-        reason = quoted(fileName) + " is not a regular file.";
+        reason = named(fileName) + " is not a regular file.";
         return false;
     }
     if (info.st_size == 0) {
-        reason = quoted(fileName) + " is empty.";
+        reason = named(fileName) + " is empty.";
         return false;
     }
     std::FILE* file = std::fopen(fileName, "rb");
     if (file == nullptr) {
-        reason = quoted(fileName) + " cannot be read: " + std::strerror(errno) + ".";
+        reason = named(fileName) + " cannot be read: " + std::strerror(errno) + ".";
         return false;
     }
     unsigned char head[kHeadBytes];
@@ -87,7 +83,7 @@ bool TrelImageFile::check(const char* fileName, std::string& reason) {
 bool TrelImageFile::checkBmp(const char* fileName, const unsigned char* head, std::size_t headSize,
                              long long fileSize, std::string& reason) {
     if (headSize < 2 || head[0] != 'B' || head[1] != 'M') {
-        reason = quoted(fileName) + " is not a BMP image.";
+        reason = named(fileName) + " is not a BMP image.";
         return false;
     }
     if (headSize < kFileHeader + 4) {
@@ -174,7 +170,11 @@ std::string TrelImageFile::loadFailure(const char* fileName) {
         reason.swap(reported);
         return reason;
     }
-    return quoted(fileName) + " could not be loaded: not an image of a format that can be read.";
+    return named(fileName) + " could not be loaded: not an image of a format that can be read.";
+}
+
+std::string TrelImageFile::named(const char* fileName) {
+    return std::string("Image file \"") + fileName + "\"";
 }
 
 void TrelImageFile::reportLoadFailure_(const std::string& reason) {

@@ -14,6 +14,8 @@ public:
     // The reason to give when the file passed check but Allegro could not load it: the one
     // a loader reported during that load, or a general one.
     static std::string loadFailure(const char* fileName);
+    // "Image file \"name\"": how every reason begins.
+    static std::string named(const char* fileName);
     // Lets a loader that Allegro calls (those of engine/image) say why it gave no bitmap.
     // The reason is taken by the next loadFailure, or dropped by the next check.
     static void reportLoadFailure_(const std::string& reason);

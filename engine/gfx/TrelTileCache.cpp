@@ -75,19 +75,20 @@ void TrelTileCache::compose(Slot& slot, int sx, int sy, int column, int row, sho
     }
 }
 
-void TrelTileCache::drawCell(BITMAP* target, const Slot& slot, int sx, int sy) const {
-    if (slot.frame != nullptr) {
-        draw_sprite(target, slot.frame->bitmap, sx, sy);
+void TrelTileCache::drawCell(BITMAP* target, const TrelISprite* frame, int value, int sx, int sy,
+                             int tw, int th) {
+    if (frame != nullptr) {
+        draw_sprite(target, frame->bitmap, sx, sy);
     } else {
         int red = makecol(255, 0, 0);
-        rect(target, sx, sy, sx + tileW - 1, sy + tileH - 1, red);
-        textprintf_ex(target, font, sx, sy, makecol(255, 255, 255), red, "%i", slot.value);
+        rect(target, sx, sy, sx + tw - 1, sy + th - 1, red);
+        textprintf_ex(target, font, sx, sy, makecol(255, 255, 255), red, "%i", value);
     }
 }
 
 bool TrelTileCache::sameAsLastFrame(short** map, const TrelResource* set, int cs, int ce, int rs,
                                     int re) const {
-    if (cs != lastCs || ce != lastCe || rs != lastRs || re != lastRe || set != lastTileset)
+    if (cs != lastCs || ce != lastCe || rs != lastRs || re != lastRe)
         return false;
     std::size_t frames = set != nullptr ? set->frames.size() : 0;
     if (frames != lastFrames.size())
@@ -140,7 +141,6 @@ void TrelTileCache::update(short** map, TrelResource* set, int cs, int ce, int r
     lastCe = ce;
     lastRs = rs;
     lastRe = re;
-    lastTileset = set;
     lastAllOpaque = allOpaque;
     lastFrames.clear();
     if (set != nullptr) {
@@ -204,7 +204,7 @@ bool TrelTileCache::draw(TrelLayer* layer, BITMAP* target, int cs, int ce, int r
             const Slot& slot = rowSlots[slotColumn];
             if (slot.kind != kOpaque) {
                 if (slot.kind == kDrawn)
-                    drawCell(target, slot, c * tw - ox, r * th - oy);
+                    drawCell(target, slot.frame, slot.value, c * tw - ox, r * th - oy, tw, th);
                 ++c;
                 if (++slotColumn == columns)
                     slotColumn = 0;

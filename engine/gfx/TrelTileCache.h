@@ -39,6 +39,12 @@ public:
     // visits on this target, or no memory for its bitmap).
     bool draw(TrelLayer* layer, BITMAP* target, int cs, int ce, int rs, int re, int ox, int oy);
 
+    // One cell as the renderer draws it: the frame with draw_sprite at (sx, sy), or, with no
+    // frame, the missing-tile marker (a red outline of the tw × th cell and the value in
+    // white on red). Used by the cache and by TrelIGfx's cell-by-cell drawing alike.
+    static void drawCell(BITMAP* target, const TrelISprite* frame, int value, int sx, int sy,
+                         int tw, int th);
+
     // Raised whenever a sprite is destroyed: a later sprite may get the same address, so
     // every cache forgets what it holds. Called by ~TrelISprite only.
     static void noteSpriteDestroyed_() { ++spriteGeneration; }
@@ -61,7 +67,6 @@ private:
     void reset(BITMAP* target, int tw, int th, TrelResource* tileset);
     void compose(Slot& slot, int sx, int sy, int column, int row, short value,
                  const TrelISprite* frame);
-    void drawCell(BITMAP* target, const Slot& slot, int sx, int sy) const;
     // Whether the image has no pixel of the mask colour; worked out once per image.
     bool isOpaque(const BITMAP* image);
     // True when the visited cells, their values and the tileset's frames are those of the
@@ -89,7 +94,6 @@ private:
     std::unordered_map<const BITMAP*, bool> opaqueImages; // frames seen so far
     // The last update: the visited cells and their values, the tileset and its frames.
     int lastCs = 0, lastCe = -1, lastRs = 0, lastRe = -1;
-    const TrelResource* lastTileset = nullptr; // not owned: only compared
     bool lastAllOpaque = false;
     std::vector<short> lastCells;
     std::vector<std::pair<const TrelISprite*, const BITMAP*>> lastFrames;

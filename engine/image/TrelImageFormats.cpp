@@ -20,10 +20,6 @@ struct StartHook {
     StartHook() { TrelInterface::addStartHook_(&TrelImageFormats::register_); }
 } startHook;
 
-std::string quoted(const char* fileName) {
-    return std::string("Image file \"") + fileName + "\"";
-}
-
 bool readWhole(const char* fileName, std::vector<unsigned char>& bytes) {
     std::FILE* file = std::fopen(fileName, "rb");
     if (file == nullptr)
@@ -47,12 +43,12 @@ std::uint32_t be32(const unsigned char* p) {
 bool checkPngStructure(const char* fileName, std::string& reason) {
     std::vector<unsigned char> bytes;
     if (!readWhole(fileName, bytes)) {
-        reason = quoted(fileName) + " cannot be read.";
+        reason = TrelImageFile::named(fileName) + " cannot be read.";
         return false;
     }
     static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
     if (bytes.size() < 8 || !std::equal(kSignature, kSignature + 8, bytes.begin())) {
-        reason = quoted(fileName) + " is not a PNG image.";
+        reason = TrelImageFile::named(fileName) + " is not a PNG image.";
         return false;
     }
     unsigned long long at = 8;
@@ -63,8 +59,8 @@ bool checkPngStructure(const char* fileName, std::string& reason) {
         if (size >= at + 8)
             need += be32(&bytes[at]);
         if (size < need) {
-            reason = quoted(fileName) + " is cut short: " + std::to_string(size) + " of at least " +
-                     std::to_string(need) + " bytes.";
+            reason = TrelImageFile::named(fileName) + " is cut short: " + std::to_string(size) +
+                     " of at least " + std::to_string(need) + " bytes.";
             return false;
         }
         bool end = bytes[at + 4] == 'I' && bytes[at + 5] == 'E' && bytes[at + 6] == 'N' &&
@@ -164,8 +160,9 @@ BITMAP* TrelImageFormats::loadPng_(const char* fileName, RGB* palette) {
     set_color_conversion(conversion);
     _png_screen_gamma = gamma;
     if (stored == nullptr) {
-        TrelImageFile::reportLoadFailure_(quoted(fileName) + " is damaged: its image data "
-                                                             "cannot be decoded.");
+        TrelImageFile::reportLoadFailure_(TrelImageFile::named(fileName) +
+                                          " is damaged: its image data "
+                                          "cannot be decoded.");
         return nullptr;
     }
 
@@ -178,7 +175,7 @@ BITMAP* TrelImageFormats::loadPng_(const char* fileName, RGB* palette) {
     if (result != stored)
         destroy_bitmap(stored);
     if (result == nullptr)
-        TrelImageFile::reportLoadFailure_(quoted(fileName) +
+        TrelImageFile::reportLoadFailure_(TrelImageFile::named(fileName) +
                                           " could not be loaded: out of memory.");
     return result;
 }
@@ -186,11 +183,11 @@ BITMAP* TrelImageFormats::loadPng_(const char* fileName, RGB* palette) {
 BITMAP* TrelImageFormats::loadJpeg_(const char* fileName, RGB* palette) {
     std::vector<unsigned char> bytes;
     if (!readWhole(fileName, bytes)) {
-        TrelImageFile::reportLoadFailure_(quoted(fileName) + " cannot be read.");
+        TrelImageFile::reportLoadFailure_(TrelImageFile::named(fileName) + " cannot be read.");
         return nullptr;
     }
     if (bytes.size() < 3 || bytes[0] != 0xff || bytes[1] != 0xd8 || bytes[2] != 0xff) {
-        TrelImageFile::reportLoadFailure_(quoted(fileName) + " is not a JPEG image.");
+        TrelImageFile::reportLoadFailure_(TrelImageFile::named(fileName) + " is not a JPEG image.");
         return nullptr;
     }
     // Inside a JPEG's coded data a 0xff byte is never followed by 0xd9, so a file without
@@ -199,14 +196,15 @@ BITMAP* TrelImageFormats::loadJpeg_(const char* fileName, RGB* palette) {
     for (std::size_t i = bytes.size(); i-- > 3 && !ended;)
         ended = bytes[i - 1] == 0xff && bytes[i] == 0xd9;
     if (!ended) {
-        TrelImageFile::reportLoadFailure_(quoted(fileName) +
+        TrelImageFile::reportLoadFailure_(TrelImageFile::named(fileName) +
                                           " is cut short: " + std::to_string(bytes.size()) +
                                           " bytes, with no end-of-image marker.");
         return nullptr;
     }
     BITMAP* image = load_memory_jpg(bytes.data(), static_cast<int>(bytes.size()), palette);
     if (image == nullptr) {
-        TrelImageFile::reportLoadFailure_(quoted(fileName) + " " + jpegFault(jpgalleg_error) + ".");
+        TrelImageFile::reportLoadFailure_(TrelImageFile::named(fileName) + " " +
+                                          jpegFault(jpgalleg_error) + ".");
     }
     return image;
 }
