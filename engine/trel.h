@@ -11,6 +11,7 @@
 #include "gfx/TrelResource.h"
 #include "math/FixedMath.h"
 #include "math/FixedPoint.h"
+#include "map/TrelTiledMap.h"
 #include "math/Vec2.h"
 #include "world/TrelLayer.h"
 #include "world/TrelObject.h"

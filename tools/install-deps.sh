@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   liballegro4-dev libloadpng4-dev libpng-dev libjpgalleg4-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libpugixml-dev nlohmann-json3-dev zlib1g-dev libzstd-dev
+  libgtest-dev libgmock-dev libbenchmark-dev tiled
   xvfb xauth xfonts-base xdotool imagemagick x11-utils
 )
 

@@ -47,6 +47,12 @@ public:
     // (false, with an error) until the interface is loaded. Called from a hook during the main
     // loop, it keeps the old zone alive until the end of the current tick.
     bool newZone(const char* zoneName);
+    // Replaces the current zone by one made from a map drawn in the Tiled editor (.tmx, .tmj,
+    // either also gzip-compressed): a zone named after the file (without folder and
+    // extension) holding one layer per tile layer of the map. A map that cannot be read, or
+    // whose images cannot be loaded, is a level 1 error naming the file and the fault, and
+    // leaves the current zone as it was. See TrelTiledMap for what a game can read from the map.
+    bool newZoneFromMap(const char* file);
 
     // Registers a new resource whose first frame is loaded from the file; null (nothing
     // registered, and a log line naming the file and the reason) when the file cannot be
@@ -58,6 +64,11 @@ public:
     // Deletes every registered resource, last registered first. Call it only while no zone
     // refers to their images.
     void clearSpriteResources();
+
+    // Makes a zone from a map file, or returns false with the reason; set by the map module
+    // when the library loads, so that the core needs no part of it.
+    using MapZoneMaker_ = bool (*)(TrelSystem* system, const char* file, TrelCString& reason);
+    static void setMapZoneMaker_(MapZoneMaker_ maker);
 
     // Runs a tick per timer tick, drawing when the pacing allows, until quit is set. False
     // at once when no zone is loaded.

@@ -117,19 +117,51 @@ void TrelIGfx::drawTiles(TrelLayer* layer, int ox, int oy) {
     // than the whole tiles that fit cover a partly visible last tile at any tile size.
     int c0 = ox / tw;
     int r0 = oy / th;
-    int cs = std::max(c0, 0);
-    int rs = std::max(r0, 0);
-    int ce = std::min(std::max(c0 + target->w / tw + 2, cs), cols);
-    int re = std::min(std::max(r0 + target->h / th + 2, rs), rows);
+    int cs = c0, ce = c0 + target->w / tw + 2;
+    int rs = r0, re = r0 + target->h / th + 2;
+    // Frames drawn away from their cell reach the view from cells around it.
+    int left, right, up, down;
+    if (offsetReach(layer->getTileset(), tw, th, left, right, up, down)) {
+        cs -= (right + tw - 1) / tw;
+        ce += (left + tw - 1) / tw;
+        rs -= (down + th - 1) / th;
+        re += (up + th - 1) / th;
+    }
+    cs = std::max(cs, 0);
+    rs = std::max(rs, 0);
+    ce = std::min(std::max(ce, cs), cols);
+    re = std::min(std::max(re, rs), rows);
     if (cs >= ce || rs >= re)
         return;
 
+    int opacity = layer->getOpacity();
+    if (opacity <= 0)
+        return;
     // The cache gives the same pixels as drawing each cell; it declines the cells it cannot.
-    if (!layer->getTileCache_()->draw(layer, target, cs, ce, rs, re, ox, oy))
-        drawCells(layer, cs, ce, rs, re, ox, oy);
+    if (opacity < 255 || !layer->getTileCache_()->draw(layer, target, cs, ce, rs, re, ox, oy))
+        drawCells(layer, cs, ce, rs, re, ox, oy, opacity);
 }
 
-void TrelIGfx::drawCells(TrelLayer* layer, int cs, int ce, int rs, int re, int ox, int oy) {
+bool TrelIGfx::offsetReach(TrelResource* tileset, int tw, int th, int& left, int& right,
+                           int& up, int& down) {
+    left = right = up = down = 0;
+    if (tileset == nullptr)
+        return false;
+    bool any = false;
+    for (const TrelISprite* frame : tileset->frames) {
+        if (frame == nullptr || (frame->offsetX == 0 && frame->offsetY == 0))
+            continue;
+        any = true;
+        left = std::max(left, -frame->offsetX);
+        right = std::max(right, frame->offsetX + frame->width - tw);
+        up = std::max(up, -frame->offsetY);
+        down = std::max(down, frame->offsetY + frame->height - th);
+    }
+    return any;
+}
+
+void TrelIGfx::drawCells(TrelLayer* layer, int cs, int ce, int rs, int re, int ox, int oy,
+                         int opacity) {
     int tw, th;
     layer->getMapTileSize(tw, th);
     short** map = layer->getMapData();
@@ -143,7 +175,7 @@ void TrelIGfx::drawCells(TrelLayer* layer, int cs, int ce, int rs, int re, int o
             // A negative value asks for a huge index and so finds no frame.
             TrelISprite* frame =
                 tileset ? tileset->getData(static_cast<unsigned int>(v - 1)) : nullptr;
-            TrelTileCache::drawCell(target, frame, v, c * tw - ox, r * th - oy, tw, th);
+            TrelTileCache::drawCell(target, frame, v, c * tw - ox, r * th - oy, tw, th, opacity);
         }
     }
 }

@@ -6,6 +6,7 @@
 struct BITMAP;
 class TrelInterface;
 class TrelLayer;
+class TrelResource;
 class TrelZone;
 
 // The graphics device: the window, the one off-screen buffer every frame is composed in,
@@ -18,7 +19,8 @@ public:
     // Draws the zone's visible layers in order (tiles, then each object's sprite centred on
     // its position followed by its onDraw hook) into target, clipped to the viewport at
     // (x, y) of w by h pixels. The buffer is not cleared first. Leaves the clip rectangle at
-    // the whole bitmap. The opaque tiles of each layer are kept between frames and copied in
+    // the whole bitmap. A tile is drawn at its cell plus its frame's drawing offset, at the
+    // layer's opacity. The opaque tiles of each layer are kept between frames and copied in
     // a few rectangles; the picture is the same, pixel for pixel, as drawing every cell, and
     // cells written through getMapData are seen at the next frame. A tile image that is drawn
     // into after it was loaded must be loaded again to show the change.
@@ -51,7 +53,12 @@ public:
 private:
     void drawTiles(TrelLayer* layer, int ox, int oy);
     // Each cell of columns [cs, ce) and rows [rs, re) with draw_sprite, in row order.
-    void drawCells(TrelLayer* layer, int cs, int ce, int rs, int re, int ox, int oy);
+    void drawCells(TrelLayer* layer, int cs, int ce, int rs, int re, int ox, int oy,
+                   int opacity);
+    // How far, in pixels, the tileset's frames with a drawing offset reach beyond their
+    // cell on each side; false when no frame has an offset.
+    static bool offsetReach(TrelResource* tileset, int tw, int th, int& left, int& right,
+                            int& up, int& down);
     void drawObjects(TrelLayer* layer, int ox, int oy, int x, int y, int w, int h);
 };
 

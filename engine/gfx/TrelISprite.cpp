@@ -7,8 +7,16 @@
 static_assert(sizeof(TrelISprite::PaletteEntry) == sizeof(RGB), "palette entry layout");
 static_assert(sizeof(TrelISprite::palette) == sizeof(PALETTE), "palette size");
 
-TrelISprite::TrelISprite(const char* fileName)
-    : bitmap(load_bitmap(fileName, reinterpret_cast<RGB*>(palette))), width(0), height(0) {
+TrelISprite::TrelISprite(const char* fileName) : TrelISprite(static_cast<BITMAP*>(nullptr)) {
+    bitmap = load_bitmap(fileName, reinterpret_cast<RGB*>(palette));
+    if (bitmap != nullptr) {
+        width = bitmap->w;
+        height = bitmap->h;
+    }
+}
+
+TrelISprite::TrelISprite(BITMAP* image)
+    : bitmap(image), width(0), height(0), offsetX(0), offsetY(0), palette() {
     if (bitmap != nullptr) {
         width = bitmap->w;
         height = bitmap->h;

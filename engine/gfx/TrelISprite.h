@@ -11,6 +11,8 @@ class TREL_API TrelISprite {
 public:
     // Loads the file (format chosen by its extension); bitmap stays null on failure.
     explicit TrelISprite(const char* fileName);
+    // Takes an image made in memory (null allowed, as for a file that did not load).
+    explicit TrelISprite(BITMAP* image);
     ~TrelISprite();
 
     TrelISprite(const TrelISprite&) = delete;
@@ -24,6 +26,10 @@ public:
     BITMAP* bitmap; // owned; null when the file could not be loaded
     int width;      // 0 without a bitmap
     int height;
+    // Where a tile cell draws the image, from the cell's top-left corner; 0, 0 unless a map
+    // loader sets it (Tiled anchors tiles at the bottom-left). Objects ignore it.
+    int offsetX;
+    int offsetY;
     PaletteEntry palette[256]; // filled by the loader; the engine does not read it
 };
 

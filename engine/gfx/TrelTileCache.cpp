@@ -66,7 +66,8 @@ void TrelTileCache::compose(Slot& slot, int sx, int sy, int column, int row, sho
     slot.bitmap = frame != nullptr ? frame->bitmap : nullptr;
     // Only a frame that fills the cell with no mask colour is kept here: the cell's picture
     // then does not depend on what lies beneath it. Other cells are drawn as they stand.
-    bool opaque = frame != nullptr && frame->bitmap->w == tileW && frame->bitmap->h == tileH &&
+    bool opaque = frame != nullptr && frame->offsetX == 0 && frame->offsetY == 0 &&
+                  frame->bitmap->w == tileW && frame->bitmap->h == tileH &&
                   bitmap_color_depth(frame->bitmap) == depth && isOpaque(frame->bitmap);
     slot.kind = value == 0 ? kEmpty : (opaque ? kOpaque : kDrawn);
     if (opaque) {
@@ -76,9 +77,14 @@ void TrelTileCache::compose(Slot& slot, int sx, int sy, int column, int row, sho
 }
 
 void TrelTileCache::drawCell(BITMAP* target, const TrelISprite* frame, int value, int sx, int sy,
-                             int tw, int th) {
+                             int tw, int th, int opacity) {
     if (frame != nullptr) {
-        draw_sprite(target, frame->bitmap, sx, sy);
+        if (opacity >= 255) {
+            draw_sprite(target, frame->bitmap, sx + frame->offsetX, sy + frame->offsetY);
+        } else if (opacity > 0) {
+            set_trans_blender(0, 0, 0, opacity);
+            draw_trans_sprite(target, frame->bitmap, sx + frame->offsetX, sy + frame->offsetY);
+        }
     } else {
         int red = makecol(255, 0, 0);
         rect(target, sx, sy, sx + tw - 1, sy + th - 1, red);

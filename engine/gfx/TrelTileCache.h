@@ -11,7 +11,7 @@ class TrelLayer;
 class TrelResource;
 
 // The renderer's memory of one layer's tiles: each opaque cell around the view (its frame
-// fills the cell and has no pixel of the mask colour) copied once into a slot of a bitmap, so
+// fills the cell, has no drawing offset and no pixel of the mask colour) copied once into a slot of a bitmap, so
 // that a frame copies the view's opaque tiles in one or two rectangles instead of drawing
 // every cell; the other cells are drawn as they stand. Slots wrap around, like a ring, in both
 // directions: cell (c, r) lives in slot (c mod columns, r mod rows), so a camera that moves only
@@ -39,11 +39,12 @@ public:
     // visits on this target, or no memory for its bitmap).
     bool draw(TrelLayer* layer, BITMAP* target, int cs, int ce, int rs, int re, int ox, int oy);
 
-    // One cell as the renderer draws it: the frame with draw_sprite at (sx, sy), or, with no
-    // frame, the missing-tile marker (a red outline of the tw × th cell and the value in
-    // white on red). Used by the cache and by TrelIGfx's cell-by-cell drawing alike.
+    // One cell as the renderer draws it: the frame with draw_sprite at (sx, sy) plus the
+    // frame's drawing offset (blended with draw_trans_sprite below full opacity, left out at
+    // 0), or, with no frame, the missing-tile marker (a red outline of the tw × th cell and
+    // the value in white on red). Used by the cache and by TrelIGfx's cell-by-cell drawing.
     static void drawCell(BITMAP* target, const TrelISprite* frame, int value, int sx, int sy,
-                         int tw, int th);
+                         int tw, int th, int opacity = 255);
 
     // Raised whenever a sprite is destroyed: a later sprite may get the same address, so
     // every cache forgets what it holds. Called by ~TrelISprite only.

@@ -72,6 +72,11 @@ public:
     void setScrollSpeedAuto(Fixed x, Fixed y) { scrollSpeedAuto = Vec(x, y); }
     void getScrollSpeedAuto(Vec& v) { v = scrollSpeedAuto; }
 
+    // How opaque the layer's tiles are drawn, 0 (not at all) to 255 (fully, the default);
+    // values outside are clamped. Objects are drawn fully whatever it is.
+    void setOpacity(int alpha) { opacity = alpha < 0 ? 0 : (alpha > 255 ? 255 : alpha); }
+    int getOpacity() { return opacity; }
+
     void setVisibility(bool visible) { flags = visible ? (flags | kVisible) : (flags & ~kVisible); }
     bool getVisibility() { return (flags & kVisible) != 0; }
 
@@ -122,6 +127,7 @@ private:
     std::int32_t pendingObjectRemovals;
     bool clearObjectsRequested;
     std::uint32_t flags;
+    int opacity = 255;
     TrelTileCache* tileCache; // owned: the renderer's, made on its first draw of the layer
 };
 

@@ -1,0 +1,390 @@
+#include "map/TrelTiledData.h"
+
+#include <sys/stat.h>
+#include <zlib.h>
+#include <zstd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+std::string cellCount(std::size_t found, std::size_t cells) {
+    return "holds " + std::to_string(found) + " cells where the map has " +
+           std::to_string(cells);
+}
+
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+} // namespace
+
+bool TrelTiledData::readFile(const std::string& path, std::string& bytes, std::string& reason) {
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) {
+        reason = errno == ENOENT ? "not found" : std::string("cannot be read: ") + strerror(errno);
+        return false;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        reason = "is a folder, not a file";
+        return false;
+    }
+    FILE* in = std::fopen(path.c_str(), "rb");
+    if (in == nullptr) {
+        reason = std::string("cannot be read: ") + strerror(errno);
+        return false;
+    }
+    std::string raw;
+    char chunk[65536];
+    std::size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, in)) > 0) {
+        raw.append(chunk, got);
+        if (raw.size() > kMaxFileBytes)
+            break;
+    }
+    bool failed = std::ferror(in) != 0;
+    std::fclose(in);
+    if (failed) {
+        reason = "cannot be read";
+        return false;
+    }
+    if (raw.size() > kMaxFileBytes) {
+        reason = "is larger than 256 MiB";
+        return false;
+    }
+    if (raw.size() >= 2 && static_cast<unsigned char>(raw[0]) == 0x1f &&
+        static_cast<unsigned char>(raw[1]) == 0x8b) {
+        std::string why;
+        if (!inflate(raw, true, kMaxFileBytes, bytes, why)) {
+            reason = "holds gzip data that " + why;
+            return false;
+        }
+        if (bytes.size() > kMaxFileBytes) {
+            reason = "inflates to more than 256 MiB";
+            return false;
+        }
+        return true;
+    }
+    bytes.swap(raw);
+    return true;
+}
+
+bool TrelTiledData::decodeLayer(const std::string& encoding, const std::string& compression,
+                                const char* text, std::size_t length, std::size_t cells,
+                                std::vector<std::uint32_t>& gids, std::string& reason) {
+    if (encoding == "csv") {
+        if (!compression.empty()) {
+            reason = "CSV data cannot be compressed (compression " + quoted(compression) + ")";
+            return false;
+        }
+        return parseCsv(text, length, cells, gids, reason);
+    }
+    if (encoding != "base64") {
+        reason = "unknown encoding " + quoted(encoding);
+        return false;
+    }
+    std::string packed;
+    if (!decodeBase64(text, length, packed, reason))
+        return false;
+    // One byte more than the cells need shows data that holds too many.
+    const std::size_t want = cells * 4;
+    std::string raw;
+    if (compression.empty()) {
+        raw.swap(packed);
+    } else if (compression == "zlib" || compression == "gzip") {
+        if (!inflate(packed, compression == "gzip", want + 1, raw, reason)) {
+            reason = "has " + compression + " data that " + reason;
+            return false;
+        }
+    } else if (compression == "zstd") {
+        if (!unzstd(packed, want + 1, raw, reason)) {
+            reason = "has zstd data that " + reason;
+            return false;
+        }
+    } else {
+        reason = "unknown compression " + quoted(compression);
+        return false;
+    }
+    if (raw.size() != want) {
+        if (raw.size() > want)
+            reason = "holds more cells than the map's " + std::to_string(cells);
+        else
+            reason = cellCount(raw.size() / 4, cells) +
+                     (raw.size() % 4 != 0 ? " (and a cut-short one)" : "");
+        return false;
+    }
+    gids.resize(cells);
+    const auto* p = reinterpret_cast<const unsigned char*>(raw.data());
+    for (std::size_t i = 0; i < cells; ++i, p += 4)
+        gids[i] = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+                  static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+    return true;
+}
+
+bool TrelTiledData::decodeBase64(const char* text, std::size_t length, std::string& out,
+                                 std::string& reason) {
+    out.clear();
+    out.reserve(length / 4 * 3);
+    std::uint32_t bits = 0;
+    int count = 0;
+    int padding = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        char c = text[i];
+        int v;
+        if (c >= 'A' && c <= 'Z')
+            v = c - 'A';
+        else if (c >= 'a' && c <= 'z')
+            v = c - 'a' + 26;
+        else if (c >= '0' && c <= '9')
+            v = c - '0' + 52;
+        else if (c == '+')
+            v = 62;
+        else if (c == '/')
+            v = 63;
+        else if (c == '=') {
+            ++padding;
+            continue;
+        } else if (isSpace(c)) {
+            continue;
+        } else {
+            reason = "is not valid base64";
+            return false;
+        }
+        if (padding > 0) {
+            reason = "is not valid base64 (data after its padding)";
+            return false;
+        }
+        bits = bits << 6 | static_cast<std::uint32_t>(v);
+        if (++count == 4) {
+            out.push_back(static_cast<char>(bits >> 16));
+            out.push_back(static_cast<char>(bits >> 8));
+            out.push_back(static_cast<char>(bits));
+            bits = 0;
+            count = 0;
+        }
+    }
+    // A final group of 2 or 3 characters carries 1 or 2 bytes; 1 character carries none.
+    if (count == 1) {
+        reason = "is not valid base64 (cut short)";
+        return false;
+    }
+    if (count == 2)
+        out.push_back(static_cast<char>(bits >> 4));
+    if (count == 3) {
+        out.push_back(static_cast<char>(bits >> 10));
+        out.push_back(static_cast<char>(bits >> 2));
+    }
+    return true;
+}
+
+bool TrelTiledData::inflate(const std::string& in, bool gzip, std::size_t limit,
+                            std::string& out, std::string& reason) {
+    z_stream stream;
+    std::memset(&stream, 0, sizeof stream);
+    if (inflateInit2(&stream, gzip ? 15 + 16 : 15) != Z_OK) {
+        reason = "cannot be inflated (no memory)";
+        return false;
+    }
+    out.clear();
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
+    stream.avail_in = static_cast<uInt>(in.size());
+    unsigned char chunk[65536];
+    int status = Z_OK;
+    // Stops once the output passes the limit: the caller sees more than it allows.
+    while (status == Z_OK && out.size() <= limit) {
+        stream.next_out = chunk;
+        stream.avail_out = sizeof chunk;
+        status = ::inflate(&stream, Z_NO_FLUSH);
+        out.append(reinterpret_cast<char*>(chunk), sizeof chunk - stream.avail_out);
+        // gzip allows several members one after another.
+        if (status == Z_STREAM_END && gzip && stream.avail_in > 0 && inflateReset(&stream) == Z_OK)
+            status = Z_OK;
+        if (status == Z_BUF_ERROR && stream.avail_in == 0)
+            break; // every byte read, yet the stream has not ended
+    }
+    bool complete = status == Z_STREAM_END;
+    bool trailing = complete && stream.avail_in > 0;
+    inflateEnd(&stream);
+    if (out.size() > limit)
+        return true;
+    if (!complete) {
+        reason = status == Z_OK || status == Z_BUF_ERROR ? "is cut short" : "is damaged";
+        return false;
+    }
+    if (trailing) {
+        reason = "is followed by stray bytes";
+        return false;
+    }
+    return true;
+}
+
+bool TrelTiledData::unzstd(const std::string& in, std::size_t limit, std::string& out,
+                           std::string& reason) {
+    ZSTD_DStream* stream = ZSTD_createDStream();
+    if (stream == nullptr) {
+        reason = "cannot be decompressed (no memory)";
+        return false;
+    }
+    out.clear();
+    ZSTD_inBuffer input = {in.data(), in.size(), 0};
+    unsigned char chunk[65536];
+    std::size_t status = 1;
+    bool damaged = false;
+    while (input.pos < input.size && out.size() <= limit) {
+        ZSTD_outBuffer output = {chunk, sizeof chunk, 0};
+        status = ZSTD_decompressStream(stream, &output, &input);
+        if (ZSTD_isError(status)) {
+            damaged = true;
+            break;
+        }
+        out.append(reinterpret_cast<char*>(chunk), output.pos);
+    }
+    // Flush what the decoder still holds once all input is in.
+    while (!damaged && status != 0 && out.size() <= limit) {
+        ZSTD_outBuffer output = {chunk, sizeof chunk, 0};
+        status = ZSTD_decompressStream(stream, &output, &input);
+        if (ZSTD_isError(status)) {
+            damaged = true;
+            break;
+        }
+        if (output.pos == 0)
+            break;
+        out.append(reinterpret_cast<char*>(chunk), output.pos);
+    }
+    ZSTD_freeDStream(stream);
+    if (out.size() > limit)
+        return true;
+    if (damaged) {
+        reason = "is damaged";
+        return false;
+    }
+    if (status != 0 || in.empty()) {
+        reason = "is cut short";
+        return false;
+    }
+    return true;
+}
+
+bool TrelTiledData::parseCsv(const char* text, std::size_t length, std::size_t cells,
+                             std::vector<std::uint32_t>& gids, std::string& reason) {
+    gids.clear();
+    gids.reserve(cells);
+    std::size_t i = 0;
+    std::size_t found = 0;
+    for (;;) {
+        while (i < length && isSpace(text[i]))
+            ++i;
+        if (i == length)
+            break;
+        if (text[i] < '0' || text[i] > '9') {
+            reason = "has CSV data with a character that is not a number: " +
+                     quoted(std::string(1, text[i]));
+            return false;
+        }
+        std::uint64_t value = 0;
+        while (i < length && text[i] >= '0' && text[i] <= '9') {
+            value = value * 10 + static_cast<unsigned>(text[i] - '0');
+            if (value > 0xFFFFFFFFull) {
+                reason = "has a CSV number beyond 32 bits";
+                return false;
+            }
+            ++i;
+        }
+        if (++found <= cells)
+            gids.push_back(static_cast<std::uint32_t>(value));
+        while (i < length && isSpace(text[i]))
+            ++i;
+        if (i < length && text[i] == ',')
+            ++i;
+        else if (i < length) {
+            reason = "has CSV data with a character that is not a number: " +
+                     quoted(std::string(1, text[i]));
+            return false;
+        }
+    }
+    if (found != cells) {
+        reason = cellCount(found, cells);
+        return false;
+    }
+    return true;
+}
+
+bool TrelTiledData::parseColor(const std::string& text, int& rgb) {
+    std::string hex = !text.empty() && text[0] == '#' ? text.substr(1) : text;
+    if (hex.size() != 6 && hex.size() != 8)
+        return false;
+    unsigned long value = 0;
+    for (char c : hex) {
+        int digit;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else
+            return false;
+        value = value << 4 | static_cast<unsigned long>(digit);
+    }
+    rgb = static_cast<int>(value & 0xFFFFFFul);
+    return true;
+}
+
+bool TrelTiledData::parseInt(const std::string& text, int& value) {
+    double number;
+    if (!parseDouble(text, number) || number != std::floor(number) || number < -2147483648.0 ||
+        number > 2147483647.0)
+        return false;
+    value = static_cast<int>(number);
+    return true;
+}
+
+bool TrelTiledData::parseDouble(const std::string& text, double& value) {
+    if (text.empty() || isSpace(text[0]))
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtod(text.c_str(), &end);
+    return end == text.c_str() + text.size() && errno != ERANGE && std::isfinite(value);
+}
+
+bool TrelTiledData::parseGid(const std::string& text, std::uint32_t& gid) {
+    if (text.empty() || text.size() > 10)
+        return false;
+    std::uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        value = value * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (value > 0xFFFFFFFFull)
+        return false;
+    gid = static_cast<std::uint32_t>(value);
+    return true;
+}
+
+std::string TrelTiledData::folderOf(const std::string& path) {
+    std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string TrelTiledData::resolve(const std::string& folder, const std::string& path) {
+    return !path.empty() && path[0] == '/' ? path : folder + path;
+}
+
+int TrelTiledData::lineAt(const std::string& text, std::size_t offset) {
+    if (offset > text.size())
+        offset = text.size();
+    int line = 1;
+    for (std::size_t i = 0; i < offset; ++i)
+        line += text[i] == '\n';
+    return line;
+}
+
+std::string TrelTiledData::quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}

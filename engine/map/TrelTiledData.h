@@ -1,0 +1,57 @@
+#ifndef TREL_TILED_DATA_H
+#define TREL_TILED_DATA_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The byte-level work of reading Tiled files: whole files (gzip-compressed or not), layer
+// data in each of Tiled's encodings, colours and paths. Engine-internal: used by the map
+// readers only. Every function that can fail returns false with one phrase in reason.
+class TrelTiledData {
+public:
+    // The file's bytes, inflated when they are gzip data. A file that is missing, a folder,
+    // unreadable, or gzip data that is cut short or damaged is refused.
+    static bool readFile(const std::string& path, std::string& bytes, std::string& reason);
+
+    // Exactly cells GIDs from a layer's data: encoding "csv" or "base64", compression ""
+    // (none), "zlib", "gzip" or "zstd" for base64. Data that holds more or fewer cells is
+    // refused, as is an unknown encoding or compression.
+    static bool decodeLayer(const std::string& encoding, const std::string& compression,
+                            const char* text, std::size_t length, std::size_t cells,
+                            std::vector<std::uint32_t>& gids, std::string& reason);
+
+    // "#rrggbb", "rrggbb" or "#aarrggbb" as 0xRRGGBB; false for anything else.
+    static bool parseColor(const std::string& text, int& rgb);
+    // A whole decimal integer that fits an int; false for anything else.
+    static bool parseInt(const std::string& text, int& value);
+    // A decimal number; false for anything else, NaN and infinities included.
+    static bool parseDouble(const std::string& text, double& value);
+    // A GID as the readers meet it in text: a decimal number below 2^32.
+    static bool parseGid(const std::string& text, std::uint32_t& gid);
+
+    // The folder part of a path, with its final '/', or "" for a bare name.
+    static std::string folderOf(const std::string& path);
+    // A path relative to folder, or the path itself when it is absolute.
+    static std::string resolve(const std::string& folder, const std::string& path);
+    // The 1-based line that byte offset falls on.
+    static int lineAt(const std::string& text, std::size_t offset);
+    // Quoted, as error messages show names: "\"name\"".
+    static std::string quoted(const std::string& text);
+
+    // The most bytes a map file may inflate to, against gzip bombs.
+    static const std::size_t kMaxFileBytes = 256u << 20;
+
+private:
+    static bool decodeBase64(const char* text, std::size_t length, std::string& out,
+                             std::string& reason);
+    static bool inflate(const std::string& in, bool gzip, std::size_t limit, std::string& out,
+                        std::string& reason);
+    static bool unzstd(const std::string& in, std::size_t limit, std::string& out,
+                       std::string& reason);
+    static bool parseCsv(const char* text, std::size_t length, std::size_t cells,
+                         std::vector<std::uint32_t>& gids, std::string& reason);
+};
+
+#endif

@@ -1,0 +1,191 @@
+#ifndef TREL_TILED_MAP_H
+#define TREL_TILED_MAP_H
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "core/TrelCString.h"
+#include "core/TrelExport.h"
+
+class TrelResource;
+class TrelSystem;
+class TrelZone;
+
+// A map drawn in the Tiled editor: an orthogonal map read from a .tmx (XML) or .tmj/.json
+// (JSON) file, either of them also gzip-compressed, with its tilesets (embedded, or external
+// .tsx/.tsj files), tile layers, object groups and custom properties. load() only parses, so
+// it needs neither a window nor Allegro; addToZone() turns the map into layers of a zone.
+//
+// Cells: the tiles of every tileset become the frames of one sprite resource in GID order, so
+// cell value v shows frame v - 1, as for any layer. A flipped or rotated tile gets a frame of
+// its own, made once after the tiles. A tile image is drawn where Tiled draws it, anchored at
+// its cell's bottom-left corner plus the tileset's tile offset.
+//
+// What the engine does not show (tint, parallax, image layers, tile animations, layer offsets,
+// another render order) is logged as one warning per feature by addToZone.
+class TREL_API TrelTiledMap {
+public:
+    // A custom property. The value is kept as Tiled writes it: "true"/"false" for a bool, a
+    // decimal number, "#aarrggbb" for a colour, a path for a file.
+    struct Property {
+        std::string name;
+        std::string type; // "string", "int", "float", "bool", "color", "file", "object", ...
+        std::string value;
+    };
+    using Properties = std::vector<Property>;
+
+    enum class Shape { Rectangle, Point, Ellipse, Polygon, Polyline, Text };
+
+    // One object of an object group, in map pixels. A tile object has a non-zero gid (with
+    // Tiled's flip bits) and is anchored at its bottom-left corner, as in Tiled.
+    struct Object {
+        int id = 0;
+        std::string name;
+        std::string type; // the "type" of Tiled 1.8, the "class" of later versions
+        double x = 0, y = 0, width = 0, height = 0;
+        double rotation = 0; // degrees, clockwise
+        std::uint32_t gid = 0;
+        bool visible = true;
+        Shape shape = Shape::Rectangle;
+        Properties properties;
+    };
+
+    struct ObjectGroup {
+        std::string name;
+        bool visible = true;
+        Properties properties;
+        std::vector<Object> objects;
+    };
+
+    // A tile layer: width × height GIDs, row after row, with Tiled's flip bits still set.
+    struct TileLayer {
+        std::string name;
+        bool visible = true;
+        double opacity = 1;
+        Properties properties;
+        std::vector<std::uint32_t> gids;
+    };
+
+    struct Tile {
+        int id = 0;
+        std::string image; // the tile's own image (image-collection tilesets), else empty
+        int imageWidth = 0, imageHeight = 0;
+        bool animated = false;
+        Properties properties;
+    };
+
+    struct Tileset {
+        std::uint32_t firstGid = 1;
+        std::string name;
+        std::string source; // the external file as the map names it, else empty
+        int tileWidth = 0, tileHeight = 0;
+        int spacing = 0, margin = 0;
+        int tileCount = 0, columns = 0;
+        int offsetX = 0, offsetY = 0; // Tiled's <tileoffset>
+        std::string image;            // the whole-sheet image, resolved against its file's folder
+        int imageWidth = 0, imageHeight = 0;
+        int transparent = -1; // 0xRRGGBB drawn as transparent, or -1
+        std::vector<Tile> tiles; // the tiles Tiled lists: images, properties, animations
+        // GIDs firstGid .. firstGid + getGidCount() - 1 belong to this tileset.
+        int getGidCount() const;
+    };
+
+    TrelTiledMap() = default;
+
+    // Reads the map, replacing whatever an earlier load read. False, with getError() saying
+    // why, for a file that cannot be read, is cut short or damaged, or holds what the engine
+    // cannot show as it is drawn (an isometric, staggered, hexagonal or infinite map, or
+    // more tiles and flipped tiles than a 16-bit cell can number).
+    bool load(const char* file);
+    // After a failed load or addToZone: one line naming the file and, where it can, the line
+    // ("map.tmx:12: unknown encoding \"lz4\""). Empty after a success.
+    const char* getError() { return error.c_str(); }
+
+    // Appends one layer per tile layer, in file order, with the map's size and tile size and
+    // the layer's visibility and opacity; each shows the map's tiles, registered with the
+    // system as one resource. The zone's main layer is left as it is (layer 0, so in a new
+    // zone the map's first layer bounds the camera). False, with nothing added and getError() set, when a tileset image
+    // cannot be loaded or no map is loaded. Needs Allegro started and the colour depth set.
+    bool addToZone(TrelSystem* system, TrelZone* zone);
+
+    int getWidth() { return width; }
+    int getHeight() { return height; }
+    int getTileWidth() { return tileWidth; }
+    int getTileHeight() { return tileHeight; }
+    // 0xRRGGBB, or -1 when the map sets none. The renderer does not clear to it.
+    int getBackgroundColor() { return backgroundColor; }
+    const Properties& getProperties() { return properties; }
+
+    const std::vector<TileLayer>& getTileLayers() { return tileLayers; }
+    const std::vector<ObjectGroup>& getObjectGroups() { return objectGroups; }
+    const std::vector<Tileset>& getTilesets() { return tilesets; }
+    // The features the engine does not show, as the warnings name them.
+    const std::vector<std::string>& getWarnings() { return warnings; }
+    // The first object group of that name, or null.
+    const ObjectGroup* findObjectGroup(const char* name);
+    // The properties Tiled gives the tile of this GID (flip bits ignored), or null.
+    const Properties* getTileProperties(std::uint32_t gid);
+    // The value of the named property in the list, or fallback when it has none.
+    static const char* findProperty(const Properties& list, const char* name,
+                                    const char* fallback = nullptr);
+
+    // The cell value that shows this GID (flip bits included): 0 for no tile.
+    short getCellValue(std::uint32_t gid);
+    // The frames the map's cells need: every tile, then each flipped tile used.
+    int getFrameCount() { return static_cast<int>(baseFrames + flipped.size()); }
+
+    // Tiled's flags in the top bits of a GID.
+    static const std::uint32_t kFlipHorizontal = 0x80000000u;
+    static const std::uint32_t kFlipVertical = 0x40000000u;
+    static const std::uint32_t kFlipDiagonal = 0x20000000u;
+    static const std::uint32_t kRotateHex120 = 0x10000000u; // hexagonal maps only: ignored
+    static const std::uint32_t kFlagBits = 0xF0000000u;
+    // The most frames a cell can name.
+    static const int kMaxFrames = 32767;
+
+    // Makes a zone from the map file for TrelSystem::newZoneFromMap: nothing changes unless
+    // the map and its images load. Registered with the system when the library loads.
+    static bool newZoneFromMap_(TrelSystem* system, const char* file, TrelCString& reason);
+
+    // Called by the XML and JSON readers only. fail_ sets the error ("file:line: what", the
+    // line left out when 0) and returns false; warn_ notes a feature once.
+    bool fail_(const std::string& file, int line, const std::string& what);
+    void warn_(const std::string& feature);
+    // Reads the external tileset named by set.source (relative to the map's folder) into set.
+    bool loadExternalTileset_(Tileset& set, int line);
+    // The map's orientation, sizes and infinite flag, checked before its layers are read.
+    bool checkShape_(int line);
+    const std::string& getFileName_() { return fileName; }
+
+private:
+    friend class TrelTmxReader;
+    friend class TrelTmjReader;
+
+    // The checks that follow parsing: sizes, every GID in a tileset, the frame count.
+    bool validate();
+    // Every frame the cells need, cut from the tilesets' images and flipped, appended.
+    bool makeFrames(TrelResource* frames);
+    void fillZone(TrelSystem* system, TrelZone* zone, TrelResource* frames);
+
+    std::string fileName; // as given to load
+    int width = 0, height = 0;
+    int tileWidth = 0, tileHeight = 0;
+    int backgroundColor = -1;
+    std::string orientation;
+    std::string renderOrder;
+    bool infinite = false;
+    Properties properties;
+    std::vector<Tileset> tilesets; // in firstGid order
+    std::vector<TileLayer> tileLayers;
+    std::vector<ObjectGroup> objectGroups;
+    std::vector<int> layerLines; // each tile layer's line in its file, or 0
+    std::vector<std::string> warnings; // the features that cannot be shown, each once
+    std::string error;
+    std::uint32_t baseFrames = 0;       // the highest GID of any tileset
+    std::vector<std::uint32_t> flipped; // each flipped GID used, shown by frame baseFrames + i
+    std::unordered_map<std::uint32_t, short> flippedValues; // flipped GID -> cell value
+};
+
+#endif

@@ -1,0 +1,411 @@
+#include "map/TrelTmjReader.h"
+
+#include <cmath>
+#include <nlohmann/json.hpp>
+
+#include "map/TrelTiledData.h"
+
+namespace {
+
+using Map = TrelTiledMap;
+using Data = TrelTiledData;
+using Json = nlohmann::json;
+
+} // namespace
+
+// One file being read. JSON gives no line for a value, so only syntax errors carry one.
+struct TrelTmjReader::Reader {
+    Map& map;
+    const std::string& file;
+    std::string folder;
+
+    bool fail(const std::string& what) { return map.fail_(file, 0, what); }
+
+    bool number(const Json& o, const char* key, double& value, double fallback,
+                const std::string& where) {
+        auto it = o.find(key);
+        if (it == o.end()) {
+            value = fallback;
+            return true;
+        }
+        if (!it->is_number() || !std::isfinite(it->get<double>()))
+            return fail(where + ": " + Data::quoted(key) + " is not a number");
+        value = it->get<double>();
+        return true;
+    }
+    bool integer(const Json& o, const char* key, int& value, int fallback,
+                 const std::string& where) {
+        double number;
+        if (!this->number(o, key, number, fallback, where))
+            return false;
+        if (number != std::floor(number) || number < -2147483648.0 || number > 2147483647.0)
+            return fail(where + ": " + Data::quoted(key) + " is not a whole number");
+        value = static_cast<int>(number);
+        return true;
+    }
+    bool text(const Json& o, const char* key, std::string& value, const std::string& where) {
+        auto it = o.find(key);
+        if (it == o.end()) {
+            value.clear();
+            return true;
+        }
+        if (!it->is_string())
+            return fail(where + ": " + Data::quoted(key) + " is not a string");
+        value = it->get<std::string>();
+        return true;
+    }
+    bool flag(const Json& o, const char* key, bool& value, const std::string& where) {
+        auto it = o.find(key);
+        if (it == o.end())
+            return true;
+        if (!it->is_boolean())
+            return fail(where + ": " + Data::quoted(key) + " is not true or false");
+        value = it->get<bool>();
+        return true;
+    }
+    bool gid(const Json& value, std::uint32_t& gid, const std::string& where) {
+        if (!value.is_number_unsigned() || value.get<std::uint64_t>() > 0xFFFFFFFFull)
+            return fail(where + " holds a GID that is not a number below 2^32");
+        gid = static_cast<std::uint32_t>(value.get<std::uint64_t>());
+        return true;
+    }
+    // An array member, or an empty array when absent; false when it is something else.
+    bool array(const Json& o, const char* key, const Json*& out, const std::string& where) {
+        static const Json empty = Json::array();
+        auto it = o.find(key);
+        out = it == o.end() ? &empty : &*it;
+        if (!out->is_array())
+            return fail(where + ": " + Data::quoted(key) + " is not an array");
+        return true;
+    }
+
+    bool properties(const Json& owner, Map::Properties& list, const std::string& where) {
+        const Json* items;
+        if (!array(owner, "properties", items, where))
+            return false;
+        for (const Json& p : *items) {
+            if (!p.is_object())
+                return fail(where + ": a property is not an object");
+            Map::Property property;
+            if (!text(p, "name", property.name, where) || !text(p, "type", property.type, where))
+                return false;
+            if (property.type.empty())
+                property.type = "string";
+            auto value = p.find("value");
+            if (value == p.end() || value->is_null())
+                property.value.clear();
+            else if (value->is_string())
+                property.value = value->get<std::string>();
+            else if (value->is_boolean())
+                property.value = value->get<bool>() ? "true" : "false";
+            else if (value->is_number_integer())
+                property.value = value->dump();
+            else if (value->is_number())
+                property.value = value->dump();
+            else
+                map.warn_("class-typed custom properties (read with empty values)");
+            list.push_back(property);
+        }
+        return true;
+    }
+
+    struct Inherited {
+        bool visible = true;
+        double opacity = 1;
+        int depth = 0; // groups around the layer
+    };
+    static const int kMaxDepth = 32;
+
+    bool layerLook(const Json& node, const Inherited& outer, Inherited& look,
+                   const std::string& where) {
+        bool visible = true;
+        double opacity;
+        if (!flag(node, "visible", visible, where) ||
+            !number(node, "opacity", opacity, 1, where))
+            return false;
+        look.visible = outer.visible && visible;
+        look.opacity = outer.opacity * opacity;
+        if (node.contains("tintcolor"))
+            map.warn_("layer tint colours");
+        double x, y;
+        if (!number(node, "offsetx", x, 0, where) || !number(node, "offsety", y, 0, where))
+            return false;
+        if (x != 0 || y != 0)
+            map.warn_("layer offsets");
+        if (!number(node, "parallaxx", x, 1, where) || !number(node, "parallaxy", y, 1, where))
+            return false;
+        if (x != 1 || y != 1)
+            map.warn_("parallax scrolling factors");
+        return true;
+    }
+
+    bool tileLayer(const Json& node, const Inherited& outer, const std::string& name) {
+        Map::TileLayer layer;
+        layer.name = name;
+        std::string named = "layer " + Data::quoted(name);
+        Inherited look;
+        if (!layerLook(node, outer, look, named) || !properties(node, layer.properties, named))
+            return false;
+        layer.visible = look.visible;
+        layer.opacity = look.opacity;
+        if (node.contains("chunks"))
+            return fail(named + " is stored in chunks, as infinite maps are, which are not supported");
+        int w, h;
+        if (!integer(node, "width", w, map.width, named) ||
+            !integer(node, "height", h, map.height, named))
+            return false;
+        if (w != map.width || h != map.height)
+            return fail(named + " is " + std::to_string(w) + " x " + std::to_string(h) +
+                        " cells where the map is " + std::to_string(map.width) + " x " +
+                        std::to_string(map.height));
+        const std::size_t cells =
+            static_cast<std::size_t>(map.width) * static_cast<std::size_t>(map.height);
+        auto data = node.find("data");
+        if (data == node.end())
+            return fail(named + " has no \"data\"");
+        std::string encoding, compression;
+        if (!text(node, "encoding", encoding, named) ||
+            !text(node, "compression", compression, named))
+            return false;
+        if (data->is_array()) {
+            if (!encoding.empty() && encoding != "csv")
+                return fail(named + " has an array of cells but encoding " + Data::quoted(encoding));
+            if (data->size() != cells)
+                return fail(named + " holds " + std::to_string(data->size()) +
+                            " cells where the map has " + std::to_string(cells));
+            layer.gids.resize(cells);
+            for (std::size_t i = 0; i < cells; ++i)
+                if (!gid((*data)[i], layer.gids[i], named))
+                    return false;
+        } else if (data->is_string()) {
+            if (encoding.empty())
+                encoding = "csv";
+            const std::string& payload = data->get_ref<const std::string&>();
+            std::string reason;
+            if (!Data::decodeLayer(encoding, compression, payload.data(), payload.size(), cells,
+                                   layer.gids, reason))
+                return fail(named + " " + reason);
+        } else {
+            return fail(named + ": \"data\" is neither an array nor a string");
+        }
+        map.tileLayers.push_back(std::move(layer));
+        map.layerLines.push_back(0);
+        return true;
+    }
+
+    bool object(const Json& node, Map::ObjectGroup& group, const std::string& where) {
+        if (!node.is_object())
+            return fail(where + ": an object is not a JSON object");
+        Map::Object object;
+        std::string type, klass;
+        if (!integer(node, "id", object.id, 0, where) || !number(node, "x", object.x, 0, where) ||
+            !number(node, "y", object.y, 0, where) ||
+            !number(node, "width", object.width, 0, where) ||
+            !number(node, "height", object.height, 0, where) ||
+            !number(node, "rotation", object.rotation, 0, where) ||
+            !flag(node, "visible", object.visible, where) ||
+            !text(node, "name", object.name, where) || !text(node, "type", type, where) ||
+            !text(node, "class", klass, where))
+            return false;
+        object.type = !klass.empty() ? klass : type;
+        if (node.contains("gid") &&
+            !gid(node["gid"], object.gid, "object " + std::to_string(object.id)))
+            return false;
+        bool point = false, ellipse = false;
+        if (!flag(node, "point", point, where) || !flag(node, "ellipse", ellipse, where))
+            return false;
+        if (point)
+            object.shape = Map::Shape::Point;
+        else if (ellipse)
+            object.shape = Map::Shape::Ellipse;
+        else if (node.contains("polygon"))
+            object.shape = Map::Shape::Polygon;
+        else if (node.contains("polyline"))
+            object.shape = Map::Shape::Polyline;
+        else if (node.contains("text"))
+            object.shape = Map::Shape::Text;
+        if (node.contains("template"))
+            map.warn_("object templates (their objects keep only what the map itself sets)");
+        if (!properties(node, object.properties, where))
+            return false;
+        group.objects.push_back(std::move(object));
+        return true;
+    }
+
+    bool layers(const Json& parent, const Inherited& outer, const std::string& where) {
+        const Json* list;
+        if (!array(parent, "layers", list, where))
+            return false;
+        for (const Json& node : *list) {
+            if (!node.is_object())
+                return fail(where + ": a layer is not an object");
+            std::string type, name;
+            if (!text(node, "type", type, where) || !text(node, "name", name, where))
+                return false;
+            std::string named = "layer " + Data::quoted(name);
+            if (type == "tilelayer") {
+                if (!tileLayer(node, outer, name))
+                    return false;
+            } else if (type == "objectgroup") {
+                Map::ObjectGroup group;
+                group.name = name;
+                Inherited look;
+                const Json* objects;
+                if (!layerLook(node, outer, look, named) ||
+                    !properties(node, group.properties, named) ||
+                    !array(node, "objects", objects, named))
+                    return false;
+                group.visible = look.visible;
+                for (const Json& o : *objects)
+                    if (!object(o, group, named))
+                        return false;
+                map.objectGroups.push_back(std::move(group));
+            } else if (type == "imagelayer") {
+                map.warn_("image layers");
+            } else if (type == "group") {
+                Inherited look;
+                look.depth = outer.depth + 1;
+                if (look.depth > kMaxDepth)
+                    return fail("groups are nested deeper than " + std::to_string(kMaxDepth));
+                if (!layerLook(node, outer, look, named) || !layers(node, look, named))
+                    return false;
+            } else {
+                return fail(named + " has the unknown type " + Data::quoted(type));
+            }
+        }
+        return true;
+    }
+
+    bool tileset(const Json& node, Map::Tileset& set) {
+        std::string where = "a tileset";
+        if (!text(node, "name", set.name, where))
+            return false;
+        where = "tileset " + Data::quoted(set.name);
+        if (!integer(node, "tilewidth", set.tileWidth, 0, where) ||
+            !integer(node, "tileheight", set.tileHeight, 0, where) ||
+            !integer(node, "spacing", set.spacing, 0, where) ||
+            !integer(node, "margin", set.margin, 0, where) ||
+            !integer(node, "tilecount", set.tileCount, 0, where) ||
+            !integer(node, "columns", set.columns, 0, where) ||
+            !integer(node, "imagewidth", set.imageWidth, 0, where) ||
+            !integer(node, "imageheight", set.imageHeight, 0, where))
+            return false;
+        auto offset = node.find("tileoffset");
+        if (offset != node.end()) {
+            if (!offset->is_object() || !integer(*offset, "x", set.offsetX, 0, where) ||
+                !integer(*offset, "y", set.offsetY, 0, where))
+                return fail(where + ": \"tileoffset\" is not an object of whole numbers");
+        }
+        std::string image, trans;
+        if (!text(node, "image", image, where) || !text(node, "transparentcolor", trans, where))
+            return false;
+        if (!image.empty())
+            set.image = Data::resolve(folder, image);
+        if (!trans.empty() && !Data::parseColor(trans, set.transparent))
+            return fail(where + ": \"transparentcolor\" is not a colour");
+        const Json* tiles;
+        if (!array(node, "tiles", tiles, where))
+            return false;
+        for (const Json& t : *tiles) {
+            if (!t.is_object())
+                return fail(where + ": a tile is not an object");
+            Map::Tile tile;
+            if (!integer(t, "id", tile.id, -1, where))
+                return false;
+            if (tile.id < 0 || tile.id >= Map::kMaxFrames)
+                return fail(where + " has a tile id beyond " + std::to_string(Map::kMaxFrames - 1) +
+                            " or none");
+            std::string tileImage;
+            if (!text(t, "image", tileImage, where) ||
+                !integer(t, "imagewidth", tile.imageWidth, 0, where) ||
+                !integer(t, "imageheight", tile.imageHeight, 0, where) ||
+                !properties(t, tile.properties, where))
+                return false;
+            if (!tileImage.empty())
+                tile.image = Data::resolve(folder, tileImage);
+            tile.animated = t.contains("animation");
+            if (tile.animated)
+                map.warn_("tile animations (the first frame is shown)");
+            set.tiles.push_back(std::move(tile));
+        }
+        return true;
+    }
+
+    bool parse(const std::string& text, Json& document) {
+        try {
+            document = Json::parse(text);
+        } catch (const Json::parse_error& e) {
+            int line = Data::lineAt(text, e.byte > 0 ? e.byte - 1 : 0);
+            bool cutShort = e.byte >= text.size();
+            return map.fail_(file, line, cutShort ? "the file is cut short" : std::string("JSON error: ") + e.what());
+        }
+        if (!document.is_object())
+            return fail("this is JSON but not a Tiled file (not an object)");
+        return true;
+    }
+};
+
+bool TrelTmjReader::readMap(TrelTiledMap& map, const std::string& file, const std::string& text) {
+    Reader reader{map, file, TrelTiledData::folderOf(file)};
+    Json root;
+    if (!reader.parse(text, root))
+        return false;
+    std::string type;
+    if (!reader.text(root, "type", type, "the map"))
+        return false;
+    if (type != "map")
+        return reader.fail("this is JSON but not a Tiled map (its \"type\" is not \"map\")");
+    const std::string where = "the map";
+    std::string background;
+    if (!reader.text(root, "orientation", map.orientation, where) ||
+        !reader.text(root, "renderorder", map.renderOrder, where) ||
+        !reader.flag(root, "infinite", map.infinite, where) ||
+        !reader.integer(root, "width", map.width, 0, where) ||
+        !reader.integer(root, "height", map.height, 0, where) ||
+        !reader.integer(root, "tilewidth", map.tileWidth, 0, where) ||
+        !reader.integer(root, "tileheight", map.tileHeight, 0, where) ||
+        !reader.text(root, "backgroundcolor", background, where))
+        return false;
+    if (map.orientation.empty())
+        map.orientation = "orthogonal";
+    if (map.renderOrder.empty())
+        map.renderOrder = "right-down";
+    if (!background.empty() && !TrelTiledData::parseColor(background, map.backgroundColor))
+        return reader.fail("the map's backgroundcolor is not a colour");
+    if (!map.checkShape_(0) || !reader.properties(root, map.properties, where))
+        return false;
+    const Json* sets;
+    if (!reader.array(root, "tilesets", sets, where))
+        return false;
+    for (const Json& node : *sets) {
+        if (!node.is_object())
+            return reader.fail("a tileset is not an object");
+        TrelTiledMap::Tileset set;
+        int firstGid;
+        if (!reader.integer(node, "firstgid", firstGid, 1, "a tileset"))
+            return false;
+        if (firstGid < 1)
+            return reader.fail("a tileset has firstgid " + std::to_string(firstGid) +
+                               "; it must be at least 1");
+        set.firstGid = static_cast<std::uint32_t>(firstGid);
+        if (!reader.text(node, "source", set.source, "a tileset"))
+            return false;
+        if (!set.source.empty()) {
+            if (!map.loadExternalTileset_(set, 0))
+                return false;
+        } else if (!reader.tileset(node, set)) {
+            return false;
+        }
+        map.tilesets.push_back(std::move(set));
+    }
+    return reader.layers(root, Reader::Inherited(), where);
+}
+
+bool TrelTmjReader::readTileset(TrelTiledMap& map, TrelTiledMap::Tileset& set,
+                                const std::string& file, const std::string& text) {
+    Reader reader{map, file, TrelTiledData::folderOf(file)};
+    Json root;
+    if (!reader.parse(text, root))
+        return false;
+    return reader.tileset(root, set);
+}

@@ -1,0 +1,344 @@
+#include "map/TrelTmxReader.h"
+
+#include <pugixml.hpp>
+
+#include "map/TrelTiledData.h"
+
+namespace {
+
+using Map = TrelTiledMap;
+using Data = TrelTiledData;
+
+} // namespace
+
+// One file being read: its name and text for error lines, and the map it fills.
+struct TrelTmxReader::Reader {
+    Map& map;
+    const std::string& file;
+    const std::string& text;
+    std::string folder; // what the file's relative paths start from
+
+    int lineOf(const pugi::xml_node& node) const {
+        return node.offset_debug() >= 0 ? Data::lineAt(text, static_cast<std::size_t>(node.offset_debug()))
+                                        : 0;
+    }
+    bool fail(const pugi::xml_node& node, const std::string& what) {
+        return map.fail_(file, lineOf(node), what);
+    }
+
+    // An attribute that must be a whole number when present.
+    bool intAttribute(const pugi::xml_node& node, const char* name, int& value, int fallback) {
+        pugi::xml_attribute a = node.attribute(name);
+        if (!a) {
+            value = fallback;
+            return true;
+        }
+        if (!Data::parseInt(a.value(), value))
+            return fail(node, std::string("<") + node.name() + "> has " + name + "=" +
+                                  Data::quoted(a.value()) + ", which is not a whole number");
+        return true;
+    }
+    bool doubleAttribute(const pugi::xml_node& node, const char* name, double& value,
+                         double fallback) {
+        pugi::xml_attribute a = node.attribute(name);
+        if (!a) {
+            value = fallback;
+            return true;
+        }
+        if (!Data::parseDouble(a.value(), value))
+            return fail(node, std::string("<") + node.name() + "> has " + name + "=" +
+                                  Data::quoted(a.value()) + ", which is not a number");
+        return true;
+    }
+    bool boolAttribute(const pugi::xml_node& node, const char* name, bool& value) {
+        int number;
+        if (!intAttribute(node, name, number, value ? 1 : 0))
+            return false;
+        value = number != 0;
+        return true;
+    }
+
+    bool properties(const pugi::xml_node& owner, Map::Properties& list) {
+        for (pugi::xml_node p : owner.child("properties").children("property")) {
+            Map::Property property;
+            property.name = p.attribute("name").value();
+            property.type = p.attribute("type") ? p.attribute("type").value() : "string";
+            // A multi-line string is the element's text instead of its value attribute.
+            property.value = p.attribute("value") ? p.attribute("value").value() : p.text().get();
+            if (property.type == "class")
+                map.warn_("class-typed custom properties (read with empty values)");
+            list.push_back(property);
+        }
+        return true;
+    }
+
+    // Opacity, tint, offsets and parallax of any layer kind; inherited from enclosing groups.
+    struct Inherited {
+        bool visible = true;
+        double opacity = 1;
+        int depth = 0; // groups around the layer
+    };
+    static const int kMaxDepth = 32;
+
+    bool layerLook(const pugi::xml_node& node, const Inherited& outer, Inherited& look) {
+        bool visible = true;
+        double opacity;
+        if (!boolAttribute(node, "visible", visible) ||
+            !doubleAttribute(node, "opacity", opacity, 1))
+            return false;
+        look.visible = outer.visible && visible;
+        look.opacity = outer.opacity * opacity;
+        if (node.attribute("tintcolor"))
+            map.warn_("layer tint colours");
+        double x, y;
+        if (!doubleAttribute(node, "offsetx", x, 0) || !doubleAttribute(node, "offsety", y, 0))
+            return false;
+        if (x != 0 || y != 0)
+            map.warn_("layer offsets");
+        if (!doubleAttribute(node, "parallaxx", x, 1) || !doubleAttribute(node, "parallaxy", y, 1))
+            return false;
+        if (x != 1 || y != 1)
+            map.warn_("parallax scrolling factors");
+        return true;
+    }
+
+    bool tileLayer(const pugi::xml_node& node, const Inherited& outer) {
+        Map::TileLayer layer;
+        Inherited look;
+        if (!layerLook(node, outer, look))
+            return false;
+        layer.name = node.attribute("name").value();
+        layer.visible = look.visible;
+        layer.opacity = look.opacity;
+        properties(node, layer.properties);
+        std::string named = "layer " + Data::quoted(layer.name);
+        int w, h;
+        if (!intAttribute(node, "width", w, map.width) || !intAttribute(node, "height", h, map.height))
+            return false;
+        if (w != map.width || h != map.height)
+            return fail(node, named + " is " + std::to_string(w) + " x " + std::to_string(h) +
+                                  " cells where the map is " + std::to_string(map.width) + " x " +
+                                  std::to_string(map.height));
+        pugi::xml_node data = node.child("data");
+        if (!data)
+            return fail(node, named + " has no <data>");
+        if (data.child("chunk"))
+            return fail(data, named + " is stored in chunks, as infinite maps are, which are not supported");
+        const std::size_t cells = static_cast<std::size_t>(map.width) * static_cast<std::size_t>(map.height);
+        std::string reason;
+        if (!data.attribute("encoding")) {
+            // The oldest format: one <tile gid="..."/> per cell.
+            for (pugi::xml_node tile : data.children("tile")) {
+                std::uint32_t gid = 0;
+                if (tile.attribute("gid") && !Data::parseGid(tile.attribute("gid").value(), gid))
+                    return fail(tile, named + " has a <tile> whose gid is not a number below 2^32");
+                if (layer.gids.size() == cells)
+                    return fail(tile, named + " holds more cells than the map's " + std::to_string(cells));
+                layer.gids.push_back(gid);
+            }
+            if (layer.gids.size() != cells)
+                return fail(data, named + " holds " + std::to_string(layer.gids.size()) +
+                                      " cells where the map has " + std::to_string(cells));
+        } else {
+            const char* payload = data.text().get();
+            if (!Data::decodeLayer(data.attribute("encoding").value(),
+                                   data.attribute("compression").value(), payload,
+                                   std::char_traits<char>::length(payload), cells, layer.gids,
+                                   reason))
+                return fail(data, named + " " + reason);
+        }
+        map.tileLayers.push_back(std::move(layer));
+        map.layerLines.push_back(lineOf(node));
+        return true;
+    }
+
+    bool object(const pugi::xml_node& node, Map::ObjectGroup& group) {
+        Map::Object object;
+        if (!intAttribute(node, "id", object.id, 0) || !doubleAttribute(node, "x", object.x, 0) ||
+            !doubleAttribute(node, "y", object.y, 0) ||
+            !doubleAttribute(node, "width", object.width, 0) ||
+            !doubleAttribute(node, "height", object.height, 0) ||
+            !doubleAttribute(node, "rotation", object.rotation, 0) ||
+            !boolAttribute(node, "visible", object.visible))
+            return false;
+        if (node.attribute("gid") && !Data::parseGid(node.attribute("gid").value(), object.gid))
+            return fail(node, "object " + std::to_string(object.id) +
+                                  " has a gid that is not a number below 2^32");
+        object.name = node.attribute("name").value();
+        object.type = node.attribute("class") ? node.attribute("class").value()
+                                              : node.attribute("type").value();
+        if (node.child("point"))
+            object.shape = Map::Shape::Point;
+        else if (node.child("ellipse"))
+            object.shape = Map::Shape::Ellipse;
+        else if (node.child("polygon"))
+            object.shape = Map::Shape::Polygon;
+        else if (node.child("polyline"))
+            object.shape = Map::Shape::Polyline;
+        else if (node.child("text"))
+            object.shape = Map::Shape::Text;
+        if (node.attribute("template"))
+            map.warn_("object templates (their objects keep only what the map itself sets)");
+        properties(node, object.properties);
+        group.objects.push_back(std::move(object));
+        return true;
+    }
+
+    bool objectGroup(const pugi::xml_node& node, const Inherited& outer) {
+        Map::ObjectGroup group;
+        Inherited look;
+        if (!layerLook(node, outer, look))
+            return false;
+        group.name = node.attribute("name").value();
+        group.visible = look.visible;
+        properties(node, group.properties);
+        for (pugi::xml_node o : node.children("object"))
+            if (!object(o, group))
+                return false;
+        map.objectGroups.push_back(std::move(group));
+        return true;
+    }
+
+    // The layers of the map or of a group, in file order.
+    bool layers(const pugi::xml_node& parent, const Inherited& outer) {
+        for (pugi::xml_node node : parent.children()) {
+            std::string kind = node.name();
+            bool ok = true;
+            if (kind == "layer") {
+                ok = tileLayer(node, outer);
+            } else if (kind == "objectgroup") {
+                ok = objectGroup(node, outer);
+            } else if (kind == "imagelayer") {
+                map.warn_("image layers");
+            } else if (kind == "group") {
+                Inherited look;
+                look.depth = outer.depth + 1;
+                if (look.depth > kMaxDepth)
+                    return fail(node, "groups are nested deeper than " + std::to_string(kMaxDepth));
+                ok = layerLook(node, outer, look) && layers(node, look);
+            }
+            if (!ok)
+                return false;
+        }
+        return true;
+    }
+
+    bool tileset(const pugi::xml_node& node, Map::Tileset& set) {
+        set.name = node.attribute("name").value();
+        if (!intAttribute(node, "tilewidth", set.tileWidth, 0) ||
+            !intAttribute(node, "tileheight", set.tileHeight, 0) ||
+            !intAttribute(node, "spacing", set.spacing, 0) ||
+            !intAttribute(node, "margin", set.margin, 0) ||
+            !intAttribute(node, "tilecount", set.tileCount, 0) ||
+            !intAttribute(node, "columns", set.columns, 0))
+            return false;
+        if (pugi::xml_node offset = node.child("tileoffset")) {
+            if (!intAttribute(offset, "x", set.offsetX, 0) || !intAttribute(offset, "y", set.offsetY, 0))
+                return false;
+        }
+        if (pugi::xml_node image = node.child("image")) {
+            if (!image.attribute("source"))
+                return fail(image, "tileset " + Data::quoted(set.name) +
+                                       " has an embedded image, which is not supported");
+            set.image = Data::resolve(folder, image.attribute("source").value());
+            if (!intAttribute(image, "width", set.imageWidth, 0) ||
+                !intAttribute(image, "height", set.imageHeight, 0))
+                return false;
+            if (image.attribute("trans") && !Data::parseColor(image.attribute("trans").value(), set.transparent))
+                return fail(image, "tileset " + Data::quoted(set.name) + " has trans=" +
+                                       Data::quoted(image.attribute("trans").value()) +
+                                       ", which is not a colour");
+        }
+        for (pugi::xml_node t : node.children("tile")) {
+            Map::Tile tile;
+            if (!intAttribute(t, "id", tile.id, -1))
+                return false;
+            if (tile.id < 0 || tile.id >= Map::kMaxFrames)
+                return fail(t, "tileset " + Data::quoted(set.name) + " has a tile id beyond " +
+                                   std::to_string(Map::kMaxFrames - 1) + " or none");
+            if (pugi::xml_node image = t.child("image")) {
+                tile.image = Data::resolve(folder, image.attribute("source").value());
+                if (!intAttribute(image, "width", tile.imageWidth, 0) ||
+                    !intAttribute(image, "height", tile.imageHeight, 0))
+                    return false;
+                if (tile.image == folder)
+                    return fail(image, "tileset " + Data::quoted(set.name) + " has a tile image without a source");
+            }
+            tile.animated = static_cast<bool>(t.child("animation"));
+            if (tile.animated)
+                map.warn_("tile animations (the first frame is shown)");
+            properties(t, tile.properties);
+            set.tiles.push_back(std::move(tile));
+        }
+        return true;
+    }
+
+    bool parse(pugi::xml_document& document) {
+        pugi::xml_parse_result result =
+            document.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8);
+        if (result)
+            return true;
+        int line = Data::lineAt(text, static_cast<std::size_t>(result.offset));
+        // Every cut-short file ends in the middle of some element.
+        bool cutShort = static_cast<std::size_t>(result.offset) + 1 >= text.size() &&
+                        result.status != pugi::status_no_document_element;
+        return map.fail_(file, line, cutShort ? std::string("the file is cut short (") +
+                                                    result.description() + ")"
+                                              : std::string("XML error: ") + result.description());
+    }
+};
+
+bool TrelTmxReader::readMap(TrelTiledMap& map, const std::string& file, const std::string& text) {
+    Reader reader{map, file, text, TrelTiledData::folderOf(file)};
+    pugi::xml_document document;
+    if (!reader.parse(document))
+        return false;
+    pugi::xml_node root = document.child("map");
+    if (!root)
+        return map.fail_(file, 0, "this is XML but not a Tiled map (no <map> element)");
+    map.orientation = root.attribute("orientation") ? root.attribute("orientation").value() : "orthogonal";
+    map.renderOrder = root.attribute("renderorder") ? root.attribute("renderorder").value() : "right-down";
+    if (!reader.boolAttribute(root, "infinite", map.infinite) ||
+        !reader.intAttribute(root, "width", map.width, 0) ||
+        !reader.intAttribute(root, "height", map.height, 0) ||
+        !reader.intAttribute(root, "tilewidth", map.tileWidth, 0) ||
+        !reader.intAttribute(root, "tileheight", map.tileHeight, 0))
+        return false;
+    if (root.attribute("backgroundcolor") &&
+        !TrelTiledData::parseColor(root.attribute("backgroundcolor").value(), map.backgroundColor))
+        return reader.fail(root, "the map's backgroundcolor is not a colour");
+    // The shape of the map comes first: its layers cannot be read without it.
+    if (!map.checkShape_(reader.lineOf(root)))
+        return false;
+    reader.properties(root, map.properties);
+    for (pugi::xml_node node : root.children("tileset")) {
+        TrelTiledMap::Tileset set;
+        int firstGid;
+        if (!reader.intAttribute(node, "firstgid", firstGid, 1))
+            return false;
+        if (firstGid < 1)
+            return reader.fail(node, "a tileset has firstgid " + std::to_string(firstGid) + "; it must be at least 1");
+        set.firstGid = static_cast<std::uint32_t>(firstGid);
+        if (node.attribute("source")) {
+            set.source = node.attribute("source").value();
+            if (!map.loadExternalTileset_(set, reader.lineOf(node)))
+                return false;
+        } else if (!reader.tileset(node, set)) {
+            return false;
+        }
+        map.tilesets.push_back(std::move(set));
+    }
+    return reader.layers(root, Reader::Inherited());
+}
+
+bool TrelTmxReader::readTileset(TrelTiledMap& map, TrelTiledMap::Tileset& set,
+                                const std::string& file, const std::string& text) {
+    Reader reader{map, file, text, TrelTiledData::folderOf(file)};
+    pugi::xml_document document;
+    if (!reader.parse(document))
+        return false;
+    pugi::xml_node root = document.child("tileset");
+    if (!root)
+        return map.fail_(file, 0, "this is XML but not a Tiled tileset (no <tileset> element)");
+    return reader.tileset(root, set);
+}
