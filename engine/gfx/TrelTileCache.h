@@ -11,9 +11,9 @@ class TrelLayer;
 class TrelResource;
 
 // The renderer's memory of one layer's tiles: each opaque cell around the view (its frame
-// fills the cell, has no drawing offset and no pixel of the mask colour) copied once into a slot of a bitmap, so
-// that a frame copies the view's opaque tiles in one or two rectangles instead of drawing
-// every cell; the other cells are drawn as they stand. Slots wrap around, like a ring, in both
+// fills the cell, has no drawing offset and no pixel of the mask colour) copied once into a
+// slot of a bitmap, so that a frame copies the view's opaque tiles in one or two rectangles
+// instead of drawing every cell; the other cells are drawn as they stand. Slots wrap around, like a ring, in both
 // directions: cell (c, r) lives in slot (c mod columns, r mod rows), so a camera that moves only
 // redraws the cells that come into view. Each frame the visited cells are compared with what their
 // slots hold (value, frame, and the frame's bitmap), so cells written straight through getMapData

@@ -26,7 +26,7 @@ bool isSpace(char c) {
 bool TrelTiledData::readFile(const std::string& path, std::string& bytes, std::string& reason) {
     struct stat info;
     if (stat(path.c_str(), &info) != 0) {
-        reason = errno == ENOENT ? "not found" : std::string("cannot be read: ") + strerror(errno);
+        reason = errno == ENOENT ? "was not found" : std::string("cannot be read: ") + strerror(errno);
         return false;
     }
     if (S_ISDIR(info.st_mode)) {
@@ -78,13 +78,13 @@ bool TrelTiledData::decodeLayer(const std::string& encoding, const std::string& 
                                 std::vector<std::uint32_t>& gids, std::string& reason) {
     if (encoding == "csv") {
         if (!compression.empty()) {
-            reason = "CSV data cannot be compressed (compression " + quoted(compression) + ")";
+            reason = "has CSV data with the compression " + quoted(compression) + ", which Tiled never writes";
             return false;
         }
         return parseCsv(text, length, cells, gids, reason);
     }
     if (encoding != "base64") {
-        reason = "unknown encoding " + quoted(encoding);
+        reason = "has the unknown encoding " + quoted(encoding);
         return false;
     }
     std::string packed;
@@ -106,7 +106,7 @@ bool TrelTiledData::decodeLayer(const std::string& encoding, const std::string& 
             return false;
         }
     } else {
-        reason = "unknown compression " + quoted(compression);
+        reason = "has the unknown compression " + quoted(compression);
         return false;
     }
     if (raw.size() != want) {
@@ -151,11 +151,11 @@ bool TrelTiledData::decodeBase64(const char* text, std::size_t length, std::stri
         } else if (isSpace(c)) {
             continue;
         } else {
-            reason = "is not valid base64";
+            reason = "has data that is not valid base64";
             return false;
         }
         if (padding > 0) {
-            reason = "is not valid base64 (data after its padding)";
+            reason = "has data that is not valid base64 (data after its padding)";
             return false;
         }
         bits = bits << 6 | static_cast<std::uint32_t>(v);
@@ -169,7 +169,7 @@ bool TrelTiledData::decodeBase64(const char* text, std::size_t length, std::stri
     }
     // A final group of 2 or 3 characters carries 1 or 2 bytes; 1 character carries none.
     if (count == 1) {
-        reason = "is not valid base64 (cut short)";
+        reason = "has data that is not valid base64 (cut short)";
         return false;
     }
     if (count == 2)

@@ -8,7 +8,8 @@
 
 // The byte-level work of reading Tiled files: whole files (gzip-compressed or not), layer
 // data in each of Tiled's encodings, colours and paths. Engine-internal: used by the map
-// readers only. Every function that can fail returns false with one phrase in reason.
+// readers only. Every function that can fail returns false with reason set to a phrase that
+// follows the name of what was read ("was not found", "has the unknown encoding ...").
 class TrelTiledData {
 public:
     // The file's bytes, inflated when they are gzip data. A file that is missing, a folder,

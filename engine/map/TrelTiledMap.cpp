@@ -143,7 +143,7 @@ bool TrelTiledMap::load(const char* file) {
         return fail_("(no name)", 0, "no map file was given");
     std::string text, reason;
     if (!Data::readFile(fileName, text, reason))
-        return fail_(fileName, 0, "the map file " + reason);
+        return fail_(fileName, 0, "the file " + reason);
     bool read;
     switch (firstSignificant(text)) {
     case '<':
@@ -193,10 +193,10 @@ bool TrelTiledMap::loadExternalTileset_(Tileset& set, int line) {
         // Debian ships some tilesets gzip-compressed beside the maps that name them.
         std::string gz = path + ".gz";
         std::string ignored;
-        if (reason != "not found" || !Data::readFile(gz, text, ignored)) {
+        if (reason != "was not found" || !Data::readFile(gz, text, ignored)) {
             return fail_(fileName, line,
                          "tileset " + Data::quoted(set.source) +
-                             (reason == "not found" ? std::string(" not found")
+                             (reason == "was not found" ? std::string(" not found")
                                                     : " " + reason));
         }
         path = gz;
@@ -213,7 +213,7 @@ bool TrelTiledMap::loadExternalTileset_(Tileset& set, int line) {
 
 bool TrelTiledMap::validate() {
     if (renderOrder != "right-down")
-        warn_("render order " + Data::quoted(renderOrder) + " (drawn right-down)");
+        warn_("the render order " + Data::quoted(renderOrder));
     std::stable_sort(tilesets.begin(), tilesets.end(),
                      [](const Tileset& a, const Tileset& b) { return a.firstGid < b.firstGid; });
     baseFrames = 0;

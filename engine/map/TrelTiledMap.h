@@ -23,8 +23,11 @@ class TrelZone;
 // its own, made once after the tiles. A tile image is drawn where Tiled draws it, anchored at
 // its cell's bottom-left corner plus the tileset's tile offset.
 //
-// What the engine does not show (tint, parallax, image layers, tile animations, layer offsets,
-// another render order) is logged as one warning per feature by addToZone.
+// What the engine does not show is logged by addToZone, one warning per feature: layer tint
+// colours, parallax factors and layer offsets (drawn as if absent), image layers (left out),
+// tile animations (the first frame is shown), a render order other than right-down (drawn
+// right-down), object templates (objects keep only what the map itself sets) and
+// class-typed custom properties (read with empty values). Layer opacity is drawn.
 class TREL_API TrelTiledMap {
 public:
     // A custom property. The value is kept as Tiled writes it: "true"/"false" for a bool, a

@@ -1,6 +1,7 @@
 #include "map/TrelTmjReader.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <nlohmann/json.hpp>
 
 #include "map/TrelTiledData.h"
@@ -79,7 +80,37 @@ struct TrelTmjReader::Reader {
         return true;
     }
 
+    // A property's value as Tiled writes it in XML.
+    void propertyValue(const Json& value, Map::Property& property) {
+        if (value.is_null())
+            property.value.clear();
+        else if (value.is_string())
+            property.value = value.get<std::string>();
+        else if (value.is_boolean())
+            property.value = value.get<bool>() ? "true" : "false";
+        else if (value.is_number())
+            property.value = value.dump();
+        else
+            map.warn_("class-typed custom properties");
+    }
+
     bool properties(const Json& owner, Map::Properties& list, const std::string& where) {
+        auto found = owner.find("properties");
+        if (found != owner.end() && found->is_object()) {
+            // Tiled 1.1 and earlier: {"name": value}, the types in "propertytypes".
+            auto types = owner.find("propertytypes");
+            for (auto it = found->begin(); it != found->end(); ++it) {
+                Map::Property property;
+                property.name = it.key();
+                property.type = "string";
+                if (types != owner.end() && types->is_object() && types->contains(it.key()) &&
+                    (*types)[it.key()].is_string())
+                    property.type = (*types)[it.key()].get<std::string>();
+                propertyValue(it.value(), property);
+                list.push_back(property);
+            }
+            return true;
+        }
         const Json* items;
         if (!array(owner, "properties", items, where))
             return false;
@@ -92,18 +123,8 @@ struct TrelTmjReader::Reader {
             if (property.type.empty())
                 property.type = "string";
             auto value = p.find("value");
-            if (value == p.end() || value->is_null())
-                property.value.clear();
-            else if (value->is_string())
-                property.value = value->get<std::string>();
-            else if (value->is_boolean())
-                property.value = value->get<bool>() ? "true" : "false";
-            else if (value->is_number_integer())
-                property.value = value->dump();
-            else if (value->is_number())
-                property.value = value->dump();
-            else
-                map.warn_("class-typed custom properties (read with empty values)");
+            if (value != p.end())
+                propertyValue(*value, property);
             list.push_back(property);
         }
         return true;
@@ -225,7 +246,7 @@ struct TrelTmjReader::Reader {
         else if (node.contains("text"))
             object.shape = Map::Shape::Text;
         if (node.contains("template"))
-            map.warn_("object templates (their objects keep only what the map itself sets)");
+            map.warn_("object templates");
         if (!properties(node, object.properties, where))
             return false;
         group.objects.push_back(std::move(object));
@@ -303,31 +324,53 @@ struct TrelTmjReader::Reader {
             set.image = Data::resolve(folder, image);
         if (!trans.empty() && !Data::parseColor(trans, set.transparent))
             return fail(where + ": \"transparentcolor\" is not a colour");
-        const Json* tiles;
-        if (!array(node, "tiles", tiles, where))
-            return false;
-        for (const Json& t : *tiles) {
-            if (!t.is_object())
-                return fail(where + ": a tile is not an object");
-            Map::Tile tile;
-            if (!integer(t, "id", tile.id, -1, where))
-                return false;
-            if (tile.id < 0 || tile.id >= Map::kMaxFrames)
-                return fail(where + " has a tile id beyond " + std::to_string(Map::kMaxFrames - 1) +
-                            " or none");
-            std::string tileImage;
-            if (!text(t, "image", tileImage, where) ||
-                !integer(t, "imagewidth", tile.imageWidth, 0, where) ||
-                !integer(t, "imageheight", tile.imageHeight, 0, where) ||
-                !properties(t, tile.properties, where))
-                return false;
-            if (!tileImage.empty())
-                tile.image = Data::resolve(folder, tileImage);
-            tile.animated = t.contains("animation");
-            if (tile.animated)
-                map.warn_("tile animations (the first frame is shown)");
-            set.tiles.push_back(std::move(tile));
+        // Tiled 1.1 and earlier wrote "tiles" as an object keyed by tile id.
+        auto tiles = node.find("tiles");
+        if (tiles == node.end())
+            return true;
+        if (tiles->is_object()) {
+            for (auto it = tiles->begin(); it != tiles->end(); ++it) {
+                char* end = nullptr;
+                long id = std::strtol(it.key().c_str(), &end, 10);
+                if (it.key().empty() || *end != '\0' || id < 0 || id >= Map::kMaxFrames)
+                    return fail(where + " has the tile id " + Data::quoted(it.key()));
+                if (!tile(it.value(), static_cast<int>(id), set, where))
+                    return false;
+            }
+            return true;
         }
+        if (!tiles->is_array())
+            return fail(where + ": \"tiles\" is not an array");
+        for (const Json& t : *tiles) {
+            int id = -1;
+            if (t.is_object() && !integer(t, "id", id, -1, where))
+                return false;
+            if (!tile(t, id, set, where))
+                return false;
+        }
+        return true;
+    }
+
+    bool tile(const Json& t, int id, Map::Tileset& set, const std::string& where) {
+        if (!t.is_object())
+            return fail(where + ": a tile is not an object");
+        Map::Tile tile;
+        tile.id = id;
+        if (tile.id < 0 || tile.id >= Map::kMaxFrames)
+            return fail(where + " has a tile id beyond " + std::to_string(Map::kMaxFrames - 1) +
+                        " or none");
+        std::string tileImage;
+        if (!text(t, "image", tileImage, where) ||
+            !integer(t, "imagewidth", tile.imageWidth, 0, where) ||
+            !integer(t, "imageheight", tile.imageHeight, 0, where) ||
+            !properties(t, tile.properties, where))
+            return false;
+        if (!tileImage.empty())
+            tile.image = Data::resolve(folder, tileImage);
+        tile.animated = t.contains("animation");
+        if (tile.animated)
+            map.warn_("tile animations");
+        set.tiles.push_back(std::move(tile));
         return true;
     }
 
@@ -353,7 +396,8 @@ bool TrelTmjReader::readMap(TrelTiledMap& map, const std::string& file, const st
     std::string type;
     if (!reader.text(root, "type", type, "the map"))
         return false;
-    if (type != "map")
+    // Maps of Tiled 1.1 and earlier have no "type"; they do have layers.
+    if (type != "map" && !(type.empty() && root.contains("layers")))
         return reader.fail("this is JSON but not a Tiled map (its \"type\" is not \"map\")");
     const std::string where = "the map";
     std::string background;

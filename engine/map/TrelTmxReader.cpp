@@ -66,7 +66,7 @@ struct TrelTmxReader::Reader {
             // A multi-line string is the element's text instead of its value attribute.
             property.value = p.attribute("value") ? p.attribute("value").value() : p.text().get();
             if (property.type == "class")
-                map.warn_("class-typed custom properties (read with empty values)");
+                map.warn_("class-typed custom properties");
             list.push_back(property);
         }
         return true;
@@ -178,7 +178,7 @@ struct TrelTmxReader::Reader {
         else if (node.child("text"))
             object.shape = Map::Shape::Text;
         if (node.attribute("template"))
-            map.warn_("object templates (their objects keep only what the map itself sets)");
+            map.warn_("object templates");
         properties(node, object.properties);
         group.objects.push_back(std::move(object));
         return true;
@@ -266,7 +266,7 @@ struct TrelTmxReader::Reader {
             }
             tile.animated = static_cast<bool>(t.child("animation"));
             if (tile.animated)
-                map.warn_("tile animations (the first frame is shown)");
+                map.warn_("tile animations");
             properties(t, tile.properties);
             set.tiles.push_back(std::move(tile));
         }

@@ -1,0 +1,499 @@
+#include <allegro.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "MapFiles.h"
+#include "TestSupport.h"
+#include "WorldSupport.h"
+
+namespace {
+
+using Gids = std::vector<std::uint32_t>;
+const std::uint32_t H = TrelTiledMap::kFlipHorizontal;
+const std::uint32_t V = TrelTiledMap::kFlipVertical;
+const std::uint32_t D = TrelTiledMap::kFlipDiagonal;
+
+// 8 × 8 tiles; the sheet holds 4 × 2 of them, each in tileColour(i).
+const char* kSheetTmx =
+    " <tileset firstgid=\"1\" name=\"sheet\" tilewidth=\"8\" tileheight=\"8\" tilecount=\"8\" columns=\"4\">\n"
+    "  <image source=\"sheet.bmp\" width=\"32\" height=\"16\"/>\n"
+    " </tileset>\n";
+const char* kSheetTmj =
+    "{\"firstgid\":1,\"name\":\"sheet\",\"tilewidth\":8,\"tileheight\":8,\"tilecount\":8,"
+    "\"columns\":4,\"image\":\"sheet.bmp\",\"imagewidth\":32,\"imageheight\":16}";
+
+std::string tmxMap(int w, int h, const std::string& body, const std::string& attributes = "") {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<map version=\"1.10\" orientation=\"orthogonal\" renderorder=\"right-down\" width=\"" +
+           std::to_string(w) + "\" height=\"" + std::to_string(h) +
+           "\" tilewidth=\"8\" tileheight=\"8\" infinite=\"0\"" + attributes + ">\n" + body + "</map>\n";
+}
+std::string tmxLayer(const std::string& name, int w, int h, const Gids& gids,
+                     const std::string& encoding, const std::string& compression,
+                     const std::string& attributes = "") {
+    return " <layer id=\"1\" name=\"" + name + "\" width=\"" + std::to_string(w) + "\" height=\"" +
+           std::to_string(h) + "\"" + attributes + ">\n  <data encoding=\"" + encoding + "\"" +
+           (compression.empty() ? "" : " compression=\"" + compression + "\"") + ">\n" +
+           encodeGids(gids, encoding, compression) + "\n  </data>\n </layer>\n";
+}
+std::string tmjMap(int w, int h, const std::string& tilesets, const std::string& layers) {
+    return "{\"type\":\"map\",\"version\":\"1.10\",\"orientation\":\"orthogonal\","
+           "\"renderorder\":\"right-down\",\"width\":" + std::to_string(w) + ",\"height\":" +
+           std::to_string(h) + ",\"tilewidth\":8,\"tileheight\":8,\"infinite\":false,"
+           "\"tilesets\":[" + tilesets + "],\"layers\":[" + layers + "]}";
+}
+std::string tmjLayer(const std::string& name, int w, int h, const Gids& gids,
+                     const std::string& encoding, const std::string& compression,
+                     const std::string& members = "") {
+    std::string data = encoding == "csv" ? "[" + encodeGids(gids, "csv", "") + "]"
+                                         : "\"" + encodeGids(gids, encoding, compression) + "\"";
+    return "{\"type\":\"tilelayer\",\"name\":\"" + name + "\",\"width\":" + std::to_string(w) +
+           ",\"height\":" + std::to_string(h) + ",\"data\":" + data +
+           (encoding == "csv" ? "" : ",\"encoding\":\"base64\"") +
+           (compression.empty() ? "" : ",\"compression\":\"" + compression + "\"") + members + "}";
+}
+
+std::vector<int> sheetColours(int n) {
+    std::vector<int> colours;
+    for (int i = 0; i < n; ++i)
+        colours.push_back(tileColour(i));
+    return colours;
+}
+
+std::string swapped(std::string text, const std::string& from, const std::string& to) {
+    return text.replace(text.find(from), from.size(), to);
+}
+
+int rgbAt(BITMAP* b, int x, int y) {
+    int c = getpixel(b, x, y);
+    int depth = bitmap_color_depth(b);
+    return getr_depth(depth, c) << 16 | getg_depth(depth, c) << 8 | getb_depth(depth, c);
+}
+// The colour a 16-bit bitmap stores for 0xRRGGBB, read back as 0xRRGGBB.
+int at16(int rgb) {
+    int c = makecol16(rgb >> 16 & 255, rgb >> 8 & 255, rgb & 255);
+    return getr16(c) << 16 | getg16(c) << 8 | getb16(c);
+}
+
+// Maps written into a temporary folder, with a 16-bit system for addToZone.
+class TiledMaps : public InTempDir {
+protected:
+    void SetUp() override {
+        InTempDir::SetUp();
+        writeTileSheet("sheet.bmp", 8, 8, 4, 2, sheetColours(8));
+        set_color_depth(16);
+        sys = std::make_unique<TrelSystem>();
+    }
+    void TearDown() override {
+        delete zone;
+        if (sys->iface.gfx.buffer != nullptr)
+            destroy_bitmap(sys->iface.gfx.buffer);
+        sys->iface.gfx.buffer = sys->iface.gfx.target = nullptr;
+        sys.reset();
+        InTempDir::TearDown();
+    }
+    // Loads the file into map and the map into a new zone.
+    void addToZone(const std::string& file) {
+        ASSERT_TRUE(map.load(file.c_str())) << map.getError();
+        zone = new TrelZone(sys.get());
+        ASSERT_TRUE(map.addToZone(sys.get(), zone)) << map.getError();
+    }
+    TrelISprite* frame(int value) { return zone->getLayer(0)->getTileset()->getData(value - 1); }
+    // Draws the zone at the camera 0, 0 into a w × h buffer cleared to background.
+    BITMAP* draw(int w, int h, int background = 0) {
+        BITMAP*& buffer = sys->iface.gfx.buffer;
+        if (buffer != nullptr && (buffer->w != w || buffer->h != h)) {
+            destroy_bitmap(buffer);
+            buffer = nullptr;
+        }
+        if (buffer == nullptr)
+            buffer = sys->iface.gfx.target = create_bitmap(w, h);
+        clear_to_color(buffer, makecol(background >> 16, background >> 8 & 255, background & 255));
+        sys->iface.gfx.drawZone(zone, 0, 0, w, h);
+        return buffer;
+    }
+
+    std::unique_ptr<TrelSystem> sys;
+    TrelTiledMap map;
+    TrelZone* zone = nullptr;
+};
+
+TEST_F(TiledMaps, EveryEncodingInBothFormatsReadsTheSameCells) {
+    const Gids ground = {1, 2, 3, 0, 8, H | 3, V | 3, D | H | 2, H | V | D | 5, 1, 0, 0, 8, 7, H | 3};
+    const Gids top = {0, 0, 0, 0, 0, 0, 0, 4, 4, 4, 0, 0, 0, 0, 0};
+    struct Encoding {
+        const char* encoding;
+        const char* compression;
+    };
+    const Encoding encodings[] = {
+        {"csv", ""}, {"base64", ""}, {"base64", "zlib"}, {"base64", "gzip"}, {"base64", "zstd"}};
+    for (const Encoding& e : encodings) {
+        for (bool json : {false, true}) {
+            SCOPED_TRACE(std::string(json ? "JSON " : "XML ") + e.encoding + " " + e.compression);
+            std::string text =
+                json ? tmjMap(5, 3, kSheetTmj,
+                              tmjLayer("Ground", 5, 3, ground, e.encoding, e.compression) + "," +
+                                  tmjLayer("Top", 5, 3, top, e.encoding, e.compression,
+                                           ",\"visible\":false,\"opacity\":0.5"))
+                     : tmxMap(5, 3, kSheetTmx + tmxLayer("Ground", 5, 3, ground, e.encoding, e.compression) +
+                                        tmxLayer("Top", 5, 3, top, e.encoding, e.compression,
+                                                 " visible=\"0\" opacity=\"0.5\""));
+            std::string file = json ? "level.tmj" : "level.tmx";
+            writeText(file, text);
+            ASSERT_TRUE(map.load(file.c_str())) << map.getError();
+            EXPECT_STREQ(map.getError(), "");
+            EXPECT_EQ(map.getWidth(), 5);
+            EXPECT_EQ(map.getHeight(), 3);
+            EXPECT_EQ(map.getTileWidth(), 8);
+            ASSERT_EQ(map.getTileLayers().size(), 2u);
+            const TrelTiledMap::TileLayer& first = map.getTileLayers()[0];
+            const TrelTiledMap::TileLayer& second = map.getTileLayers()[1];
+            EXPECT_EQ(first.name, "Ground");
+            EXPECT_TRUE(first.visible);
+            EXPECT_EQ(first.gids, ground);
+            EXPECT_EQ(second.name, "Top");
+            EXPECT_FALSE(second.visible);
+            EXPECT_DOUBLE_EQ(second.opacity, 0.5);
+            EXPECT_EQ(second.gids, top);
+            // Each flipped GID gets a frame after the 8 tiles, in the order met.
+            EXPECT_EQ(map.getFrameCount(), 8 + 4);
+            EXPECT_EQ(map.getCellValue(0), 0);
+            EXPECT_EQ(map.getCellValue(8), 8);
+            EXPECT_EQ(map.getCellValue(H | 3), 9);
+            EXPECT_EQ(map.getCellValue(V | 3), 10);
+            EXPECT_EQ(map.getCellValue(D | H | 2), 11);
+            EXPECT_EQ(map.getCellValue(H | V | D | 5), 12);
+        }
+    }
+}
+
+TEST_F(TiledMaps, TheFormatIsChosenByContentAndGzipFilesAreRead) {
+    const Gids cells = {1, 2, 3, 4};
+    std::string xml = tmxMap(2, 2, kSheetTmx + tmxLayer("L", 2, 2, cells, "csv", ""));
+    std::string json = tmjMap(2, 2, kSheetTmj, tmjLayer("L", 2, 2, cells, "csv", ""));
+    writeText("xml-named.json", xml);
+    writeText("json-named.tmx", json);
+    writeText("packed.tmx.gz", gzipBytes(xml));
+    writeText("packed.tmj.gz", gzipBytes(json));
+    for (const char* file : {"xml-named.json", "json-named.tmx", "packed.tmx.gz", "packed.tmj.gz"}) {
+        SCOPED_TRACE(file);
+        ASSERT_TRUE(map.load(file)) << map.getError();
+        ASSERT_EQ(map.getTileLayers().size(), 1u);
+        EXPECT_EQ(map.getTileLayers()[0].gids, cells);
+    }
+}
+
+TEST_F(TiledMaps, ExternalTilesetsWithMarginAndSpacingCutIntoContiguousFrames) {
+    // Tileset a: 3 × 2 tiles of 8 × 8 with a margin of 2 and spacing of 1, in a .tsx file.
+    writeTileSheet("a.bmp", 8, 8, 3, 2, {tileColour(10), tileColour(11), tileColour(12),
+                                         tileColour(13), tileColour(14), tileColour(15)}, 2, 1);
+    writeText("a.tsx", "<?xml version=\"1.0\"?>\n<tileset version=\"1.10\" name=\"a\" tilewidth=\"8\" "
+                       "tileheight=\"8\" spacing=\"1\" margin=\"2\" tilecount=\"6\" columns=\"3\">\n"
+                       " <image source=\"a.bmp\" width=\"30\" height=\"21\"/>\n"
+                       " <tile id=\"4\"><properties><property name=\"solid\" type=\"bool\" value=\"true\"/>"
+                       "</properties></tile>\n</tileset>\n");
+    // Tileset b: the first 2 tiles of the 8-tile sheet, as a .tsj file in a sub-folder.
+    ASSERT_EQ(system("mkdir -p sets && cp sheet.bmp sets/"), 0);
+    writeText("sets/b.tsj", "{\"type\":\"tileset\",\"name\":\"b\",\"tilewidth\":8,\"tileheight\":8,"
+                            "\"tilecount\":2,\"columns\":4,\"image\":\"sheet.bmp\","
+                            "\"imagewidth\":32,\"imageheight\":16}");
+    // Tileset c, embedded, after a gap of unused GIDs.
+    std::string c = " <tileset firstgid=\"20\" name=\"c\" tilewidth=\"8\" tileheight=\"8\" tilecount=\"8\" columns=\"4\">\n"
+                    "  <image source=\"sheet.bmp\"/>\n </tileset>\n";
+    const Gids cells = {1, 5, 6, 7, 8, 27, H | 5, 0};
+    writeText("sets.tmx", tmxMap(4, 2, " <tileset firstgid=\"1\" source=\"a.tsx\"/>\n"
+                                       " <tileset firstgid=\"7\" source=\"sets/b.tsj\"/>\n" + c +
+                                           tmxLayer("L", 4, 2, cells, "base64", "zlib")));
+    addToZone("sets.tmx");
+    const auto& sets = map.getTilesets();
+    ASSERT_EQ(sets.size(), 3u);
+    EXPECT_EQ(sets[0].name, "a");
+    EXPECT_EQ(sets[0].source, "a.tsx");
+    EXPECT_EQ(sets[0].margin, 2);
+    EXPECT_EQ(sets[0].spacing, 1);
+    EXPECT_EQ(sets[1].firstGid, 7u);
+    EXPECT_EQ(sets[1].image, "sets/sheet.bmp"); // relative to the tileset's own file
+    EXPECT_EQ(sets[2].imageWidth, 32); // read from the image when the map gives no size
+    EXPECT_EQ(sets[2].columns, 4);
+    EXPECT_STREQ(TrelTiledMap::findProperty(*map.getTileProperties(5 | H), "solid"), "true");
+    EXPECT_EQ(map.getTileProperties(4), nullptr);
+
+    // 27 tiles (GIDs 9..19 unused) and one flipped tile.
+    TrelResource* frames = zone->getLayer(0)->getTileset();
+    ASSERT_EQ(frames->frames.size(), 28u);
+    EXPECT_EQ(sys->spriteResources.back(), frames); // the system frees it
+    for (int v = 1; v <= 6; ++v) {
+        SCOPED_TRACE(v);
+        EXPECT_EQ(rgbAt(frame(v)->bitmap, 0, 0), 0xffffff) << "the margin or spacing was cut";
+        EXPECT_EQ(rgbAt(frame(v)->bitmap, 7, 7), at16(tileColour(9 + v)));
+    }
+    EXPECT_EQ(rgbAt(frame(8)->bitmap, 4, 4), at16(tileColour(1)));
+    EXPECT_EQ(frame(9)->width, 1) << "GIDs of no tileset get a blank frame";
+    EXPECT_EQ(rgbAt(frame(27)->bitmap, 4, 4), at16(tileColour(7)));
+    EXPECT_EQ(rgbAt(frame(28)->bitmap, 7, 0), 0xffffff) << "the flipped tile 5";
+
+    short** data = zone->getLayer(0)->getMapData();
+    EXPECT_EQ(data[0][0], 1);
+    EXPECT_EQ(data[1][1], 27);
+    EXPECT_EQ(data[1][2], 28);
+    EXPECT_EQ(data[1][3], 0);
+}
+
+// A 4 × 4 tile whose pixel (x, y) has red 60x and green 60y tells every flip apart.
+TEST_F(TiledMaps, FlippedTilesAreDiagonalThenHorizontalThenVertical) {
+    BITMAP* tile = create_bitmap_ex(24, 4, 4);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            putpixel(tile, x, y, makecol24(60 * x, 60 * y, 100));
+    save_bitmap("ramp.bmp", tile, nullptr);
+    destroy_bitmap(tile);
+    Gids cells;
+    for (std::uint32_t flags = 0; flags < 8; ++flags)
+        cells.push_back(flags << 29 | 1);
+    writeText("flips.tmj",
+              "{\"type\":\"map\",\"orientation\":\"orthogonal\",\"width\":8,\"height\":1,"
+              "\"tilewidth\":4,\"tileheight\":4,\"tilesets\":[{\"firstgid\":1,\"name\":\"r\","
+              "\"tilewidth\":4,\"tileheight\":4,\"image\":\"ramp.bmp\"}],\"layers\":[" +
+                  tmjLayer("L", 8, 1, cells, "csv", "") + "]}");
+    addToZone("flips.tmj");
+    short* row = zone->getLayer(0)->getMapData()[0];
+    for (std::uint32_t flags = 0; flags < 8; ++flags) {
+        bool d = flags & 1, v = flags & 2, h = flags & 4;
+        SCOPED_TRACE("flags " + std::string(h ? "H" : "") + (v ? "V" : "") + (d ? "D" : ""));
+        BITMAP* b = frame(row[flags])->bitmap;
+        for (int y = 0; y < 4; ++y) {
+            for (int x = 0; x < 4; ++x) {
+                // Undo the flips in the reverse order: vertical, horizontal, diagonal.
+                int ux = h ? 3 - x : x, uy = v ? 3 - y : y;
+                int sx = d ? uy : ux, sy = d ? ux : uy;
+                EXPECT_EQ(rgbAt(b, x, y), at16(60 * sx << 16 | 60 * sy << 8 | 100)) << x << "," << y;
+            }
+        }
+    }
+    // Rotating a tile 90° clockwise in Tiled sets H and D: its top-left goes top-right.
+    EXPECT_EQ(rgbAt(frame(map.getCellValue(H | D | 1))->bitmap, 3, 0), at16(100));
+}
+
+TEST_F(TiledMaps, TallTilesAndTileOffsetsAreDrawnFromTheCellsBottomLeft) {
+    // 8 × 16 tiles on an 8 × 8 grid, drawn 2 pixels right and 1 up of Tiled's anchor.
+    writeTileSheet("tall.bmp", 8, 16, 2, 1, {0xc83232, 0x3232c8});
+    writeText("tall.tmx",
+              tmxMap(3, 3, " <tileset firstgid=\"1\" name=\"tall\" tilewidth=\"8\" tileheight=\"16\" columns=\"2\">\n"
+                           "  <tileoffset x=\"2\" y=\"-1\"/>\n  <image source=\"tall.bmp\"/>\n </tileset>\n" +
+                               tmxLayer("L", 3, 3, {0, 0, 0, 1, 0, 0, 0, 0, 2}, "csv", "")));
+    addToZone("tall.tmx");
+    EXPECT_EQ(frame(1)->offsetX, 2);
+    EXPECT_EQ(frame(1)->offsetY, 8 - 16 - 1);
+    // Only the top row is drawn: the tile of the cell below still reaches into it.
+    BITMAP* b = draw(24, 8);
+    // Its top-left corner is at (0 + 2, 8 - 9), just above the view.
+    EXPECT_EQ(rgbAt(b, 1, 0), 0) << "left of the offset";
+    EXPECT_EQ(rgbAt(b, 2, 0), at16(0xc83232));
+    EXPECT_EQ(rgbAt(b, 9, 7), at16(0xc83232));
+    EXPECT_EQ(rgbAt(b, 10, 7), 0);
+    BITMAP* whole = draw(24, 24);
+    EXPECT_EQ(rgbAt(whole, 9, 14), at16(0xc83232)) << "its bottom row";
+    EXPECT_EQ(rgbAt(whole, 9, 15), 0);
+    EXPECT_EQ(rgbAt(whole, 18, 16 - 9), 0xffffff) << "the top-left of cell (2, 2)'s tile";
+}
+
+TEST_F(TiledMaps, TheTransparentColourIsMaskedAndOpacityBlends) {
+    writeTileSheet("keyed.bmp", 8, 8, 2, 1, {0xff00ff, 0xc86432});
+    writeText("keyed.tmj",
+              tmjMap(2, 1, "{\"firstgid\":1,\"name\":\"k\",\"tilewidth\":8,\"tileheight\":8,"
+                           "\"image\":\"keyed.bmp\",\"transparentcolor\":\"#ff00ff\"}",
+                     tmjLayer("Solid", 2, 1, {1, 2}, "csv", "") + "," +
+                         tmjLayer("Half", 2, 1, {0, 2}, "csv", "", ",\"opacity\":0.5,\"x\":0")));
+    addToZone("keyed.tmj");
+    EXPECT_EQ(zone->getLayer(0)->getOpacity(), 255);
+    EXPECT_EQ(zone->getLayer(1)->getOpacity(), 128);
+    // Half of the tile over itself is the tile; a half layer over the grey background is
+    // halfway to the tile's colour.
+    BITMAP* b = draw(16, 8, 0x505050);
+    EXPECT_EQ(rgbAt(b, 3, 3), at16(0x505050)) << "the keyed tile shows the background";
+    EXPECT_EQ(rgbAt(b, 11, 3), at16(0xc86432));
+    zone->getLayer(0)->setVisibility(false);
+    b = draw(16, 8, 0x505050);
+    int half = rgbAt(b, 11, 3);
+    EXPECT_NEAR(half >> 16, (0xc8 + 0x50) / 2, 9);
+    EXPECT_NEAR(half >> 8 & 255, (0x64 + 0x50) / 2, 5);
+    EXPECT_NEAR(half & 255, (0x32 + 0x50) / 2, 9);
+}
+
+TEST_F(TiledMaps, ObjectsAndPropertiesInBothFormats) {
+    std::string xml = tmxMap(
+        2, 2,
+        " <properties><property name=\"music\" value=\"night.ogg\"/>"
+        "<property name=\"gravity\" type=\"float\" value=\"9.5\"/></properties>\n" +
+            std::string(kSheetTmx) +
+            tmxLayer("L", 2, 2, {1, 1, 1, 1}, "csv", "",
+                     "><properties><property name=\"depth\" type=\"int\" value=\"3\"/></properties") +
+            " <objectgroup id=\"2\" name=\"Things\">\n"
+            "  <object id=\"7\" name=\"moth\" type=\"Player\" x=\"12.5\" y=\"20\" width=\"8\" height=\"6\">\n"
+            "   <properties><property name=\"speed\" type=\"int\" value=\"4\"/></properties>\n"
+            "  </object>\n"
+            "  <object id=\"8\" class=\"Lantern\" gid=\"2147483650\" x=\"4\" y=\"16\" width=\"8\" height=\"8\"/>\n"
+            "  <object id=\"9\" x=\"1\" y=\"2\"><point/></object>\n"
+            "  <object id=\"10\" x=\"1\" y=\"2\"><polygon points=\"0,0 4,0 4,4\"/></object>\n"
+            " </objectgroup>\n");
+    // The same map as Tiled writes it in JSON.
+    std::string json = tmjMap(
+        2, 2, kSheetTmj,
+        tmjLayer("L", 2, 2, {1, 1, 1, 1}, "csv", "",
+                 ",\"properties\":[{\"name\":\"depth\",\"type\":\"int\",\"value\":3}]") +
+            ",{\"type\":\"objectgroup\",\"name\":\"Things\",\"objects\":["
+            "{\"id\":7,\"name\":\"moth\",\"type\":\"Player\",\"x\":12.5,\"y\":20,\"width\":8,\"height\":6,"
+            "\"properties\":[{\"name\":\"speed\",\"type\":\"int\",\"value\":4}]},"
+            "{\"id\":8,\"class\":\"Lantern\",\"gid\":2147483650,\"x\":4,\"y\":16,\"width\":8,\"height\":8},"
+            "{\"id\":9,\"x\":1,\"y\":2,\"point\":true},"
+            "{\"id\":10,\"x\":1,\"y\":2,\"polygon\":[{\"x\":0,\"y\":0},{\"x\":4,\"y\":0},{\"x\":4,\"y\":4}]}]}");
+    json.insert(json.size() - 1, ",\"properties\":[{\"name\":\"music\",\"type\":\"string\",\"value\":\"night.ogg\"},"
+                                 "{\"name\":\"gravity\",\"type\":\"float\",\"value\":9.5}]");
+    writeText("things.tmx", xml);
+    writeText("things.tmj", json);
+    for (const char* file : {"things.tmx", "things.tmj"}) {
+        SCOPED_TRACE(file);
+        ASSERT_TRUE(map.load(file)) << map.getError();
+        EXPECT_STREQ(TrelTiledMap::findProperty(map.getProperties(), "music"), "night.ogg");
+        EXPECT_STREQ(TrelTiledMap::findProperty(map.getProperties(), "gravity"), "9.5");
+        EXPECT_STREQ(TrelTiledMap::findProperty(map.getProperties(), "none", "fallback"), "fallback");
+        EXPECT_STREQ(TrelTiledMap::findProperty(map.getTileLayers()[0].properties, "depth"), "3");
+        const TrelTiledMap::ObjectGroup* group = map.findObjectGroup("Things");
+        ASSERT_NE(group, nullptr);
+        EXPECT_EQ(map.findObjectGroup("Other"), nullptr);
+        ASSERT_EQ(group->objects.size(), 4u);
+        const TrelTiledMap::Object& moth = group->objects[0];
+        EXPECT_EQ(moth.id, 7);
+        EXPECT_EQ(moth.name, "moth");
+        EXPECT_EQ(moth.type, "Player");
+        EXPECT_DOUBLE_EQ(moth.x, 12.5);
+        EXPECT_DOUBLE_EQ(moth.y, 20);
+        EXPECT_DOUBLE_EQ(moth.width, 8);
+        EXPECT_DOUBLE_EQ(moth.height, 6);
+        EXPECT_EQ(moth.shape, TrelTiledMap::Shape::Rectangle);
+        EXPECT_STREQ(TrelTiledMap::findProperty(moth.properties, "speed"), "4");
+        EXPECT_EQ(group->objects[1].type, "Lantern") << "Tiled 1.9's class";
+        EXPECT_EQ(group->objects[1].gid, H | 2);
+        EXPECT_EQ(group->objects[2].shape, TrelTiledMap::Shape::Point);
+        EXPECT_EQ(group->objects[3].shape, TrelTiledMap::Shape::Polygon);
+    }
+}
+
+TEST_F(TiledMaps, WhatCannotBeShownIsLoggedOncePerFeatureAndGroupsPassOnTheirLook) {
+    writeText("looks.tmx",
+              tmxMap(1, 1,
+                     std::string(kSheetTmx) +
+                         " <group name=\"g\" opacity=\"0.5\" visible=\"0\" parallaxx=\"0.5\">\n" +
+                         tmxLayer("inner", 1, 1, {1}, "csv", "", " opacity=\"0.5\" tintcolor=\"#ff0000\"") +
+                         tmxLayer("inner2", 1, 1, {1}, "csv", "", " tintcolor=\"#00ff00\"") +
+                         " </group>\n <imagelayer name=\"sky\"><image source=\"sheet.bmp\"/></imagelayer>\n"));
+    addToZone("looks.tmx");
+    const auto& layers = map.getTileLayers();
+    ASSERT_EQ(layers.size(), 2u);
+    EXPECT_FALSE(layers[0].visible);
+    EXPECT_DOUBLE_EQ(layers[0].opacity, 0.25);
+    EXPECT_EQ(zone->getLayer(0)->getOpacity(), 64);
+    EXPECT_EQ(map.getWarnings(), (std::vector<std::string>{"parallax scrolling factors",
+                                                           "layer tint colours", "image layers"}));
+    std::string log = readLog();
+    EXPECT_TRUE(containsInOrder(
+        log, {"WARNING: The map \"looks.tmx\" uses parallax scrolling factors, which the engine does not show.",
+              "WARNING: The map \"looks.tmx\" uses layer tint colours, which the engine does not show.",
+              "WARNING: The map \"looks.tmx\" uses image layers, which the engine does not show."}));
+    EXPECT_EQ(log.find("tint colours", log.find("tint colours") + 1), std::string::npos);
+}
+
+TEST_F(TiledMaps, NewZoneFromMapNamesTheZoneAfterTheFileAndKeepsTheOldOneOnFailure) {
+    sys->iface.loaded = true;
+    writeText("Meadow Level.tmx.gz",
+              gzipBytes(tmxMap(3, 2, kSheetTmx + tmxLayer("a", 3, 2, {1, 2, 3, 4, 5, 6}, "csv", "") +
+                                         tmxLayer("b", 3, 2, {0, 0, 0, 0, 0, 7}, "csv", ""))));
+    ASSERT_TRUE(sys->newZoneFromMap("Meadow Level.tmx.gz"));
+    TrelZone* made = sys->zone;
+    EXPECT_STREQ(made->getName(), "Meadow Level");
+    ASSERT_EQ(made->getNumLayers(), 2);
+    EXPECT_EQ(made->getLayer(1)->getMapData()[1][2], 7);
+
+    writeText("broken.tmx", tmxMap(3, 2, kSheetTmx + tmxLayer("a", 3, 2, {1, 2, 3, 4, 5}, "csv", "")));
+    writeText("no-image.tmx", tmxMap(1, 1, " <tileset firstgid=\"1\" name=\"x\" tilewidth=\"8\" tileheight=\"8\" "
+                                           "tilecount=\"1\" columns=\"1\"><image source=\"gone.bmp\" width=\"8\" "
+                                           "height=\"8\"/></tileset>\n" + tmxLayer("a", 1, 1, {1}, "csv", "")));
+    EXPECT_FALSE(sys->newZoneFromMap("broken.tmx"));
+    EXPECT_FALSE(sys->newZoneFromMap("no-image.tmx"));
+    EXPECT_EQ(sys->zone, made);
+    EXPECT_TRUE(containsInOrder(
+        readLog(), {"Requested new zone from the map:\nMeadow Level.tmx.gz",
+                    "Requested new zone from the map:\nbroken.tmx",
+                    "ERROR! broken.tmx:7: layer \"a\" holds 5 cells where the map has 6",
+                    "Requested new zone from the map:\nno-image.tmx", "ERROR! no-image.tmx: ", "gone.bmp"}));
+    sys->iface.loaded = false;
+}
+
+// Each bad file fails with one line that names it, and loading it leaves no map behind.
+TEST_F(TiledMaps, BadFilesEndInAClearError) {
+    const Gids four = {1, 1, 1, 1};
+    std::string good = tmxMap(2, 2, kSheetTmx + tmxLayer("L", 2, 2, four, "csv", ""));
+    std::string goodJson = tmjMap(2, 2, kSheetTmj, tmjLayer("L", 2, 2, four, "csv", ""));
+    struct Case {
+        const char* file;
+        std::string text;
+        const char* error;
+    };
+    const Case cases[] = {
+        {"cut.tmx", good.substr(0, good.size() / 2), "cut.tmx:3: the file is cut short ("},
+        {"cut.tmj", goodJson.substr(0, goodJson.size() - 5), "cut.tmj:1: the file is cut short"},
+        {"lz4.tmx", tmxMap(2, 2, kSheetTmx + tmxLayer("L", 2, 2, four, "lz4", "")),
+         "lz4.tmx:7: layer \"L\" has the unknown encoding \"lz4\""},
+        {"bzip.tmj", tmjMap(2, 2, kSheetTmj, tmjLayer("L", 2, 2, four, "base64", "bzip2")),
+         "bzip.tmj: layer \"L\" has the unknown compression \"bzip2\""},
+        {"short.tmx", tmxMap(2, 2, kSheetTmx + tmxLayer("L", 2, 2, {1, 1, 1}, "base64", "zstd")),
+         "short.tmx:7: layer \"L\" holds 3 cells where the map has 4"},
+        {"long.tmj", tmjMap(2, 2, kSheetTmj, tmjLayer("L", 2, 2, {1, 1, 1, 1, 1}, "csv", "")),
+         "long.tmj: layer \"L\" holds 5 cells where the map has 4"},
+        {"beyond.tmx", tmxMap(2, 2, kSheetTmx + tmxLayer("L", 2, 2, {1, 1, 9, 1}, "base64", "gzip")),
+         "beyond.tmx:6: layer \"L\", cell (0, 1): GID 9 is beyond the tilesets, which end at 8"},
+        {"noset.tmx", tmxMap(2, 2, " <tileset firstgid=\"1\" source=\"desert.tsx\"/>\n"),
+         "noset.tmx:3: tileset \"desert.tsx\" not found"},
+        {"iso.tmx", swapped(tmxMap(2, 2, ""), "orthogonal", "isometric"),
+         "iso.tmx:2: \"isometric\" maps are not supported, only orthogonal ones"},
+        {"endless.tmx", swapped(tmxMap(2, 2, ""), "infinite=\"0\"", "infinite=\"1\""),
+         "endless.tmx:2: infinite maps are not supported"},
+        // The sheet's 8 tiles counted as 32766, and two flipped ones: one frame too many.
+        {"flips.tmx", swapped(tmxMap(2, 2, kSheetTmx + tmxLayer("L", 2, 2, {H | 1, V | 1, 1, 1}, "csv", "")),
+                              "tilecount=\"8\"", "tilecount=\"32766\""),
+         "flips.tmx: the map needs 32768 frames (32766 tiles and 2 flipped ones); a 16-bit cell "
+         "can show at most 32767"},
+        {"huge.tmx", tmxMap(4, 1, " <tileset firstgid=\"2\" name=\"s\" tilewidth=\"8\" tileheight=\"8\" "
+                                  "tilecount=\"32767\" columns=\"1\"><image source=\"s.bmp\" width=\"8\" "
+                                  "height=\"262136\"/></tileset>\n"),
+         "huge.tmx: the tilesets hold more than 32767 tiles, the most a 16-bit cell can show"},
+        {"empty.tmx", "", "empty.tmx: the file is empty"},
+        {"garbage.tmx", "\x89PNG\r\n\x1a\n", "garbage.tmx: this is not a Tiled map (neither XML nor JSON)"},
+        {"html.tmx", "<html><body/></html>", "html.tmx: this is XML but not a Tiled map (no <map> element)"},
+        {"badgz.tmx.gz", gzipBytes(good).substr(0, 30), "badgz.tmx.gz: the file holds gzip data that is cut short"},
+        {"csvchar.tmx", tmxMap(2, 2, std::string(kSheetTmx) + " <layer name=\"L\" width=\"2\" height=\"2\"><data encoding=\"csv\">1,1,x,1</data></layer>\n"),
+         "csvchar.tmx:6: layer \"L\" has CSV data with a character that is not a number: "},
+        {"b64.tmj", tmjMap(2, 2, kSheetTmj, "{\"type\":\"tilelayer\",\"name\":\"L\",\"width\":2,\"height\":2,"
+                                            "\"encoding\":\"base64\",\"data\":\"AQ!A\"}"),
+         "b64.tmj: layer \"L\" has data that is not valid base64"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        writeText(c.file, c.text);
+        EXPECT_FALSE(map.load(c.file));
+        EXPECT_EQ(std::string(map.getError()).find(c.error), 0u) << map.getError();
+        EXPECT_EQ(std::string(map.getError()).find('\n'), std::string::npos);
+        EXPECT_TRUE(map.getTileLayers().empty());
+        EXPECT_EQ(map.getWidth(), 0);
+    }
+    EXPECT_FALSE(map.load("missing.tmx"));
+    EXPECT_STREQ(map.getError(), "missing.tmx: the file was not found");
+    EXPECT_FALSE(map.load(nullptr));
+    EXPECT_FALSE(map.addToZone(sys.get(), zone = new TrelZone(sys.get())));
+    EXPECT_STREQ(map.getError(), "(no map): no map is loaded");
+}
+
+} // namespace
