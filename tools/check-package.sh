@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks the framework as a game author gets it:
 #  1. installed to a temporary prefix, the example game (examples/lanternfall) builds against
-#     it with find_package(Trel0) and with pkg-config trel0, and both builds run;
+#     it with find_package(Trel0) and with pkg-config trel0, and both builds run, as does the
+#     CMake build's second game, which loads its level from a Tiled map;
 #  2. the Debian package made by CPack has the expected name, files, SONAME and Depends, and
 #     the example builds against its files;
 #  3. with --install-deb (CI, as root), the package is installed with apt-get and the example
@@ -29,6 +30,7 @@ with_cmake() {
   cmake --build "$build" -j"$(nproc)" >>"$build.log" 2>&1 ||
     { cat "$build.log"; fail "building the example against $prefix"; }
   tools/own-display.sh tools/run-example.sh "$build/lanternfall" "$example"
+  tools/own-display.sh tools/run-example.sh "$build/lanternfall-map" "$example"
 }
 # Builds the example with one compiler line from pkg-config's flags, then runs it.
 with_pkg_config() {
@@ -60,14 +62,15 @@ contents="$(dpkg-deb -c "$deb" | awk '{print $6}')"
 multiarch="$(gcc -print-multiarch)"
 for f in "lib/$multiarch/libtrel0.so" "lib/$multiarch/libtrel0.so.0" "lib/$multiarch/libtrel0.so.$version" \
   include/trel0/trel.h include/trel0/core/TrelSystem.h include/trel0/gfx/TrelIGfx.h \
-  include/trel0/math/FixedPoint.h include/trel0/world/TrelZone.h \
+  include/trel0/math/FixedPoint.h include/trel0/world/TrelZone.h include/trel0/map/TrelTiledMap.h \
   "lib/$multiarch/cmake/Trel0/Trel0Config.cmake" "lib/$multiarch/cmake/Trel0/Trel0ConfigVersion.cmake" \
   "lib/$multiarch/cmake/Trel0/Trel0Targets.cmake" "lib/$multiarch/pkgconfig/trel0.pc"; do
   grep -qx "./usr/$f" <<<"$contents" || fail "the package lacks /usr/$f"
 done
-grep -q "TrelImageFile.h" <<<"$contents" && fail "the package holds an engine-internal header"
+grep -qE "TrelImageFile.h|TrelTiledData.h|TrelTmxReader.h" <<<"$contents" &&
+  fail "the package holds an engine-internal header"
 depends="$(dpkg-deb -f "$deb" Depends)"
-for p in liballegro4-dev liballegro4.4 libloadpng4.4 libjpgalleg4.4; do
+for p in liballegro4-dev liballegro4.4 libloadpng4.4 libjpgalleg4.4 libpugixml1v5 zlib1g libzstd1; do
   grep -q "\b$p\b" <<<"$depends" || fail "Depends lacks $p: $depends"
 done
 dpkg-deb -x "$deb" "$work/deb-root"

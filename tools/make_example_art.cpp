@@ -1,6 +1,8 @@
 // Draws the art of the example game (examples/lanternfall) and saves it into the given
 // folder: two ground tiles as JPEG, and the moth, the lantern's two frames and the wisp as
-// PNG with soft, semi-transparent edges.
+// PNG with soft, semi-transparent edges; for the meadow drawn in Tiled, a sheet of four
+// ground tiles (with a margin and spacing, as Tiled's sheets often have) and a sheet of two
+// trees twice as tall as a cell.
 #include <allegro.h>
 #include <jpgalleg.h>
 #include <loadpng.h>
@@ -102,6 +104,39 @@ BITMAP* wisp() {
     return bmp;
 }
 
+// Four ground tiles side by side, 1 pixel of margin and 2 of spacing: grass, moss, grass
+// with flowers, and a path.
+BITMAP* groundSheet() {
+    BITMAP* sheet = create_bitmap_ex(24, 2 + 4 * 32 + 3 * 2, 2 + 32);
+    clear_to_color(sheet, makecol24(0, 0, 0));
+    BITMAP* tiles[] = {ground(60, 110, 50, 11), ground(45, 85, 60, 12), ground(60, 110, 50, 13),
+                       ground(120, 100, 70, 14)};
+    for (int i = 0; i < 4; ++i) {
+        if (i == 2) {
+            for (int f = 0; f < 5; ++f) {
+                int x = static_cast<int>(noise(f, 3, 5) % 26) + 3;
+                int y = static_cast<int>(noise(3, f, 5) % 26) + 3;
+                circlefill(tiles[i], x, y, 2, f % 2 ? makecol24(230, 220, 120) : makecol24(220, 150, 200));
+            }
+        }
+        blit(tiles[i], sheet, 0, 0, 1 + i * 34, 1, 32, 32);
+        destroy_bitmap(tiles[i]);
+    }
+    return sheet;
+}
+
+// Two trees of 32 × 64 with soft edges: a round one and a pine.
+BITMAP* treeSheet() {
+    BITMAP* sheet = clear32(64, 64);
+    rectfill(sheet, 13, 40, 18, 63, makeacol32(90, 60, 40, 255));
+    disc(sheet, 16, 24, 15, 40, 95, 45);
+    disc(sheet, 11, 20, 7, 55, 120, 55);
+    rectfill(sheet, 32 + 14, 50, 32 + 17, 63, makeacol32(90, 60, 40, 255));
+    for (int i = 0; i < 4; ++i)
+        disc(sheet, 32 + 16, 14 + i * 10, 5 + i * 2.5, 30, 80 + i * 8, 50);
+    return sheet;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -117,6 +152,8 @@ int main(int argc, char** argv) {
     ok &= saveImage(dir, "lantern-dark.png", lantern(false));
     ok &= saveImage(dir, "lantern-lit.png", lantern(true));
     ok &= saveImage(dir, "wisp.png", wisp());
+    ok &= saveImage(dir, "meadow-ground.png", groundSheet());
+    ok &= saveImage(dir, "meadow-trees.png", treeSheet());
     return ok ? 0 : 1;
 }
 END_OF_MAIN()
