@@ -65,15 +65,16 @@ std::string quotedForShell(const std::string& text) {
 
 class TiledExamples : public InTempDir, public ::testing::WithParamInterface<std::string> {};
 
-TEST_P(TiledExamples, DrawnAsTmxrasterizerDrawsThem) {
+TEST_P(TiledExamples, DrawnAsTmxrasterizerDrawsThemOrRefusedUnlessOrthogonal) {
     const std::string source = kExamples + "/" + GetParam();
     TrelTiledMap map;
     if (!map.load(source.c_str())) {
-        // Tiled's isometric, staggered and hexagonal examples are refused by name.
-        ASSERT_NE(std::string(map.getError()).find("maps are not supported, only orthogonal ones"),
+        // Tiled's isometric, staggered and hexagonal examples are refused, saying why.
+        EXPECT_NE(std::string(map.getError()).find("maps are not supported, only orthogonal ones"),
                   std::string::npos)
             << map.getError();
-        GTEST_SKIP() << map.getError();
+        std::printf("%s: refused: %s\n", GetParam().c_str(), map.getError());
+        return;
     }
 
     // tmxrasterizer reads no gzip files: it draws a copy of the examples, unpacked.

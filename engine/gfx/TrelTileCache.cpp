@@ -79,7 +79,9 @@ void TrelTileCache::compose(Slot& slot, int sx, int sy, int column, int row, sho
 void TrelTileCache::drawCell(BITMAP* target, const TrelISprite* frame, int value, int sx, int sy,
                              int tw, int th, int opacity) {
     if (frame != nullptr) {
-        if (opacity >= 255) {
+        // At 8 bits Allegro blends through a colour map the game must set up; without one
+        // the tiles are drawn opaque.
+        if (opacity >= 255 || (bitmap_color_depth(target) == 8 && color_map == nullptr)) {
             draw_sprite(target, frame->bitmap, sx + frame->offsetX, sy + frame->offsetY);
         } else if (opacity > 0) {
             set_trans_blender(0, 0, 0, opacity);

@@ -73,7 +73,8 @@ public:
     void getScrollSpeedAuto(Vec& v) { v = scrollSpeedAuto; }
 
     // How opaque the layer's tiles are drawn, 0 (not at all) to 255 (fully, the default);
-    // values outside are clamped. Objects are drawn fully whatever it is.
+    // values outside are clamped. Objects are drawn fully whatever it is. At 8 bits per
+    // pixel, blending needs Allegro's color_map set; without it the tiles are drawn opaque.
     void setOpacity(int alpha) { opacity = alpha < 0 ? 0 : (alpha > 255 ? 255 : alpha); }
     int getOpacity() { return opacity; }
 
