@@ -470,6 +470,12 @@ TEST_F(TiledMaps, BadFilesEndInAClearError) {
                                   "tilecount=\"32767\" columns=\"1\"><image source=\"s.bmp\" width=\"8\" "
                                   "height=\"262136\"/></tileset>\n"),
          "huge.tmx: the tilesets hold more than 32767 tiles, the most a 16-bit cell can show"},
+        {"strcell.tmj", swapped(goodJson, "[1,1,1,1]", "[1,\"x\",1,1]"),
+         "strcell.tmj: layer \"L\" holds a GID that is not a number below 2^32"},
+        {"bigcell.tmj", swapped(goodJson, "[1,1,1,1]", "[1,1,1,4294967296]"),
+         "bigcell.tmj: layer \"L\" holds a GID that is not a number below 2^32"},
+        {"negcell.tmj", swapped(goodJson, "[1,1,1,1]", "[1,-1,1,1]"),
+         "negcell.tmj: layer \"L\" holds a GID that is not a number below 2^32"},
         {"empty.tmx", "", "empty.tmx: the file is empty"},
         {"garbage.tmx", "\x89PNG\r\n\x1a\n", "garbage.tmx: this is not a Tiled map (neither XML nor JSON)"},
         {"html.tmx", "<html><body/></html>", "html.tmx: this is XML but not a Tiled map (no <map> element)"},

@@ -12,6 +12,100 @@ using Map = TrelTiledMap;
 using Data = TrelTiledData;
 using Json = nlohmann::json;
 
+// Builds the document as nlohmann's own parser does, except that an array of whole numbers
+// below 2^32 under the key "data" (a tile layer's cells) is kept packed, as a binary value of
+// 4-byte GIDs with the subtype kCells: a 256 × 256 layer is otherwise a quarter of a million
+// JSON values. An array that holds anything else is built as usual.
+class CellPacker {
+public:
+    static const std::uint8_t kCells = 0x47;
+
+    explicit CellPacker(Json& root) : dom(root, true) {}
+
+    bool null() { return flush() && dom.null(); }
+    bool boolean(bool value) { return flush() && dom.boolean(value); }
+    bool number_integer(Json::number_integer_t value) {
+        if (packing && value >= 0)
+            return cell(static_cast<std::uint64_t>(value));
+        return flush() && dom.number_integer(value);
+    }
+    bool number_unsigned(Json::number_unsigned_t value) {
+        if (packing)
+            return cell(value);
+        return dom.number_unsigned(value);
+    }
+    bool number_float(Json::number_float_t value, const std::string& text) {
+        return flush() && dom.number_float(value, text);
+    }
+    bool string(std::string& value) { return flush() && dom.string(value); }
+    bool binary(Json::binary_t& value) { return flush() && dom.binary(value); }
+    bool start_object(std::size_t size) {
+        dataKey = false;
+        return flush() && dom.start_object(size);
+    }
+    bool key(std::string& name) {
+        dataKey = name == "data";
+        return dom.key(name);
+    }
+    bool end_object() { return flush() && dom.end_object(); }
+    bool start_array(std::size_t size) {
+        if (!flush())
+            return false;
+        if (dataKey) {
+            dataKey = false;
+            packing = true;
+            packed.clear();
+            return true;
+        }
+        return dom.start_array(size);
+    }
+    bool end_array() {
+        if (!packing)
+            return dom.end_array();
+        packing = false;
+        Json::binary_t cells(std::move(packed), kCells);
+        packed.clear();
+        return dom.binary(cells);
+    }
+    // A template, as the parser's own, so that the error is thrown as its own type.
+    template <class Error>
+    bool parse_error(std::size_t position, const std::string& token, const Error& e) {
+        return dom.parse_error(position, token, e);
+    }
+
+private:
+    bool cell(std::uint64_t value) {
+        if (value > 0xFFFFFFFFu)
+            return flush() && dom.number_unsigned(value);
+        for (int b = 0; b < 4; ++b)
+            packed.push_back(static_cast<std::uint8_t>(value >> (8 * b)));
+        return true;
+    }
+    // The array turned out not to be cells: it is built as it was read so far.
+    bool flush() {
+        if (!packing)
+            return true;
+        packing = false;
+        if (!dom.start_array(packed.size() / 4))
+            return false;
+        for (std::size_t i = 0; i < packed.size(); i += 4)
+            if (!dom.number_unsigned(unpack(packed.data() + i)))
+                return false;
+        return true;
+    }
+
+    nlohmann::detail::json_sax_dom_parser<Json> dom;
+    bool dataKey = false;
+    bool packing = false;
+    std::vector<std::uint8_t> packed;
+
+public:
+    static std::uint32_t unpack(const std::uint8_t* p) {
+        return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+               static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+    }
+};
+
 } // namespace
 
 // One file being read. JSON gives no line for a value, so only syntax errors carry one.
@@ -188,7 +282,17 @@ struct TrelTmjReader::Reader {
         if (!text(node, "encoding", encoding, named) ||
             !text(node, "compression", compression, named))
             return false;
-        if (data->is_array()) {
+        if (data->is_binary() && data->get_binary().subtype() == CellPacker::kCells) {
+            if (!encoding.empty() && encoding != "csv")
+                return fail(named + " has an array of cells but encoding " + Data::quoted(encoding));
+            const Json::binary_t& packed = data->get_binary();
+            if (packed.size() / 4 != cells)
+                return fail(named + " holds " + std::to_string(packed.size() / 4) +
+                            " cells where the map has " + std::to_string(cells));
+            layer.gids.resize(cells);
+            for (std::size_t i = 0; i < cells; ++i)
+                layer.gids[i] = CellPacker::unpack(packed.data() + 4 * i);
+        } else if (data->is_array()) {
             if (!encoding.empty() && encoding != "csv")
                 return fail(named + " has an array of cells but encoding " + Data::quoted(encoding));
             if (data->size() != cells)
@@ -376,7 +480,8 @@ struct TrelTmjReader::Reader {
 
     bool parse(const std::string& text, Json& document) {
         try {
-            document = Json::parse(text);
+            CellPacker packer(document);
+            Json::sax_parse(text, &packer);
         } catch (const Json::parse_error& e) {
             int line = Data::lineAt(text, e.byte > 0 ? e.byte - 1 : 0);
             bool cutShort = e.byte >= text.size();
