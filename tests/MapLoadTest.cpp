@@ -476,6 +476,8 @@ TEST_F(TiledMaps, BadFilesEndInAClearError) {
          "bigcell.tmj: layer \"L\" holds a GID that is not a number below 2^32"},
         {"negcell.tmj", swapped(goodJson, "[1,1,1,1]", "[1,-1,1,1]"),
          "negcell.tmj: layer \"L\" holds a GID that is not a number below 2^32"},
+        {"overflow.tmj", swapped(goodJson, "\"width\":2", "\"width\":2e333"),
+         "overflow.tmj: JSON error: [json.exception.out_of_range.406] number overflow"},
         {"empty.tmx", "", "empty.tmx: the file is empty"},
         {"garbage.tmx", "\x89PNG\r\n\x1a\n", "garbage.tmx: this is not a Tiled map (neither XML nor JSON)"},
         {"html.tmx", "<html><body/></html>", "html.tmx: this is XML but not a Tiled map (no <map> element)"},

@@ -486,6 +486,9 @@ struct TrelTmjReader::Reader {
             int line = Data::lineAt(text, e.byte > 0 ? e.byte - 1 : 0);
             bool cutShort = e.byte >= text.size();
             return map.fail_(file, line, cutShort ? "the file is cut short" : std::string("JSON error: ") + e.what());
+        } catch (const Json::exception& e) {
+            // A number too large for a double, for one: the parser says so without a place.
+            return fail(std::string("JSON error: ") + e.what());
         }
         if (!document.is_object())
             return fail("this is JSON but not a Tiled file (not an object)");
