@@ -478,6 +478,12 @@ TEST_F(TiledMaps, BadFilesEndInAClearError) {
          "negcell.tmj: layer \"L\" holds a GID that is not a number below 2^32"},
         {"overflow.tmj", swapped(goodJson, "\"width\":2", "\"width\":2e333"),
          "overflow.tmj: JSON error: [json.exception.out_of_range.406] number overflow"},
+        {"newline.tmj", tmjMap(2, 2, kSheetTmj, tmjLayer("L\\nM", 2, 2, {1, 1, 1}, "csv", "")),
+         "newline.tmj: layer \"L\\nM\" holds 3 cells where the map has 4"},
+        {"vast.tmx", tmxMap(4, 1, " <tileset firstgid=\"1\" name=\"s\" tilewidth=\"4096\" tileheight=\"4096\" "
+                                  "tilecount=\"17\" columns=\"1\"><image source=\"s.bmp\" width=\"4096\" "
+                                  "height=\"69632\"/></tileset>\n"),
+         "vast.tmx: the tiles of the tilesets hold more than 268435456 pixels, the most a map may load"},
         {"empty.tmx", "", "empty.tmx: the file is empty"},
         {"garbage.tmx", "\x89PNG\r\n\x1a\n", "garbage.tmx: this is not a Tiled map (neither XML nor JSON)"},
         {"html.tmx", "<html><body/></html>", "html.tmx: this is XML but not a Tiled map (no <map> element)"},

@@ -386,5 +386,18 @@ int TrelTiledData::lineAt(const std::string& text, std::size_t offset) {
 }
 
 std::string TrelTiledData::quoted(const std::string& text) {
-    return "\"" + text + "\"";
+    // Control characters are escaped, so that an error stays one line.
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '\n') {
+            out += "\\n";
+        } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned char>(c));
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
 }

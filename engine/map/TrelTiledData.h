@@ -38,7 +38,7 @@ public:
     static std::string resolve(const std::string& folder, const std::string& path);
     // The 1-based line that byte offset falls on.
     static int lineAt(const std::string& text, std::size_t offset);
-    // Quoted, as error messages show names: "\"name\"".
+    // Quoted, as error messages show names: "\"name\"", control characters escaped ("\\n").
     static std::string quoted(const std::string& text);
 
     // The most bytes a map file may inflate to, against gzip bombs.

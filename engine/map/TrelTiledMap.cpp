@@ -217,6 +217,7 @@ bool TrelTiledMap::validate() {
     std::stable_sort(tilesets.begin(), tilesets.end(),
                      [](const Tileset& a, const Tileset& b) { return a.firstGid < b.firstGid; });
     baseFrames = 0;
+    long long sheetPixels = 0;
     for (std::size_t i = 0; i < tilesets.size(); ++i) {
         Tileset& set = tilesets[i];
         std::string named = "tileset " + Data::quoted(set.name.empty() ? set.source : set.name);
@@ -246,7 +247,15 @@ bool TrelTiledMap::validate() {
             return fail_(fileName, 0, named + " begins at GID " + std::to_string(set.firstGid) +
                                           ", inside the tileset before it");
         baseFrames = std::max(baseFrames, set.firstGid + static_cast<std::uint32_t>(count) - 1);
+        // Each tile becomes a bitmap of its own: a sheet that claims more tiles than memory
+        // could hold is refused here rather than by the allocator halfway through.
+        if (!set.image.empty())
+            sheetPixels += count * set.tileWidth * set.tileHeight;
     }
+    if (sheetPixels > kMaxTilePixels)
+        return fail_(fileName, 0, "the tiles of the tilesets hold more than " +
+                                      std::to_string(kMaxTilePixels) +
+                                      " pixels, the most a map may load");
     if (baseFrames > static_cast<std::uint32_t>(kMaxFrames))
         return fail_(fileName, 0, "the tilesets hold more than " + std::to_string(kMaxFrames) +
                                       " tiles, the most a 16-bit cell can show");

@@ -147,6 +147,9 @@ public:
     static const std::uint32_t kFlagBits = 0xF0000000u;
     // The most frames a cell can name.
     static const int kMaxFrames = 32767;
+    // The most pixels the tiles of a map's tileset sheets may hold together (512 MiB at 16
+    // bits per pixel).
+    static const long long kMaxTilePixels = 1LL << 28;
 
     // Makes a zone from the map file for TrelSystem::newZoneFromMap: nothing changes unless
     // the map and its images load. Registered with the system when the library loads.
