@@ -37,6 +37,12 @@ std::uint32_t be32(const unsigned char* p) {
            static_cast<std::uint32_t>(p[2]) << 8 | p[3];
 }
 
+std::int32_t le32(const unsigned char* p) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[3]) << 24 |
+                                     static_cast<std::uint32_t>(p[2]) << 16 |
+                                     static_cast<std::uint32_t>(p[1]) << 8 | p[0]);
+}
+
 // The pixel size of a PNG, BMP or JPEG from its header, for tilesets that do not give it.
 bool imageSize(const std::string& path, int& w, int& h) {
     FILE* in = std::fopen(path.c_str(), "rb");
@@ -51,9 +57,9 @@ bool imageSize(const std::string& path, int& w, int& h) {
         return w > 0 && h > 0;
     }
     if (n >= 26 && head[0] == 'B' && head[1] == 'M') {
-        w = head[18] | head[19] << 8 | head[20] << 16 | head[21] << 24;
-        h = head[22] | head[23] << 8 | head[24] << 16 | head[25] << 24;
-        h = h < 0 ? -h : h;
+        w = le32(head + 18);
+        h = le32(head + 22); // negative for a top-down BMP
+        h = h < 0 && h != INT32_MIN ? -h : h;
         return w > 0 && h > 0;
     }
     // JPEG: the frame header (SOF0..SOF15 but DHT, JPG and DAC) holds height, then width.
