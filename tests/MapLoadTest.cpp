@@ -242,6 +242,40 @@ TEST_F(TiledMaps, ExternalTilesetsWithMarginAndSpacingCutIntoContiguousFrames) {
     EXPECT_EQ(data[1][3], 0);
 }
 
+// Only the headers are written: load reads an image's size from them when the tileset does not
+// give it (Tiled always does; hand-written maps often do not).
+TEST_F(TiledMaps, TilesetImageSizesAreReadFromPngBmpAndJpegHeaders) {
+    const std::string png = std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16) +
+                            std::string("\0\0\0\x18\0\0\0\x10\x08\x06\0\0\0", 13);
+    std::string bmp = "BM" + std::string(52, '\0');
+    bmp[18] = 40;                            // width 40
+    bmp[22] = '\xf8';                       // height -8: stored top-down
+    bmp[23] = bmp[24] = bmp[25] = '\xff';
+    const std::string jpeg("\xff\xd8\xff\xe0\0\x04\0\0\xff\xc2\0\x11\x08\0\x20\0\x08\x03", 18);
+    writeText("a.png", png);
+    writeText("b.bmp", bmp);
+    writeText("c.jpg", jpeg);
+    std::string sets;
+    const char* images[] = {"a.png", "b.bmp", "c.jpg"};
+    for (int i = 0; i < 3; ++i)
+        sets += " <tileset firstgid=\"" + std::to_string(1 + 20 * i) +
+                "\" name=\"s\" tilewidth=\"8\" tileheight=\"8\"><image source=\"" + images[i] +
+                "\"/></tileset>\n";
+    writeText("sizes.tmx", tmxMap(1, 1, sets + tmxLayer("L", 1, 1, {1}, "csv", "")));
+    ASSERT_TRUE(map.load("sizes.tmx")) << map.getError();
+    const auto& t = map.getTilesets();
+    EXPECT_EQ(t[0].imageWidth, 24);
+    EXPECT_EQ(t[0].imageHeight, 16);
+    EXPECT_EQ(t[0].tileCount, 6);
+    EXPECT_EQ(t[1].imageWidth, 40);
+    EXPECT_EQ(t[1].imageHeight, 8);
+    EXPECT_EQ(t[2].imageWidth, 8) << "the progressive frame header, after another segment";
+    EXPECT_EQ(t[2].imageHeight, 32);
+    writeText("c.jpg", "not an image");
+    EXPECT_FALSE(map.load("sizes.tmx"));
+    EXPECT_STREQ(map.getError(), "sizes.tmx: tileset \"s\": the size of the image \"c.jpg\" cannot be read");
+}
+
 // A 4 × 4 tile whose pixel (x, y) has red 60x and green 60y tells every flip apart.
 TEST_F(TiledMaps, FlippedTilesAreDiagonalThenHorizontalThenVertical) {
     BITMAP* tile = create_bitmap_ex(24, 4, 4);
