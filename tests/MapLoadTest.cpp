@@ -271,6 +271,13 @@ TEST_F(TiledMaps, TilesetImageSizesAreReadFromPngBmpAndJpegHeaders) {
     EXPECT_EQ(t[1].imageHeight, 8);
     EXPECT_EQ(t[2].imageWidth, 8) << "the progressive frame header, after another segment";
     EXPECT_EQ(t[2].imageHeight, 32);
+    // A sheet far too large for a cell's numbers is refused, whatever its sizes multiply to.
+    writeText("a.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16) +
+                           std::string("\x7f\xff\xff\xff\x7f\xff\xff\xff\x08\x06\0\0\0", 13));
+    EXPECT_FALSE(map.load("sizes.tmx"));
+    EXPECT_STREQ(map.getError(),
+                 "sizes.tmx: tileset \"s\" reaches beyond GID 32767, the most a 16-bit cell can show");
+    writeText("a.png", png);
     writeText("c.jpg", "not an image");
     EXPECT_FALSE(map.load("sizes.tmx"));
     EXPECT_STREQ(map.getError(), "sizes.tmx: tileset \"s\": the size of the image \"c.jpg\" cannot be read");

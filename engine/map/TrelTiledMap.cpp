@@ -120,11 +120,20 @@ BITMAP* flippedCopy(BITMAP* image, std::uint32_t flags) {
 
 } // namespace
 
+// How many tiles of size (with spacing) fit along a sheet's side, in 64 bits: the sizes come
+// from the file.
+static long long tilesAlong(int side, int tile, int margin, int spacing) {
+    long long room = static_cast<long long>(side) - 2LL * margin + spacing;
+    return std::max(0LL, room / std::max(1LL, static_cast<long long>(tile) + spacing));
+}
+
 int TrelTiledMap::Tileset::getGidCount() const {
     if (!image.empty()) {
         if (tileCount > 0)
             return tileCount;
-        return columns * std::max(0, (imageHeight - 2 * margin + spacing) / std::max(1, tileHeight + spacing));
+        // More than a cell can name is as good as any larger count: validate refuses it.
+        long long count = columns * tilesAlong(imageHeight, tileHeight, margin, spacing);
+        return static_cast<int>(std::min(count, static_cast<long long>(kMaxFrames) + 1));
     }
     int highest = -1;
     for (const Tile& tile : tiles)
@@ -239,8 +248,9 @@ bool TrelTiledMap::validate() {
                 return fail_(fileName, 0, named + ": the size of the image " +
                                               Data::quoted(set.image) + " cannot be read");
             if (set.columns == 0)
-                set.columns = std::max(0, (set.imageWidth - 2 * set.margin + set.spacing) /
-                                              (set.tileWidth + set.spacing));
+                set.columns = static_cast<int>(
+                    std::min(tilesAlong(set.imageWidth, set.tileWidth, set.margin, set.spacing),
+                             static_cast<long long>(kMaxFrames) + 1));
             if (set.tileCount == 0)
                 set.tileCount = set.getGidCount();
         }
@@ -404,11 +414,14 @@ bool TrelTiledMap::makeFrames(TrelResource* frames) {
                     return fail_(fileName, 0, "no memory for the tiles");
                 }
                 clear_to_color(tile, bitmap_mask_color(tile));
-                int column = set.columns > 0 ? id % set.columns : 0;
-                int row = set.columns > 0 ? id / set.columns : id;
-                blit(sheet, tile, set.margin + column * (set.tileWidth + set.spacing),
-                     set.margin + row * (set.tileHeight + set.spacing), 0, 0, set.tileWidth,
-                     set.tileHeight);
+                long long column = set.columns > 0 ? id % set.columns : 0;
+                long long row = set.columns > 0 ? id / set.columns : id;
+                // A tile the sheet does not reach stays blank.
+                long long x = set.margin + column * (set.tileWidth + set.spacing);
+                long long y = set.margin + row * (set.tileHeight + set.spacing);
+                if (x < sheet->w && y < sheet->h)
+                    blit(sheet, tile, static_cast<int>(x), static_cast<int>(y), 0, 0,
+                         set.tileWidth, set.tileHeight);
                 add(tile, set);
             }
             destroy_bitmap(sheet);
