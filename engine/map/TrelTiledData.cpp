@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "map/TrelTiledMap.h"
+
 namespace {
 
 std::string cellCount(std::size_t found, std::size_t cells) {
@@ -400,4 +402,19 @@ std::string TrelTiledData::quoted(const std::string& text) {
         }
     }
     return out + "\"";
+}
+
+TrelTiledData::Look TrelTiledData::nestedLook(TrelTiledMap& map, const Look& outer,
+                                              const OwnLook& own) {
+    if (own.tinted)
+        map.warn_("layer tint colours");
+    if (own.offsetX != 0 || own.offsetY != 0)
+        map.warn_("layer offsets");
+    if (own.parallaxX != 1 || own.parallaxY != 1)
+        map.warn_("parallax scrolling factors");
+    Look look;
+    look.visible = outer.visible && own.visible;
+    look.opacity = outer.opacity * own.opacity;
+    look.depth = outer.depth;
+    return look;
 }

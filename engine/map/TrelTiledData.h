@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+class TrelTiledMap;
+
 // The byte-level work of reading Tiled files: whole files (gzip-compressed or not), layer
 // data in each of Tiled's encodings, colours and paths. Engine-internal: used by the map
 // readers only. Every function that can fail returns false with reason set to a phrase that
@@ -40,6 +42,27 @@ public:
     static int lineAt(const std::string& text, std::size_t offset);
     // Quoted, as error messages show names: "\"name\"", control characters escaped ("\\n").
     static std::string quoted(const std::string& text);
+
+    // How a layer is shown once the groups around it count: visible only when they all are,
+    // its opacity multiplied by theirs.
+    struct Look {
+        bool visible = true;
+        double opacity = 1;
+        int depth = 0; // groups around the layer
+    };
+    // What a layer or group says of its own look, as either format writes it.
+    struct OwnLook {
+        bool visible = true;
+        double opacity = 1;
+        bool tinted = false;
+        double offsetX = 0, offsetY = 0;
+        double parallaxX = 1, parallaxY = 1;
+    };
+    // The look of a layer with its own inside outer; its tint, offset and parallax, which the
+    // engine does not show, are noted as the map's warnings.
+    static Look nestedLook(TrelTiledMap& map, const Look& outer, const OwnLook& own);
+    // The deepest groups may nest.
+    static const int kMaxGroupDepth = 32;
 
     // The most bytes a map file may inflate to, against gzip bombs.
     static const std::size_t kMaxFileBytes = 256u << 20;

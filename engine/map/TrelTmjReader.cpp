@@ -224,41 +224,27 @@ struct TrelTmjReader::Reader {
         return true;
     }
 
-    struct Inherited {
-        bool visible = true;
-        double opacity = 1;
-        int depth = 0; // groups around the layer
-    };
-    static const int kMaxDepth = 32;
-
-    bool layerLook(const Json& node, const Inherited& outer, Inherited& look,
+    // Visibility, opacity, tint, offsets and parallax of any layer kind, within outer.
+    bool layerLook(const Json& node, const Data::Look& outer, Data::Look& look,
                    const std::string& where) {
-        bool visible = true;
-        double opacity;
-        if (!flag(node, "visible", visible, where) ||
-            !number(node, "opacity", opacity, 1, where))
+        Data::OwnLook own;
+        if (!flag(node, "visible", own.visible, where) ||
+            !number(node, "opacity", own.opacity, 1, where) ||
+            !number(node, "offsetx", own.offsetX, 0, where) ||
+            !number(node, "offsety", own.offsetY, 0, where) ||
+            !number(node, "parallaxx", own.parallaxX, 1, where) ||
+            !number(node, "parallaxy", own.parallaxY, 1, where))
             return false;
-        look.visible = outer.visible && visible;
-        look.opacity = outer.opacity * opacity;
-        if (node.contains("tintcolor"))
-            map.warn_("layer tint colours");
-        double x, y;
-        if (!number(node, "offsetx", x, 0, where) || !number(node, "offsety", y, 0, where))
-            return false;
-        if (x != 0 || y != 0)
-            map.warn_("layer offsets");
-        if (!number(node, "parallaxx", x, 1, where) || !number(node, "parallaxy", y, 1, where))
-            return false;
-        if (x != 1 || y != 1)
-            map.warn_("parallax scrolling factors");
+        own.tinted = node.contains("tintcolor");
+        look = Data::nestedLook(map, outer, own);
         return true;
     }
 
-    bool tileLayer(const Json& node, const Inherited& outer, const std::string& name) {
+    bool tileLayer(const Json& node, const Data::Look& outer, const std::string& name) {
         Map::TileLayer layer;
         layer.name = name;
         std::string named = "layer " + Data::quoted(name);
-        Inherited look;
+        Data::Look look;
         if (!layerLook(node, outer, look, named) || !properties(node, layer.properties, named))
             return false;
         layer.visible = look.visible;
@@ -357,7 +343,7 @@ struct TrelTmjReader::Reader {
         return true;
     }
 
-    bool layers(const Json& parent, const Inherited& outer, const std::string& where) {
+    bool layers(const Json& parent, const Data::Look& outer, const std::string& where) {
         const Json* list;
         if (!array(parent, "layers", list, where))
             return false;
@@ -374,7 +360,7 @@ struct TrelTmjReader::Reader {
             } else if (type == "objectgroup") {
                 Map::ObjectGroup group;
                 group.name = name;
-                Inherited look;
+                Data::Look look;
                 const Json* objects;
                 if (!layerLook(node, outer, look, named) ||
                     !properties(node, group.properties, named) ||
@@ -388,11 +374,14 @@ struct TrelTmjReader::Reader {
             } else if (type == "imagelayer") {
                 map.warn_("image layers");
             } else if (type == "group") {
-                Inherited look;
+                Data::Look look;
+                if (outer.depth + 1 > Data::kMaxGroupDepth)
+                    return fail("groups are nested deeper than " +
+                                std::to_string(Data::kMaxGroupDepth));
+                if (!layerLook(node, outer, look, named))
+                    return false;
                 look.depth = outer.depth + 1;
-                if (look.depth > kMaxDepth)
-                    return fail("groups are nested deeper than " + std::to_string(kMaxDepth));
-                if (!layerLook(node, outer, look, named) || !layers(node, look, named))
+                if (!layers(node, look, named))
                     return false;
             } else {
                 return fail(named + " has the unknown type " + Data::quoted(type));
@@ -550,7 +539,7 @@ bool TrelTmjReader::readMap(TrelTiledMap& map, const std::string& file, const st
         }
         map.tilesets.push_back(std::move(set));
     }
-    return reader.layers(root, Reader::Inherited(), where);
+    return reader.layers(root, TrelTiledData::Look(), where);
 }
 
 bool TrelTmjReader::readTileset(TrelTiledMap& map, TrelTiledMap::Tileset& set,

@@ -72,39 +72,24 @@ struct TrelTmxReader::Reader {
         return true;
     }
 
-    // Opacity, tint, offsets and parallax of any layer kind; inherited from enclosing groups.
-    struct Inherited {
-        bool visible = true;
-        double opacity = 1;
-        int depth = 0; // groups around the layer
-    };
-    static const int kMaxDepth = 32;
-
-    bool layerLook(const pugi::xml_node& node, const Inherited& outer, Inherited& look) {
-        bool visible = true;
-        double opacity;
-        if (!boolAttribute(node, "visible", visible) ||
-            !doubleAttribute(node, "opacity", opacity, 1))
+    // Visibility, opacity, tint, offsets and parallax of any layer kind, within outer.
+    bool layerLook(const pugi::xml_node& node, const Data::Look& outer, Data::Look& look) {
+        Data::OwnLook own;
+        if (!boolAttribute(node, "visible", own.visible) ||
+            !doubleAttribute(node, "opacity", own.opacity, 1) ||
+            !doubleAttribute(node, "offsetx", own.offsetX, 0) ||
+            !doubleAttribute(node, "offsety", own.offsetY, 0) ||
+            !doubleAttribute(node, "parallaxx", own.parallaxX, 1) ||
+            !doubleAttribute(node, "parallaxy", own.parallaxY, 1))
             return false;
-        look.visible = outer.visible && visible;
-        look.opacity = outer.opacity * opacity;
-        if (node.attribute("tintcolor"))
-            map.warn_("layer tint colours");
-        double x, y;
-        if (!doubleAttribute(node, "offsetx", x, 0) || !doubleAttribute(node, "offsety", y, 0))
-            return false;
-        if (x != 0 || y != 0)
-            map.warn_("layer offsets");
-        if (!doubleAttribute(node, "parallaxx", x, 1) || !doubleAttribute(node, "parallaxy", y, 1))
-            return false;
-        if (x != 1 || y != 1)
-            map.warn_("parallax scrolling factors");
+        own.tinted = static_cast<bool>(node.attribute("tintcolor"));
+        look = Data::nestedLook(map, outer, own);
         return true;
     }
 
-    bool tileLayer(const pugi::xml_node& node, const Inherited& outer) {
+    bool tileLayer(const pugi::xml_node& node, const Data::Look& outer) {
         Map::TileLayer layer;
-        Inherited look;
+        Data::Look look;
         if (!layerLook(node, outer, look))
             return false;
         layer.name = node.attribute("name").value();
@@ -184,9 +169,9 @@ struct TrelTmxReader::Reader {
         return true;
     }
 
-    bool objectGroup(const pugi::xml_node& node, const Inherited& outer) {
+    bool objectGroup(const pugi::xml_node& node, const Data::Look& outer) {
         Map::ObjectGroup group;
-        Inherited look;
+        Data::Look look;
         if (!layerLook(node, outer, look))
             return false;
         group.name = node.attribute("name").value();
@@ -200,7 +185,7 @@ struct TrelTmxReader::Reader {
     }
 
     // The layers of the map or of a group, in file order.
-    bool layers(const pugi::xml_node& parent, const Inherited& outer) {
+    bool layers(const pugi::xml_node& parent, const Data::Look& outer) {
         for (pugi::xml_node node : parent.children()) {
             std::string kind = node.name();
             bool ok = true;
@@ -211,11 +196,13 @@ struct TrelTmxReader::Reader {
             } else if (kind == "imagelayer") {
                 map.warn_("image layers");
             } else if (kind == "group") {
-                Inherited look;
+                Data::Look look;
+                if (outer.depth + 1 > Data::kMaxGroupDepth)
+                    return fail(node, "groups are nested deeper than " +
+                                          std::to_string(Data::kMaxGroupDepth));
+                ok = layerLook(node, outer, look);
                 look.depth = outer.depth + 1;
-                if (look.depth > kMaxDepth)
-                    return fail(node, "groups are nested deeper than " + std::to_string(kMaxDepth));
-                ok = layerLook(node, outer, look) && layers(node, look);
+                ok = ok && layers(node, look);
             }
             if (!ok)
                 return false;
@@ -328,7 +315,7 @@ bool TrelTmxReader::readMap(TrelTiledMap& map, const std::string& file, const st
         }
         map.tilesets.push_back(std::move(set));
     }
-    return reader.layers(root, Reader::Inherited());
+    return reader.layers(root, TrelTiledData::Look());
 }
 
 bool TrelTmxReader::readTileset(TrelTiledMap& map, TrelTiledMap::Tileset& set,
