@@ -552,3 +552,75 @@ TEST_F(TiledMaps, BadFilesEndInAClearError) {
 }
 
 } // namespace
+
+namespace {
+
+// Groups nested n deep around one tile layer, in XML.
+std::string tmxGroups(int n) {
+    std::string open, close;
+    for (int i = 0; i < n; ++i) {
+        open += " <group name=\"g" + std::to_string(i) + "\">\n";
+        close += " </group>\n";
+    }
+    return open + tmxLayer("L", 2, 2, {1, 1, 1, 1}, "csv", "") + close;
+}
+std::string tmjGroups(int n) {
+    std::string open, close;
+    for (int i = 0; i < n; ++i) {
+        open += "{\"type\":\"group\",\"name\":\"g" + std::to_string(i) + "\",\"layers\":[";
+        close += "]}";
+    }
+    return open + tmjLayer("L", 2, 2, {1, 1, 1, 1}, "csv", "") + close;
+}
+
+// The checks of what a map means, whichever format wrote it: the same phrase, with the line
+// where XML gives one.
+TEST_F(TiledMaps, MeaningIsCheckedAlikeInBothFormats) {
+    const Gids four = {1, 1, 1, 1};
+    const std::string cells =
+        " <layer name=\"T\" width=\"2\" height=\"2\">\n  <data>\n   <tile gid=\"1\"/>\n"
+        "   <tile gid=\"1\"/>\n   <tile/>\n";
+    struct Case {
+        const char* file;
+        std::string text;
+        const char* error;
+    };
+    const Case cases[] = {
+        {"wide.tmx", tmxMap(2, 2, kSheetTmx + tmxLayer("L", 3, 2, four, "csv", "")),
+         "wide.tmx:6: layer \"L\" is 3 x 2 cells where the map is 2 x 2"},
+        {"wide.tmj", tmjMap(2, 2, kSheetTmj, tmjLayer("L", 3, 2, four, "csv", "")),
+         "wide.tmj: layer \"L\" is 3 x 2 cells where the map is 2 x 2"},
+        {"few.tmx", tmxMap(2, 2, kSheetTmx + cells + "  </data>\n </layer>\n"),
+         "few.tmx:7: layer \"T\" holds 3 cells where the map has 4"},
+        {"many.tmx",
+         tmxMap(2, 2, kSheetTmx + cells + "   <tile/>\n   <tile/>\n  </data>\n </layer>\n"),
+         "many.tmx:12: layer \"T\" holds more cells than the map's 4"},
+        {"id.tmx", swapped(tmxMap(2, 2, kSheetTmx), " </tileset>", "  <tile id=\"32767\"/>\n </tileset>"),
+         "id.tmx:5: tileset \"sheet\" has a tile id beyond 32766 or none"},
+        {"id.tmj", tmjMap(2, 2, swapped(kSheetTmj, "}", ",\"tiles\":[{\"id\":32767}]}"), ""),
+         "id.tmj: tileset \"sheet\" has a tile id beyond 32766 or none"},
+        {"noid.tmj", tmjMap(2, 2, swapped(kSheetTmj, "}", ",\"tiles\":[{}]}"), ""),
+         "noid.tmj: tileset \"sheet\" has a tile id beyond 32766 or none"},
+        {"first.tmx", swapped(tmxMap(2, 2, kSheetTmx), "firstgid=\"1\"", "firstgid=\"0\""),
+         "first.tmx:3: a tileset has firstgid 0; it must be at least 1"},
+        {"first.tmj", tmjMap(2, 2, swapped(kSheetTmj, "\"firstgid\":1", "\"firstgid\":0"), ""),
+         "first.tmj: a tileset has firstgid 0; it must be at least 1"},
+        {"deep.tmx", tmxMap(2, 2, kSheetTmx + tmxGroups(33)),
+         "deep.tmx:38: groups are nested deeper than 32"},
+        {"deep.tmj", tmjMap(2, 2, kSheetTmj, tmjGroups(33)),
+         "deep.tmj: groups are nested deeper than 32"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        writeText(c.file, c.text);
+        EXPECT_FALSE(map.load(c.file));
+        EXPECT_STREQ(map.getError(), c.error);
+    }
+    // 32 groups deep is allowed.
+    writeText("deep32.tmx", tmxMap(2, 2, kSheetTmx + tmxGroups(32)));
+    EXPECT_TRUE(map.load("deep32.tmx")) << map.getError();
+    writeText("deep32.tmj", tmjMap(2, 2, kSheetTmj, tmjGroups(32)));
+    EXPECT_TRUE(map.load("deep32.tmj")) << map.getError();
+}
+
+} // namespace
