@@ -11,8 +11,8 @@ namespace {
 
 class Mover : public TrelObject {
 public:
-    Mover(TrelLayer* layer, int i)
-        : TrelObject(layer, fix16(i & 1023), fix16(i >> 10), fix16(8), fix16(8)) {
+    Mover(TrelLayer* home, int i)
+        : TrelObject(home, fix16(i & 1023), fix16(i >> 10), fix16(8), fix16(8)) {
         setSpeed(fix16::fromRaw(1), fix16::fromRaw(-1));
     }
     void onPreProcess() override { ++counter; }

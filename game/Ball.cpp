@@ -39,8 +39,8 @@ void cap(fix16& v) {
 
 } // namespace
 
-Ball::Ball(TrelLayer* layer, fix16 x, fix16 y, fix16 w, fix16 h)
-    : TrelObject(layer, x, y, w, h), gems(0), ticks(0), bestTime(999999), lastTime(999999) {
+Ball::Ball(TrelLayer* home, fix16 x, fix16 y, fix16 w, fix16 h)
+    : TrelObject(home, x, y, w, h), gems(0), ticks(0), bestTime(999999), lastTime(999999) {
 }
 
 void Ball::onProcess() {

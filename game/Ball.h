@@ -9,7 +9,7 @@
 // camera follows it with a dead zone, and it times the rounds and draws the status strip.
 class Ball : public TrelObject {
 public:
-    Ball(TrelLayer* layer, fixedpoint::fix16 x, fixedpoint::fix16 y, fixedpoint::fix16 w,
+    Ball(TrelLayer* home, fixedpoint::fix16 x, fixedpoint::fix16 y, fixedpoint::fix16 w,
          fixedpoint::fix16 h);
 
     void onDraw(BITMAP* buffer) override; // status strip and minimap marker

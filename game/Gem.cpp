@@ -17,8 +17,8 @@ const int kCells = 32; // cells per axis used for placement
 
 } // namespace
 
-Gem::Gem(TrelLayer* layer, fix16 x, fix16 y, fix16 w, fix16 h)
-    : TrelObject(layer, x, y, w, h), active(0) {
+Gem::Gem(TrelLayer* home, fix16 x, fix16 y, fix16 w, fix16 h)
+    : TrelObject(home, x, y, w, h), active(0) {
 }
 
 void Gem::onProcess() {
@@ -57,13 +57,13 @@ void Gem::onDraw(BITMAP* buffer) {
     putpixel(buffer, 600 + mx, 448 + my, makecol(0, 255, 255));
 }
 
-void spawnGems(TrelSystem* system, TrelResource* gemResource) {
+void spawnGems(TrelSystem* system, TrelResource* gemImages) {
     TrelLayer* grid = system->zone->getLayer(1);
     fillLayer(grid, 0);
     short** rows = grid->getMapData();
 
     TrelLayer* playfield = system->zone->getLayer(0);
-    TrelISprite* image = gemResource ? gemResource->getData(0) : nullptr;
+    TrelISprite* image = gemImages ? gemImages->getData(0) : nullptr;
     for (int created = 0; created < kGemsPerRound;) {
         int column = std::rand() % kCells;
         int row = std::rand() % kCells;

@@ -9,7 +9,7 @@
 // like a damped spring, and is collected when the two boxes overlap.
 class Gem : public TrelObject {
 public:
-    Gem(TrelLayer* layer, fixedpoint::fix16 x, fixedpoint::fix16 y, fixedpoint::fix16 w,
+    Gem(TrelLayer* home, fixedpoint::fix16 x, fixedpoint::fix16 y, fixedpoint::fix16 w,
         fixedpoint::fix16 h);
 
     void onDraw(BITMAP* buffer) override; // its dot on the minimap
@@ -20,6 +20,6 @@ public:
 
 // Scatters a round of 20 gems on free cells of the 32 × 32 grid, marking them in layer 1's map
 // (cleared first) and placing the gems on layer 0.
-void spawnGems(TrelSystem* system, TrelResource* gemResource);
+void spawnGems(TrelSystem* system, TrelResource* gemImages);
 
 #endif

@@ -116,8 +116,8 @@ TEST_P(ImageFormats, PngWithoutAlphaAndJpegLoadLikeABmp) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AtDepth, ImageFormats, ::testing::Values(16, 32),
-                         [](const ::testing::TestParamInfo<int>& info) {
-                             return std::to_string(info.param) + "bpp";
+                         [](const ::testing::TestParamInfo<int>& depth) {
+                             return std::to_string(depth.param) + "bpp";
                          });
 
 using BadImageFiles = InTempDir;

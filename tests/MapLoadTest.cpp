@@ -248,6 +248,7 @@ TEST_F(TiledMaps, TilesetImageSizesAreReadFromPngBmpAndJpegHeaders) {
     const std::string png = std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16) +
                             std::string("\0\0\0\x18\0\0\0\x10\x08\x06\0\0\0", 13);
     std::string bmp = "BM" + std::string(52, '\0');
+    bmp[14] = 40;                            // the Windows info header
     bmp[18] = 40;                            // width 40
     bmp[22] = '\xf8';                       // height -8: stored top-down
     bmp[23] = bmp[24] = bmp[25] = '\xff';
@@ -277,7 +278,16 @@ TEST_F(TiledMaps, TilesetImageSizesAreReadFromPngBmpAndJpegHeaders) {
     EXPECT_FALSE(map.load("sizes.tmx"));
     EXPECT_STREQ(map.getError(),
                  "sizes.tmx: tileset \"s\" reaches beyond GID 32767, the most a 16-bit cell can show");
+    // An OS/2 BMP gives its sizes in 16 bits, at other places than the Windows header.
+    std::string os2 = "BM" + std::string(24, '\0');
+    os2[14] = 12;
+    os2[18] = 24;
+    os2[20] = 16;
     writeText("a.png", png);
+    writeText("b.bmp", os2);
+    ASSERT_TRUE(map.load("sizes.tmx")) << map.getError();
+    EXPECT_EQ(map.getTilesets()[1].imageWidth, 24);
+    EXPECT_EQ(map.getTilesets()[1].imageHeight, 16);
     writeText("c.jpg", "not an image");
     EXPECT_FALSE(map.load("sizes.tmx"));
     EXPECT_STREQ(map.getError(), "sizes.tmx: tileset \"s\": the size of the image \"c.jpg\" cannot be read");

@@ -16,9 +16,9 @@ class Recorder : public TrelObject {
 public:
     using Action = std::function<void(Recorder&)>;
 
-    Recorder(TrelLayer* layer, std::vector<std::string>& journal, std::string name,
+    Recorder(TrelLayer* home, std::vector<std::string>& log, std::string called,
              fix16 x = fix16(), fix16 y = fix16())
-        : TrelObject(layer, x, y, fix16(8), fix16(8)), journal(journal), name(std::move(name)) {}
+        : TrelObject(home, x, y, fix16(8), fix16(8)), journal(log), name(std::move(called)) {}
     ~Recorder() override { journal.push_back(name + ".deleted"); }
 
     void onDraw(BITMAP*) override { record("draw", onDrawAction); }

@@ -204,8 +204,8 @@ namespace {
 // Reads its layer's map as it is deleted, as an object that saves its surroundings might.
 class MapReader : public TrelObject {
 public:
-    MapReader(TrelLayer* layer, short& seen)
-        : TrelObject(layer, fix16(), fix16(), fix16(1), fix16(1)), seen(seen) {}
+    MapReader(TrelLayer* home, short& cell)
+        : TrelObject(home, fix16(), fix16(), fix16(1), fix16(1)), seen(cell) {}
     ~MapReader() override { seen = getLayer()->getMapData()[1][1]; }
     short& seen;
 };

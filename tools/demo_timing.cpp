@@ -33,10 +33,10 @@ double cpuSeconds() {
 // marks the first frame, and processed in every tick, which it counts.
 class Probe : public TrelObject {
 public:
-    Probe(TrelLayer* layer, TrelISprite* image, double launch)
-        : TrelObject(layer, fixedpoint::fix16(-100), fixedpoint::fix16(-100), fixedpoint::fix16(1),
+    Probe(TrelLayer* home, TrelISprite* image, double at)
+        : TrelObject(home, fixedpoint::fix16(-100), fixedpoint::fix16(-100), fixedpoint::fix16(1),
                      fixedpoint::fix16(1)),
-          launch(launch) {
+          launch(at) {
         setSprite(image);
     }
     void onProcess() override {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/TrelSystem.h"
+#include "image/TrelImageFormats.h"
 
 namespace {
 
@@ -64,10 +65,6 @@ const char* lookup(const NamedValue (&table)[N], int value) {
     return nullptr;
 }
 
-// Constant-initialised, so extensions may add hooks from their static set-up in any order.
-void (*startHooks[TrelInterface::kMaxStartHooks])() = {};
-int startHookCount = 0;
-
 // Wrapped lines of capability names are at most this long (a trailing ", " included).
 const int kCapabilityLineLimit = 50;
 
@@ -105,7 +102,7 @@ bool TrelInterface::init() {
     if (install_allegro(SYSTEM_AUTODETECT, &errno, nullptr) != 0)
         fatalAllegroError("Could not initialize Allegro!\n%s");
     allegroState = 1;
-    runStartHooks_();
+    extendAllegro_();
     system->consprint("\nSuccess!");
 
     logMachine_(cpu_family, cpu_vendor, cpu_capabilities, os_type, os_version, os_revision,
@@ -194,18 +191,8 @@ void TrelInterface::deinit() {
     system->consprint("\nDeinit complete!\n");
 }
 
-void TrelInterface::addStartHook_(void (*hook)()) {
-    for (int i = 0; i < startHookCount; ++i) {
-        if (startHooks[i] == hook)
-            return;
-    }
-    if (hook != nullptr && startHookCount < kMaxStartHooks)
-        startHooks[startHookCount++] = hook;
-}
-
-void TrelInterface::runStartHooks_() {
-    for (int i = 0; i < startHookCount; ++i)
-        startHooks[i]();
+void TrelInterface::extendAllegro_() {
+    TrelImageFormats::register_();
 }
 
 void TrelInterface::updateName_() {

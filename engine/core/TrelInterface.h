@@ -34,14 +34,10 @@ public:
     // The timer callback, run on Allegro's timer thread; param is the interface.
     static void incrementTics(void* param);
 
-    // Functions run each time Allegro starts, right after install_allegro, so that an
-    // extension of the engine (the image formats of engine/image) can register what it adds
-    // to Allegro; Allegro forgets such registrations when it shuts down. Called from an
-    // extension's static set-up; at most kMaxStartHooks, the same function counted once.
-    static void addStartHook_(void (*hook)());
-    // Called by init, and by programs that start Allegro themselves (SYSTEM_NONE tests).
-    static void runStartHooks_();
-    static const int kMaxStartHooks = 8;
+    // Registers what the engine adds to Allegro, the PNG and JPEG loaders of engine/image;
+    // Allegro forgets such registrations when it shuts down. Called by init right after
+    // install_allegro, and by programs that start Allegro themselves (SYSTEM_NONE tests).
+    static void extendAllegro_();
 
     // Called by TrelSystem::setName only.
     void updateName_();

@@ -106,34 +106,6 @@ bool TrelSystem::newZone(const char* zoneName) {
     return true;
 }
 
-namespace {
-TrelSystem::MapZoneMaker_ mapZoneMaker = nullptr;
-} // namespace
-
-void TrelSystem::setMapZoneMaker_(MapZoneMaker_ maker) {
-    mapZoneMaker = maker;
-}
-
-bool TrelSystem::newZoneFromMap(const char* file) {
-    consprintf("\n\n----------------\n\nRequested new zone from the map:\n%s", file ? file : "");
-    if (!iface.loaded) {
-        giveError(1, "You must load the interface before loading any zone.");
-        return false;
-    }
-    if (mapZoneMaker == nullptr) {
-        giveError(1, "Maps cannot be loaded: the map module is not part of this library.");
-        return false;
-    }
-    TrelCString reason;
-    if (!mapZoneMaker(this, file, reason)) {
-        // An empty reason: newZone refused and has said why.
-        if (reason.str != nullptr && reason.str[0] != '\0')
-            giveError(1, "%s", reason.str);
-        return false;
-    }
-    return true;
-}
-
 void TrelSystem::deleteRetiredZones() {
     for (TrelZone* retired : retiredZones)
         delete retired;

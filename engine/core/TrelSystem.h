@@ -52,6 +52,7 @@ public:
     // extension) holding one layer per tile layer of the map. A map that cannot be read, or
     // whose images cannot be loaded, is a level 1 error naming the file and the fault, and
     // leaves the current zone as it was. See TrelTiledMap for what a game can read from the map.
+    // Defined by the map module (engine/map/TrelTiledMap.cpp).
     bool newZoneFromMap(const char* file);
 
     // Registers a new resource whose first frame is loaded from the file; null (nothing
@@ -64,11 +65,6 @@ public:
     // Deletes every registered resource, last registered first. Call it only while no zone
     // refers to their images.
     void clearSpriteResources();
-
-    // Makes a zone from a map file, or returns false with the reason; set by the map module
-    // when the library loads, so that the core needs no part of it.
-    using MapZoneMaker_ = bool (*)(TrelSystem* system, const char* file, TrelCString& reason);
-    static void setMapZoneMaker_(MapZoneMaker_ maker);
 
     // Runs a tick per timer tick, drawing when the pacing allows, until quit is set. False
     // at once when no zone is loaded.

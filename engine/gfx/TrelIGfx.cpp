@@ -9,10 +9,14 @@
 #include "core/TrelSystem.h"
 #include "gfx/TrelISprite.h"
 #include "gfx/TrelResource.h"
-#include "gfx/TrelTileCache.h"
+#include "gfx/internal/TrelTileCache.h"
 #include "world/TrelLayer.h"
 #include "world/TrelObject.h"
 #include "world/TrelZone.h"
+
+TrelIGfx::~TrelIGfx() {
+    releaseTileCaches();
+}
 
 int TrelIGfx::init_() {
     TrelSystem* system = owner->system;
@@ -56,6 +60,7 @@ int TrelIGfx::init_() {
 void TrelIGfx::deinit_() {
     TrelSystem* system = owner->system;
     system->consprint("\n\nDestroying buffer bitmaps...");
+    releaseTileCaches();
     target = nullptr;
     if (buffer != nullptr)
         destroy_bitmap(buffer);
@@ -77,6 +82,34 @@ void TrelIGfx::disableRegionClipping() {
     regionClippingDisabled = 1;
 }
 
+void TrelIGfx::releaseTileCaches() {
+    for (LayerCache& kept : tileCaches)
+        delete kept.cache;
+    tileCaches.clear();
+}
+
+TrelTileCache* TrelIGfx::tileCacheFor(const TrelLayer* layer) {
+    for (LayerCache& kept : tileCaches) {
+        if (kept.layer == layer) {
+            kept.lastDrawing = drawings;
+            return kept.cache;
+        }
+    }
+    tileCaches.push_back(LayerCache{layer, new TrelTileCache(), drawings});
+    return tileCaches.back().cache;
+}
+
+void TrelIGfx::dropIdleTileCaches() {
+    std::size_t kept = 0;
+    for (LayerCache& entry : tileCaches) {
+        if (entry.lastDrawing + 1 >= drawings)
+            tileCaches[kept++] = entry;
+        else
+            delete entry.cache;
+    }
+    tileCaches.resize(kept);
+}
+
 void TrelIGfx::drawLoop() {
     TrelZone* zone = owner->system->zone;
     if (zone == nullptr)
@@ -88,6 +121,7 @@ void TrelIGfx::drawLoop() {
 }
 
 void TrelIGfx::drawZone(TrelZone* zone, int x, int y, int w, int h) {
+    ++drawings;
     set_clip_rect(target, x, y, x + w - 1, y + h - 1);
     vmath::vec2<fixedpoint::fix16> camera;
     zone->getCameraPos(camera);
@@ -104,6 +138,7 @@ void TrelIGfx::drawZone(TrelZone* zone, int x, int y, int w, int h) {
         drawObjects(layer, ox, oy, x, y, w, h);
     }
     set_clip_rect(target, 0, 0, target->w - 1, target->h - 1);
+    dropIdleTileCaches();
 }
 
 void TrelIGfx::drawTiles(TrelLayer* layer, int ox, int oy) {
@@ -138,7 +173,7 @@ void TrelIGfx::drawTiles(TrelLayer* layer, int ox, int oy) {
     if (opacity <= 0)
         return;
     // The cache gives the same pixels as drawing each cell; it declines the cells it cannot.
-    if (opacity < 255 || !layer->getTileCache_()->draw(layer, target, cs, ce, rs, re, ox, oy))
+    if (opacity < 255 || !tileCacheFor(layer)->draw(layer, target, cs, ce, rs, re, ox, oy))
         drawCells(layer, cs, ce, rs, re, ox, oy, opacity);
 }
 

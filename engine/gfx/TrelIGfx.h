@@ -1,12 +1,15 @@
 #ifndef TREL_IGFX_H
 #define TREL_IGFX_H
 
+#include <vector>
+
 #include "core/TrelExport.h"
 
 struct BITMAP;
 class TrelInterface;
 class TrelLayer;
 class TrelResource;
+class TrelTileCache;
 class TrelZone;
 
 // The graphics device: the window, the one off-screen buffer every frame is composed in,
@@ -15,6 +18,12 @@ class TrelZone;
 class TREL_API TrelIGfx {
 public:
     TrelIGfx() = default;
+    // Frees what releaseTileCaches frees, which needs Allegro still running; a device that
+    // was opened has done so in deinit_ already.
+    ~TrelIGfx();
+
+    TrelIGfx(const TrelIGfx&) = delete;
+    TrelIGfx& operator=(const TrelIGfx&) = delete;
 
     // Draws the zone's visible layers in order (tiles, then each object's sprite centred on
     // its position followed by its onDraw hook) into target, clipped to the viewport at
@@ -23,7 +32,9 @@ public:
     // layer's opacity. The opaque tiles of each layer are kept between frames and copied in
     // a few rectangles; the picture is the same, pixel for pixel, as drawing every cell, and
     // cells written through getMapData are seen at the next frame. A tile image that is drawn
-    // into after it was loaded must be loaded again to show the change.
+    // into after it was loaded shows the change once it is loaded again or releaseTileCaches
+    // is called. What is kept of a layer is freed once the layer has not been drawn by this
+    // call or the one before.
     void drawZone(TrelZone* zone, int x, int y, int w, int h);
     // Draws the system's current zone into its camera region and copies the buffer to the
     // screen.
@@ -33,6 +44,9 @@ public:
     // Lets an onDraw hook draw anywhere on the buffer; the renderer restores the viewport
     // clip after the hook returns. Does nothing while there is no target.
     void disableRegionClipping();
+    // Forgets and frees what the renderer keeps of every layer's tiles, so that the next frame
+    // reads each tile image afresh. Needs Allegro running; deinit_ calls it.
+    void releaseTileCaches();
 
     // Called by TrelInterface::init only. Returns 1 whenever it returns (failures are fatal).
     int init_();
@@ -51,6 +65,18 @@ public:
     BITMAP* buffer = nullptr; // owned: created by init_, destroyed by deinit_
 
 private:
+    // What is kept of one layer's tiles between frames; the layer is only compared, never
+    // read through this pointer, so a layer deleted meanwhile does no harm.
+    struct LayerCache {
+        const TrelLayer* layer;
+        TrelTileCache* cache; // owned
+        unsigned long lastDrawing;
+    };
+    // The cache of this layer, made on first use and marked as used by this drawing.
+    TrelTileCache* tileCacheFor(const TrelLayer* layer);
+    // Frees the caches of layers that neither this drawing nor the one before drew.
+    void dropIdleTileCaches();
+
     void drawTiles(TrelLayer* layer, int ox, int oy);
     // Each cell of columns [cs, ce) and rows [rs, re) with draw_sprite, in row order.
     void drawCells(TrelLayer* layer, int cs, int ce, int rs, int re, int ox, int oy,
@@ -60,6 +86,9 @@ private:
     static bool offsetReach(TrelResource* tileset, int tw, int th, int& left, int& right,
                             int& up, int& down);
     void drawObjects(TrelLayer* layer, int ox, int oy, int x, int y, int w, int h);
+
+    std::vector<LayerCache> tileCaches;
+    unsigned long drawings = 0; // drawZone calls so far
 };
 
 #endif

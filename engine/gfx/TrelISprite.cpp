@@ -2,10 +2,14 @@
 
 #include <allegro.h>
 
-#include "gfx/TrelTileCache.h"
+#include <atomic>
 
 static_assert(sizeof(TrelISprite::PaletteEntry) == sizeof(RGB), "palette entry layout");
 static_assert(sizeof(TrelISprite::palette) == sizeof(PALETTE), "palette size");
+
+namespace {
+std::atomic<std::uint64_t> lastSerial(0);
+} // namespace
 
 TrelISprite::TrelISprite(const char* fileName) : TrelISprite(static_cast<BITMAP*>(nullptr)) {
     bitmap = load_bitmap(fileName, reinterpret_cast<RGB*>(palette));
@@ -16,7 +20,8 @@ TrelISprite::TrelISprite(const char* fileName) : TrelISprite(static_cast<BITMAP*
 }
 
 TrelISprite::TrelISprite(BITMAP* image)
-    : bitmap(image), width(0), height(0), offsetX(0), offsetY(0), palette() {
+    : bitmap(image), width(0), height(0), offsetX(0), offsetY(0), palette(),
+      serial(lastSerial.fetch_add(1) + 1) {
     if (bitmap != nullptr) {
         width = bitmap->w;
         height = bitmap->h;
@@ -26,5 +31,4 @@ TrelISprite::TrelISprite(BITMAP* image)
 TrelISprite::~TrelISprite() {
     if (bitmap != nullptr)
         destroy_bitmap(bitmap);
-    TrelTileCache::noteSpriteDestroyed_();
 }

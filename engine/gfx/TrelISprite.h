@@ -1,6 +1,8 @@
 #ifndef TREL_ISPRITE_H
 #define TREL_ISPRITE_H
 
+#include <cstdint>
+
 #include "core/TrelExport.h"
 
 struct BITMAP;
@@ -31,6 +33,13 @@ public:
     int offsetX;
     int offsetY;
     PaletteEntry palette[256]; // filled by the loader; the engine does not read it
+
+    // A number no other sprite of the process has had or will have, so that what remembers
+    // a sprite (the renderer's tile caches) can tell it from a later one at the same address.
+    std::uint64_t getSerial() const { return serial; }
+
+private:
+    std::uint64_t serial;
 };
 
 #endif

@@ -1,7 +1,7 @@
 #include "gfx/TrelResource.h"
 
 #include "gfx/TrelISprite.h"
-#include "gfx/TrelImageFile.h"
+#include "image/TrelImageFile.h"
 
 TrelResource::~TrelResource() {
     clearData();

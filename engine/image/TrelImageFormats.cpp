@@ -6,70 +6,15 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <string>
-#include <vector>
 
-#include "core/TrelInterface.h"
-#include "gfx/TrelImageFile.h"
+#include "image/TrelFileBytes.h"
+#include "image/TrelImageFile.h"
 
 namespace {
 
-// Every program that starts Allegro through the engine reads PNG and JPEG.
-struct StartHook {
-    StartHook() { TrelInterface::addStartHook_(&TrelImageFormats::register_); }
-} startHook;
-
-bool readWhole(const char* fileName, std::vector<unsigned char>& bytes) {
-    std::FILE* file = std::fopen(fileName, "rb");
-    if (file == nullptr)
-        return false;
-    unsigned char chunk[65536];
-    std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    bool ok = std::ferror(file) == 0;
-    std::fclose(file);
-    return ok;
-}
-
-std::uint32_t be32(const unsigned char* p) {
-    return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
-           static_cast<std::uint32_t>(p[2]) << 8 | static_cast<std::uint32_t>(p[3]);
-}
-
-// The PNG's chunk structure: the signature, then chunks up to IEND, each within the file.
-// libpng would find the same faults, but could only say that decoding failed.
-bool checkPngStructure(const char* fileName, std::string& reason) {
-    std::vector<unsigned char> bytes;
-    if (!readWhole(fileName, bytes)) {
-        reason = TrelImageFile::named(fileName) + " cannot be read.";
-        return false;
-    }
-    static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-    if (bytes.size() < 8 || !std::equal(kSignature, kSignature + 8, bytes.begin())) {
-        reason = TrelImageFile::named(fileName) + " is not a PNG image.";
-        return false;
-    }
-    unsigned long long at = 8;
-    const unsigned long long size = bytes.size();
-    for (;;) {
-        // A chunk is its length, its type, its data and a 4-byte checksum.
-        unsigned long long need = at + 12;
-        if (size >= at + 8)
-            need += be32(&bytes[at]);
-        if (size < need) {
-            reason = TrelImageFile::named(fileName) + " is cut short: " + std::to_string(size) +
-                     " of at least " + std::to_string(need) + " bytes.";
-            return false;
-        }
-        bool end = bytes[at + 4] == 'I' && bytes[at + 5] == 'E' && bytes[at + 6] == 'N' &&
-                   bytes[at + 7] == 'D';
-        at = need;
-        if (end)
-            return true;
-    }
-}
+// Image files are not limited in size here: the checks before decoding are about their form.
+const std::size_t kNoLimit = ~std::size_t(0);
 
 // One step of green at this depth: the smallest change that leaves the mask colour.
 int greenStep(int depth) {
@@ -145,8 +90,12 @@ void TrelImageFormats::register_() {
 }
 
 BITMAP* TrelImageFormats::loadPng_(const char* fileName, RGB* palette) {
-    std::string reason;
-    if (!checkPngStructure(fileName, reason)) {
+    std::string bytes, reason;
+    if (!TrelFileBytes::read(fileName, kNoLimit, bytes, reason)) {
+        TrelImageFile::reportLoadFailure_(TrelImageFile::named(fileName) + " cannot be read.");
+        return nullptr;
+    }
+    if (!TrelImageFile::checkPng(fileName, bytes, reason)) {
         TrelImageFile::reportLoadFailure_(reason);
         return nullptr;
     }
@@ -181,27 +130,16 @@ BITMAP* TrelImageFormats::loadPng_(const char* fileName, RGB* palette) {
 }
 
 BITMAP* TrelImageFormats::loadJpeg_(const char* fileName, RGB* palette) {
-    std::vector<unsigned char> bytes;
-    if (!readWhole(fileName, bytes)) {
+    std::string bytes, reason;
+    if (!TrelFileBytes::read(fileName, kNoLimit, bytes, reason)) {
         TrelImageFile::reportLoadFailure_(TrelImageFile::named(fileName) + " cannot be read.");
         return nullptr;
     }
-    if (bytes.size() < 3 || bytes[0] != 0xff || bytes[1] != 0xd8 || bytes[2] != 0xff) {
-        TrelImageFile::reportLoadFailure_(TrelImageFile::named(fileName) + " is not a JPEG image.");
+    if (!TrelImageFile::checkJpeg(fileName, bytes, reason)) {
+        TrelImageFile::reportLoadFailure_(reason);
         return nullptr;
     }
-    // Inside a JPEG's coded data a 0xff byte is never followed by 0xd9, so a file without
-    // that pair has lost its end.
-    bool ended = false;
-    for (std::size_t i = bytes.size(); i-- > 3 && !ended;)
-        ended = bytes[i - 1] == 0xff && bytes[i] == 0xd9;
-    if (!ended) {
-        TrelImageFile::reportLoadFailure_(TrelImageFile::named(fileName) +
-                                          " is cut short: " + std::to_string(bytes.size()) +
-                                          " bytes, with no end-of-image marker.");
-        return nullptr;
-    }
-    BITMAP* image = load_memory_jpg(bytes.data(), static_cast<int>(bytes.size()), palette);
+    BITMAP* image = load_memory_jpg(&bytes[0], static_cast<int>(bytes.size()), palette);
     if (image == nullptr) {
         TrelImageFile::reportLoadFailure_(TrelImageFile::named(fileName) + " " +
                                           jpegFault(jpgalleg_error) + ".");

@@ -6,10 +6,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/TrelCString.h"
 #include "core/TrelExport.h"
 
-class TrelResource;
 class TrelSystem;
 class TrelZone;
 
@@ -93,6 +91,10 @@ public:
         std::vector<Tile> tiles; // the tiles Tiled lists: images, properties, animations
         // GIDs firstGid .. firstGid + getGidCount() - 1 belong to this tileset.
         int getGidCount() const;
+        // Whether the GID (without flip bits) is one of this tileset's.
+        bool hasGid(std::uint32_t tile) const {
+            return tile >= firstGid && tile - firstGid < static_cast<std::uint32_t>(getGidCount());
+        }
     };
 
     TrelTiledMap() = default;
@@ -151,29 +153,29 @@ public:
     // bits per pixel).
     static const long long kMaxTilePixels = 1LL << 28;
 
-    // Makes a zone from the map file for TrelSystem::newZoneFromMap: nothing changes unless
-    // the map and its images load. Registered with the system when the library loads.
-    static bool newZoneFromMap_(TrelSystem* system, const char* file, TrelCString& reason);
-
-    // Called by the XML and JSON readers only. fail_ sets the error ("file:line: what", the
-    // line left out when 0) and returns false; warn_ notes a feature once.
+    // Called by the map module's readers and checks only. fail_ sets the error
+    // ("file:line: what", the line left out when 0) and returns false; warn_ notes a feature
+    // once.
     bool fail_(const std::string& file, int line, const std::string& what);
     void warn_(const std::string& feature);
     // Reads the external tileset named by set.source (relative to the map's folder) into set.
     bool loadExternalTileset_(Tileset& set, int line);
-    // The map's orientation, sizes and infinite flag, checked before its layers are read.
-    bool checkShape_(int line);
-    const std::string& getFileName_() { return fileName; }
 
 private:
-    friend class TrelTmxReader;
+    // The parts of the map module, which fill and read the model.
+    friend class TrelTiledCheck;
+    friend class TrelTiledFrames;
+    friend class TrelTiledZone;
     friend class TrelTmjReader;
+    friend class TrelTmxReader;
 
-    // The checks that follow parsing: sizes, every GID in a tileset, the frame count.
-    bool validate();
-    // Every frame the cells need, cut from the tilesets' images and flipped, appended.
-    bool makeFrames(TrelResource* frames);
-    void fillZone(TrelSystem* system, TrelZone* zone, TrelResource* frames);
+    // Reads the file with the reader its content asks for.
+    bool read(const std::string& text);
+    // The size of each sheet image whose tileset does not give it, from the image's header,
+    // and the columns and tile count that follow from it.
+    bool readImageSizes();
+    // The tileset that holds this GID (flip bits cleared), or null.
+    const Tileset* findTileset(std::uint32_t tile) const;
 
     std::string fileName; // as given to load
     int width = 0, height = 0;

@@ -3,14 +3,13 @@
 #include <cstdlib>
 
 #include "core/TrelSystem.h"
-#include "gfx/TrelTileCache.h"
 #include "world/TrelObject.h"
 #include "world/TrelZone.h"
 
 TrelLayer::TrelLayer(TrelZone* owner, unsigned mapW, unsigned mapH, unsigned tileW, unsigned tileH)
     : zone(owner), mapWidth(mapW), mapHeight(mapH), tileWidth(tileW), tileHeight(tileH),
       cells(nullptr), rows(nullptr), tileset(nullptr), pendingObjectRemovals(0),
-      clearObjectsRequested(false), flags(kNew | kVisible), tileCache(nullptr) {
+      clearObjectsRequested(false), flags(kNew | kVisible) {
     // The counts are taken in size_t, so a huge map fails to allocate instead of wrapping.
     std::size_t cellCount = static_cast<std::size_t>(mapW) * mapH;
     cells = static_cast<short*>(std::calloc(cellCount, sizeof(short)));
@@ -31,15 +30,8 @@ TrelLayer::~TrelLayer() {
     // Objects go first: their destructors may still read the map.
     clearObjectsRequested = true;
     purgeObjects_();
-    delete tileCache;
     std::free(rows);
     std::free(cells);
-}
-
-TrelTileCache* TrelLayer::getTileCache_() {
-    if (tileCache == nullptr)
-        tileCache = new TrelTileCache();
-    return tileCache;
 }
 
 TrelSystem* TrelLayer::getSystem() {

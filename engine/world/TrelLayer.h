@@ -11,7 +11,6 @@
 class TrelObject;
 class TrelResource;
 class TrelSystem;
-class TrelTileCache;
 class TrelZone;
 
 // One plane of a zone: a map of 16-bit tile cells with its tileset, a visibility switch and
@@ -105,8 +104,6 @@ public:
     void addObject_(TrelObject* object) { objects.push_back(object); }
     // Called by TrelObject::destroy only.
     void noteObjectDestroyed_() { ++pendingObjectRemovals; }
-    // The renderer's cache of this layer's tiles, made on first use; called by TrelIGfx only.
-    TrelTileCache* getTileCache_();
 
     static const std::uint32_t kNew = 1;
     static const std::uint32_t kDestroyed = 2;
@@ -129,7 +126,6 @@ private:
     bool clearObjectsRequested;
     std::uint32_t flags;
     int opacity = 255;
-    TrelTileCache* tileCache; // owned: the renderer's, made on its first draw of the layer
 };
 
 #endif

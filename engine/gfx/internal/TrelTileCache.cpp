@@ -1,4 +1,4 @@
-#include "gfx/TrelTileCache.h"
+#include "gfx/internal/TrelTileCache.h"
 
 #include <allegro.h>
 
@@ -9,7 +9,14 @@
 #include "gfx/TrelResource.h"
 #include "world/TrelLayer.h"
 
-unsigned long TrelTileCache::spriteGeneration = 0;
+namespace {
+
+// 0 stands for no frame.
+std::uint64_t serialOf(const TrelISprite* frame) {
+    return frame != nullptr ? frame->getSerial() : 0;
+}
+
+} // namespace
 
 TrelTileCache::~TrelTileCache() {
     if (slots != nullptr)
@@ -18,8 +25,7 @@ TrelTileCache::~TrelTileCache() {
 
 bool TrelTileCache::matches(BITMAP* target, int tw, int th, TrelResource* set) const {
     return slots != nullptr && target->w == targetW && target->h == targetH &&
-           bitmap_color_depth(target) == depth && tw == tileW && th == tileH && set == tileset &&
-           generation == spriteGeneration;
+           bitmap_color_depth(target) == depth && tw == tileW && th == tileH && set == tileset;
 }
 
 void TrelTileCache::reset(BITMAP* target, int tw, int th, TrelResource* set) {
@@ -34,7 +40,6 @@ void TrelTileCache::reset(BITMAP* target, int tw, int th, TrelResource* set) {
     targetW = target->w;
     targetH = target->h;
     tileset = set;
-    generation = spriteGeneration;
     // Two copies of the ring side by side, so that any run of visited columns lies in one
     // piece and each row of the view is copied in one go.
     slots = create_bitmap_ex(depth, 2 * columns * tw, rows * th);
@@ -43,17 +48,17 @@ void TrelTileCache::reset(BITMAP* target, int tw, int th, TrelResource* set) {
     lastCe = -1; // no update since: the next frame composes every visited cell
 }
 
-bool TrelTileCache::isOpaque(const BITMAP* image) {
-    auto known = opaqueImages.find(image);
-    if (known != opaqueImages.end())
-        return known->second;
-    BITMAP* bitmap = const_cast<BITMAP*>(image); // getpixel takes a non-const bitmap
+bool TrelTileCache::isOpaque(const TrelISprite* frame) {
+    BITMAP* bitmap = frame->bitmap;
+    auto known = opaqueImages.find(frame->getSerial());
+    if (known != opaqueImages.end() && known->second.first == bitmap)
+        return known->second.second;
     const int mask = bitmap_mask_color(bitmap);
     bool opaque = true;
     for (int y = 0; y < bitmap->h && opaque; ++y)
         for (int x = 0; x < bitmap->w && opaque; ++x)
             opaque = getpixel(bitmap, x, y) != mask;
-    opaqueImages.emplace(image, opaque);
+    opaqueImages[frame->getSerial()] = std::make_pair(bitmap, opaque);
     return opaque;
 }
 
@@ -63,12 +68,13 @@ void TrelTileCache::compose(Slot& slot, int sx, int sy, int column, int row, sho
     slot.row = row;
     slot.value = value;
     slot.frame = frame;
+    slot.serial = serialOf(frame);
     slot.bitmap = frame != nullptr ? frame->bitmap : nullptr;
     // Only a frame that fills the cell with no mask colour is kept here: the cell's picture
     // then does not depend on what lies beneath it. Other cells are drawn as they stand.
     bool opaque = frame != nullptr && frame->offsetX == 0 && frame->offsetY == 0 &&
                   frame->bitmap->w == tileW && frame->bitmap->h == tileH &&
-                  bitmap_color_depth(frame->bitmap) == depth && isOpaque(frame->bitmap);
+                  bitmap_color_depth(frame->bitmap) == depth && isOpaque(frame);
     slot.kind = value == 0 ? kEmpty : (opaque ? kOpaque : kDrawn);
     if (opaque) {
         blit(frame->bitmap, slots, 0, 0, sx, sy, tileW, tileH);
@@ -103,7 +109,8 @@ bool TrelTileCache::sameAsLastFrame(short** map, const TrelResource* set, int cs
         return false;
     for (std::size_t i = 0; i < frames; ++i) {
         const TrelISprite* frame = set->frames[i];
-        if (frame != lastFrames[i].first || (frame && frame->bitmap != lastFrames[i].second))
+        if (serialOf(frame) != lastFrames[i].first ||
+            (frame != nullptr && frame->bitmap != lastFrames[i].second))
             return false;
     }
     const std::size_t width = static_cast<std::size_t>(ce - cs);
@@ -133,7 +140,8 @@ void TrelTileCache::update(short** map, TrelResource* set, int cs, int ce, int r
                                            ? set->getData(static_cast<unsigned>(value - 1))
                                            : nullptr;
             Slot& slot = rowSlots[slotColumn];
-            if (slot.column != c || slot.row != r || slot.value != value || slot.frame != frame ||
+            if (slot.column != c || slot.row != r || slot.value != value ||
+                slot.serial != serialOf(frame) ||
                 (frame != nullptr && slot.bitmap != frame->bitmap))
                 compose(slot, slotColumn * tileW, slotRow * tileH, c, r, value, frame);
             allOpaque = allOpaque && slot.kind == kOpaque;
@@ -153,7 +161,11 @@ void TrelTileCache::update(short** map, TrelResource* set, int cs, int ce, int r
     lastFrames.clear();
     if (set != nullptr) {
         for (const TrelISprite* frame : set->frames)
-            lastFrames.emplace_back(frame, frame != nullptr ? frame->bitmap : nullptr);
+            lastFrames.emplace_back(serialOf(frame),
+                                    frame != nullptr ? frame->bitmap : nullptr);
+        // Frames replaced over a long game would otherwise pile up here.
+        if (opaqueImages.size() > 2 * set->frames.size() + 64)
+            opaqueImages.clear();
     }
     const std::size_t width = static_cast<std::size_t>(ce - cs);
     lastCells.resize(width * static_cast<std::size_t>(re - rs));

@@ -1,6 +1,5 @@
-#include "map/TrelTiledData.h"
+#include "map/internal/TrelTiledData.h"
 
-#include <sys/stat.h>
 #include <zlib.h>
 #include <zstd.h>
 
@@ -10,14 +9,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "image/TrelFileBytes.h"
 #include "map/TrelTiledMap.h"
 
 namespace {
-
-std::string cellCount(std::size_t found, std::size_t cells) {
-    return "holds " + std::to_string(found) + " cells where the map has " +
-           std::to_string(cells);
-}
 
 bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
@@ -26,38 +21,9 @@ bool isSpace(char c) {
 } // namespace
 
 bool TrelTiledData::readFile(const std::string& path, std::string& bytes, std::string& reason) {
-    struct stat info;
-    if (stat(path.c_str(), &info) != 0) {
-        reason = errno == ENOENT ? "was not found" : std::string("cannot be read: ") + strerror(errno);
-        return false;
-    }
-    if (S_ISDIR(info.st_mode)) {
-        reason = "is a folder, not a file";
-        return false;
-    }
-    FILE* in = std::fopen(path.c_str(), "rb");
-    if (in == nullptr) {
-        reason = std::string("cannot be read: ") + strerror(errno);
-        return false;
-    }
     std::string raw;
-    char chunk[65536];
-    std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, in)) > 0) {
-        raw.append(chunk, got);
-        if (raw.size() > kMaxFileBytes)
-            break;
-    }
-    bool failed = std::ferror(in) != 0;
-    std::fclose(in);
-    if (failed) {
-        reason = "cannot be read";
+    if (!TrelFileBytes::read(path, kMaxFileBytes, raw, reason))
         return false;
-    }
-    if (raw.size() > kMaxFileBytes) {
-        reason = "is larger than 256 MiB";
-        return false;
-    }
     if (raw.size() >= 2 && static_cast<unsigned char>(raw[0]) == 0x1f &&
         static_cast<unsigned char>(raw[1]) == 0x8b) {
         std::string why;
@@ -77,13 +43,16 @@ bool TrelTiledData::readFile(const std::string& path, std::string& bytes, std::s
 
 bool TrelTiledData::decodeLayer(const std::string& encoding, const std::string& compression,
                                 const char* text, std::size_t length, std::size_t cells,
-                                std::vector<std::uint32_t>& gids, std::string& reason) {
+                                std::vector<std::uint32_t>& gids, CellCount& count,
+                                std::string& reason) {
+    count = CellCount();
     if (encoding == "csv") {
         if (!compression.empty()) {
-            reason = "has CSV data with the compression " + quoted(compression) + ", which Tiled never writes";
+            reason = "has CSV data with the compression " + quoted(compression) +
+                     ", which Tiled never writes";
             return false;
         }
-        return parseCsv(text, length, cells, gids, reason);
+        return parseCsv(text, length, cells, gids, count, reason);
     }
     if (encoding != "base64") {
         reason = "has the unknown encoding " + quoted(encoding);
@@ -111,14 +80,11 @@ bool TrelTiledData::decodeLayer(const std::string& encoding, const std::string& 
         reason = "has the unknown compression " + quoted(compression);
         return false;
     }
-    if (raw.size() != want) {
-        if (raw.size() > want)
-            reason = "holds more cells than the map's " + std::to_string(cells);
-        else
-            reason = cellCount(raw.size() / 4, cells) +
-                     (raw.size() % 4 != 0 ? " (and a cut-short one)" : "");
-        return false;
-    }
+    count.found = raw.size() / 4;
+    count.beyond = raw.size() > want;
+    count.cutShort = raw.size() % 4 != 0;
+    if (raw.size() != want)
+        return true; // the count is checked on the layer
     gids.resize(cells);
     const auto* p = reinterpret_cast<const unsigned char*>(raw.data());
     for (std::size_t i = 0; i < cells; ++i, p += 4)
@@ -272,7 +238,8 @@ bool TrelTiledData::unzstd(const std::string& in, std::size_t limit, std::string
 }
 
 bool TrelTiledData::parseCsv(const char* text, std::size_t length, std::size_t cells,
-                             std::vector<std::uint32_t>& gids, std::string& reason) {
+                             std::vector<std::uint32_t>& gids, CellCount& count,
+                             std::string& reason) {
     gids.clear();
     gids.reserve(cells);
     std::size_t i = 0;
@@ -308,10 +275,7 @@ bool TrelTiledData::parseCsv(const char* text, std::size_t length, std::size_t c
             return false;
         }
     }
-    if (found != cells) {
-        reason = cellCount(found, cells);
-        return false;
-    }
+    count.found = found;
     return true;
 }
 

@@ -1,54 +1,65 @@
-#include "map/TrelTmjReader.h"
+#include "map/internal/TrelTmjReader.h"
 
 #include <cmath>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
 
-#include "map/TrelTiledData.h"
+#include "map/internal/TrelTiledCheck.h"
+#include "map/internal/TrelTiledData.h"
 
 namespace {
 
 using Map = TrelTiledMap;
 using Data = TrelTiledData;
+using Check = TrelTiledCheck;
 using Json = nlohmann::json;
 
-// Builds the document as nlohmann's own parser does, except that an array of whole numbers
-// below 2^32 under the key "data" (a tile layer's cells) is kept packed, as a binary value of
-// 4-byte GIDs with the subtype kCells: a 256 × 256 layer is otherwise a quarter of a million
-// JSON values. An array that holds anything else is built as usual.
-class CellPacker {
+// Builds the document through nlohmann's public SAX interface, as its own parser would,
+// except that an array of whole numbers below 2^32 under the key "data" (a tile layer's
+// cells) is kept packed, as a binary value of 4-byte GIDs with the subtype kCells: a 256 x 256
+// layer is otherwise a quarter of a million JSON values. An array that holds anything else is
+// built as usual.
+class CellPacker : public nlohmann::json_sax<Json> {
 public:
     static const std::uint8_t kCells = 0x47;
 
-    explicit CellPacker(Json& root) : dom(root, true) {}
+    explicit CellPacker(Json& document) : root(document) {}
 
-    bool null() { return flush() && dom.null(); }
-    bool boolean(bool value) { return flush() && dom.boolean(value); }
-    bool number_integer(Json::number_integer_t value) {
+    bool null() override { return flush() && add(Json()); }
+    bool boolean(bool value) override { return flush() && add(Json(value)); }
+    bool number_integer(number_integer_t value) override {
         if (packing && value >= 0)
             return cell(static_cast<std::uint64_t>(value));
-        return flush() && dom.number_integer(value);
+        return flush() && add(Json(value));
     }
-    bool number_unsigned(Json::number_unsigned_t value) {
+    bool number_unsigned(number_unsigned_t value) override {
         if (packing)
             return cell(value);
-        return dom.number_unsigned(value);
+        return add(Json(value));
     }
-    bool number_float(Json::number_float_t value, const std::string& text) {
-        return flush() && dom.number_float(value, text);
+    bool number_float(number_float_t value, const string_t&) override {
+        return flush() && add(Json(value));
     }
-    bool string(std::string& value) { return flush() && dom.string(value); }
-    bool binary(Json::binary_t& value) { return flush() && dom.binary(value); }
-    bool start_object(std::size_t size) {
+    bool string(string_t& value) override { return flush() && add(Json(std::move(value))); }
+    bool binary(binary_t& value) override {
+        return flush() && add(Json::binary(std::move(value)));
+    }
+    bool start_object(std::size_t) override {
         dataKey = false;
-        return flush() && dom.start_object(size);
+        return flush() && open(Json::object());
     }
-    bool key(std::string& name) {
+    bool key(string_t& name) override {
         dataKey = name == "data";
-        return dom.key(name);
+        member = &(*nest.back())[name];
+        return true;
     }
-    bool end_object() { return flush() && dom.end_object(); }
-    bool start_array(std::size_t size) {
+    bool end_object() override {
+        if (!flush())
+            return false;
+        nest.pop_back();
+        return true;
+    }
+    bool start_array(std::size_t) override {
         if (!flush())
             return false;
         if (dataKey) {
@@ -57,26 +68,69 @@ public:
             packed.clear();
             return true;
         }
-        return dom.start_array(size);
+        return open(Json::array());
     }
-    bool end_array() {
-        if (!packing)
-            return dom.end_array();
+    bool end_array() override {
+        if (!packing) {
+            nest.pop_back();
+            return true;
+        }
         packing = false;
-        Json::binary_t cells(std::move(packed), kCells);
-        packed.clear();
-        return dom.binary(cells);
+        return add(Json::binary(std::move(packed), kCells));
     }
-    // A template, as the parser's own, so that the error is thrown as its own type.
-    template <class Error>
-    bool parse_error(std::size_t position, const std::string& token, const Error& e) {
-        return dom.parse_error(position, token, e);
+    // Ends the parse, keeping the error for the reader's message.
+    bool parse_error(std::size_t position, const std::string&, const Json::exception& e) override {
+        error = e.what();
+        errorPosition = position;
+        syntaxError = e.id >= 100 && e.id < 200; // the parse_error kind; others have no place
+        return false;
+    }
+
+    std::string error;
+    std::size_t errorPosition = 0; // bytes read when the parse failed
+    bool syntaxError = false;
+
+    static std::uint32_t unpack(const std::uint8_t* p) {
+        return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+               static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
     }
 
 private:
+    // Puts the value where the parser is: the root, the next element of the innermost
+    // array, or the member whose key came last.
+    bool add(Json&& value) {
+        if (nest.empty()) {
+            root = std::move(value);
+            return true;
+        }
+        Json& parent = *nest.back();
+        if (parent.is_array()) {
+            parent.push_back(std::move(value));
+            return true;
+        }
+        *member = std::move(value);
+        return true;
+    }
+    // Adds an empty object or array and makes it the innermost one.
+    bool open(Json&& value) {
+        if (nest.empty()) {
+            root = std::move(value);
+            nest.push_back(&root);
+            return true;
+        }
+        Json& parent = *nest.back();
+        if (parent.is_array()) {
+            parent.push_back(std::move(value));
+            nest.push_back(&parent.back());
+        } else {
+            *member = std::move(value);
+            nest.push_back(member);
+        }
+        return true;
+    }
     bool cell(std::uint64_t value) {
         if (value > 0xFFFFFFFFu)
-            return flush() && dom.number_unsigned(value);
+            return flush() && add(Json(value));
         for (int b = 0; b < 4; ++b)
             packed.push_back(static_cast<std::uint8_t>(value >> (8 * b)));
         return true;
@@ -86,24 +140,21 @@ private:
         if (!packing)
             return true;
         packing = false;
-        if (!dom.start_array(packed.size() / 4))
+        if (!open(Json::array()))
             return false;
+        Json& array = *nest.back();
         for (std::size_t i = 0; i < packed.size(); i += 4)
-            if (!dom.number_unsigned(unpack(packed.data() + i)))
-                return false;
+            array.push_back(Json(static_cast<std::uint64_t>(unpack(packed.data() + i))));
+        packed.clear();
         return true;
     }
 
-    nlohmann::detail::json_sax_dom_parser<Json> dom;
+    Json& root;
+    std::vector<Json*> nest; // the objects and arrays not yet closed, innermost last
+    Json* member = nullptr;  // where the value after the last key goes
     bool dataKey = false;
     bool packing = false;
     std::vector<std::uint8_t> packed;
-
-public:
-    static std::uint32_t unpack(const std::uint8_t* p) {
-        return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-               static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-    }
 };
 
 } // namespace
@@ -253,18 +304,25 @@ struct TrelTmjReader::Reader {
             return fail(named + " is stored in chunks, as infinite maps are, which are not supported");
         int w, h;
         if (!integer(node, "width", w, map.width, named) ||
-            !integer(node, "height", h, map.height, named))
+            !integer(node, "height", h, map.height, named) ||
+            !Check::layerSize(map, name, w, h, file, 0))
             return false;
-        if (w != map.width || h != map.height)
-            return fail(named + " is " + std::to_string(w) + " x " + std::to_string(h) +
-                        " cells where the map is " + std::to_string(map.width) + " x " +
-                        std::to_string(map.height));
+        if (!cells(node, layer, named))
+            return false;
+        map.tileLayers.push_back(std::move(layer));
+        map.layerLines.push_back(0);
+        return true;
+    }
+
+    // The layer's GIDs from its "data": an array of numbers, or a string in any encoding.
+    bool cells(const Json& node, Map::TileLayer& layer, const std::string& named) {
         const std::size_t cells =
             static_cast<std::size_t>(map.width) * static_cast<std::size_t>(map.height);
         auto data = node.find("data");
         if (data == node.end())
             return fail(named + " has no \"data\"");
         std::string encoding, compression;
+        Data::CellCount count;
         if (!text(node, "encoding", encoding, named) ||
             !text(node, "compression", compression, named))
             return false;
@@ -272,36 +330,34 @@ struct TrelTmjReader::Reader {
             if (!encoding.empty() && encoding != "csv")
                 return fail(named + " has an array of cells but encoding " + Data::quoted(encoding));
             const Json::binary_t& packed = data->get_binary();
-            if (packed.size() / 4 != cells)
-                return fail(named + " holds " + std::to_string(packed.size() / 4) +
-                            " cells where the map has " + std::to_string(cells));
-            layer.gids.resize(cells);
-            for (std::size_t i = 0; i < cells; ++i)
-                layer.gids[i] = CellPacker::unpack(packed.data() + 4 * i);
+            count.found = packed.size() / 4;
+            if (count.found == cells) {
+                layer.gids.resize(cells);
+                for (std::size_t i = 0; i < cells; ++i)
+                    layer.gids[i] = CellPacker::unpack(packed.data() + 4 * i);
+            }
         } else if (data->is_array()) {
             if (!encoding.empty() && encoding != "csv")
                 return fail(named + " has an array of cells but encoding " + Data::quoted(encoding));
-            if (data->size() != cells)
-                return fail(named + " holds " + std::to_string(data->size()) +
-                            " cells where the map has " + std::to_string(cells));
-            layer.gids.resize(cells);
-            for (std::size_t i = 0; i < cells; ++i)
-                if (!gid((*data)[i], layer.gids[i], named))
-                    return false;
+            count.found = data->size();
+            if (count.found == cells) {
+                layer.gids.resize(cells);
+                for (std::size_t i = 0; i < cells; ++i)
+                    if (!gid((*data)[i], layer.gids[i], named))
+                        return false;
+            }
         } else if (data->is_string()) {
             if (encoding.empty())
                 encoding = "csv";
             const std::string& payload = data->get_ref<const std::string&>();
             std::string reason;
             if (!Data::decodeLayer(encoding, compression, payload.data(), payload.size(), cells,
-                                   layer.gids, reason))
+                                   layer.gids, count, reason))
                 return fail(named + " " + reason);
         } else {
             return fail(named + ": \"data\" is neither an array nor a string");
         }
-        map.tileLayers.push_back(std::move(layer));
-        map.layerLines.push_back(0);
-        return true;
+        return Check::cellCount(map, layer.name, count, file, 0);
     }
 
     bool object(const Json& node, Map::ObjectGroup& group, const std::string& where) {
@@ -375,10 +431,8 @@ struct TrelTmjReader::Reader {
                 map.warn_("image layers");
             } else if (type == "group") {
                 Data::Look look;
-                if (outer.depth + 1 > Data::kMaxGroupDepth)
-                    return fail("groups are nested deeper than " +
-                                std::to_string(Data::kMaxGroupDepth));
-                if (!layerLook(node, outer, look, named))
+                if (!Check::groupDepth(map, outer.depth, file, 0) ||
+                    !layerLook(node, outer, look, named))
                     return false;
                 look.depth = outer.depth + 1;
                 if (!layers(node, look, named))
@@ -449,9 +503,8 @@ struct TrelTmjReader::Reader {
             return fail(where + ": a tile is not an object");
         Map::Tile tile;
         tile.id = id;
-        if (tile.id < 0 || tile.id >= Map::kMaxFrames)
-            return fail(where + " has a tile id beyond " + std::to_string(Map::kMaxFrames - 1) +
-                        " or none");
+        if (!Check::tileId(map, set, tile.id, file, 0))
+            return false;
         std::string tileImage;
         if (!text(t, "image", tileImage, where) ||
             !integer(t, "imagewidth", tile.imageWidth, 0, where) ||
@@ -468,17 +521,23 @@ struct TrelTmjReader::Reader {
     }
 
     bool parse(const std::string& text, Json& document) {
+        CellPacker packer(document);
+        bool parsed;
         try {
-            CellPacker packer(document);
-            Json::sax_parse(text, &packer);
-        } catch (const Json::parse_error& e) {
-            int line = Data::lineAt(text, e.byte > 0 ? e.byte - 1 : 0);
-            bool cutShort = e.byte >= text.size();
-            return map.fail_(file, line, cutShort ? "the file is cut short" : std::string("JSON error: ") + e.what());
+            parsed = Json::sax_parse(text, &packer);
         } catch (const Json::exception& e) {
-            // A number too large for a double, for one: the parser says so without a place.
             return fail(std::string("JSON error: ") + e.what());
         }
+        if (!parsed && packer.syntaxError) {
+            std::size_t at = packer.errorPosition;
+            int line = Data::lineAt(text, at > 0 ? at - 1 : 0);
+            return map.fail_(file, line,
+                             at >= text.size() ? "the file is cut short"
+                                               : "JSON error: " + packer.error);
+        }
+        // A number too large for a double, for one: the parser says so without a place.
+        if (!parsed)
+            return fail("JSON error: " + packer.error);
         if (!document.is_object())
             return fail("this is JSON but not a Tiled file (not an object)");
         return true;
@@ -513,7 +572,7 @@ bool TrelTmjReader::readMap(TrelTiledMap& map, const std::string& file, const st
         map.renderOrder = "right-down";
     if (!background.empty() && !TrelTiledData::parseColor(background, map.backgroundColor))
         return reader.fail("the map's backgroundcolor is not a colour");
-    if (!map.checkShape_(0) || !reader.properties(root, map.properties, where))
+    if (!TrelTiledCheck::shape(map, 0) || !reader.properties(root, map.properties, where))
         return false;
     const Json* sets;
     if (!reader.array(root, "tilesets", sets, where))
@@ -523,11 +582,9 @@ bool TrelTmjReader::readMap(TrelTiledMap& map, const std::string& file, const st
             return reader.fail("a tileset is not an object");
         TrelTiledMap::Tileset set;
         int firstGid;
-        if (!reader.integer(node, "firstgid", firstGid, 1, "a tileset"))
+        if (!reader.integer(node, "firstgid", firstGid, 1, "a tileset") ||
+            !TrelTiledCheck::firstGid(map, firstGid, file, 0))
             return false;
-        if (firstGid < 1)
-            return reader.fail("a tileset has firstgid " + std::to_string(firstGid) +
-                               "; it must be at least 1");
         set.firstGid = static_cast<std::uint32_t>(firstGid);
         if (!reader.text(node, "source", set.source, "a tileset"))
             return false;

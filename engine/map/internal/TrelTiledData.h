@@ -18,12 +18,21 @@ public:
     // unreadable, or gzip data that is cut short or damaged is refused.
     static bool readFile(const std::string& path, std::string& bytes, std::string& reason);
 
-    // Exactly cells GIDs from a layer's data: encoding "csv" or "base64", compression ""
-    // (none), "zlib", "gzip" or "zstd" for base64. Data that holds more or fewer cells is
-    // refused, as is an unknown encoding or compression.
+    // How many cells a layer's data held, for the check against the map's count.
+    struct CellCount {
+        std::size_t found = 0;
+        bool beyond = false;   // more than the map's cells (compressed data stops there)
+        bool cutShort = false; // a last cell of fewer than 4 bytes
+        int line = 0;          // where the count went wrong, or 0
+    };
+    // The GIDs of a layer's data, given what the map expects (cells): encoding "csv" or
+    // "base64", compression "" (none), "zlib", "gzip" or "zstd" for base64. count says how
+    // many the data held; gids holds them only when that is exactly cells. Data that cannot
+    // be decoded, or an unknown encoding or compression, is refused.
     static bool decodeLayer(const std::string& encoding, const std::string& compression,
                             const char* text, std::size_t length, std::size_t cells,
-                            std::vector<std::uint32_t>& gids, std::string& reason);
+                            std::vector<std::uint32_t>& gids, CellCount& count,
+                            std::string& reason);
 
     // "#rrggbb", "rrggbb" or "#aarrggbb" as 0xRRGGBB; false for anything else.
     static bool parseColor(const std::string& text, int& rgb);
@@ -64,7 +73,7 @@ public:
     // The deepest groups may nest.
     static const int kMaxGroupDepth = 32;
 
-    // The most bytes a map file may inflate to, against gzip bombs.
+    // The most bytes a map file may hold or inflate to, against gzip bombs.
     static const std::size_t kMaxFileBytes = 256u << 20;
 
 private:
@@ -75,7 +84,8 @@ private:
     static bool unzstd(const std::string& in, std::size_t limit, std::string& out,
                        std::string& reason);
     static bool parseCsv(const char* text, std::size_t length, std::size_t cells,
-                         std::vector<std::uint32_t>& gids, std::string& reason);
+                         std::vector<std::uint32_t>& gids, CellCount& count,
+                         std::string& reason);
 };
 
 #endif

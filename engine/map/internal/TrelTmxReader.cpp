@@ -1,13 +1,15 @@
-#include "map/TrelTmxReader.h"
+#include "map/internal/TrelTmxReader.h"
 
 #include <pugixml.hpp>
 
-#include "map/TrelTiledData.h"
+#include "map/internal/TrelTiledCheck.h"
+#include "map/internal/TrelTiledData.h"
 
 namespace {
 
 using Map = TrelTiledMap;
 using Data = TrelTiledData;
+using Check = TrelTiledCheck;
 
 } // namespace
 
@@ -98,43 +100,53 @@ struct TrelTmxReader::Reader {
         properties(node, layer.properties);
         std::string named = "layer " + Data::quoted(layer.name);
         int w, h;
-        if (!intAttribute(node, "width", w, map.width) || !intAttribute(node, "height", h, map.height))
+        if (!intAttribute(node, "width", w, map.width) ||
+            !intAttribute(node, "height", h, map.height) ||
+            !Check::layerSize(map, layer.name, w, h, file, lineOf(node)))
             return false;
-        if (w != map.width || h != map.height)
-            return fail(node, named + " is " + std::to_string(w) + " x " + std::to_string(h) +
-                                  " cells where the map is " + std::to_string(map.width) + " x " +
-                                  std::to_string(map.height));
         pugi::xml_node data = node.child("data");
         if (!data)
             return fail(node, named + " has no <data>");
         if (data.child("chunk"))
             return fail(data, named + " is stored in chunks, as infinite maps are, which are not supported");
-        const std::size_t cells = static_cast<std::size_t>(map.width) * static_cast<std::size_t>(map.height);
-        std::string reason;
+        if (!cells(data, layer))
+            return false;
+        map.tileLayers.push_back(std::move(layer));
+        map.layerLines.push_back(lineOf(node));
+        return true;
+    }
+
+    // The layer's GIDs from its <data>, in any of its encodings.
+    bool cells(const pugi::xml_node& data, Map::TileLayer& layer) {
+        const std::size_t cells =
+            static_cast<std::size_t>(map.width) * static_cast<std::size_t>(map.height);
+        std::string named = "layer " + Data::quoted(layer.name);
+        Data::CellCount count;
         if (!data.attribute("encoding")) {
             // The oldest format: one <tile gid="..."/> per cell.
             for (pugi::xml_node tile : data.children("tile")) {
                 std::uint32_t gid = 0;
                 if (tile.attribute("gid") && !Data::parseGid(tile.attribute("gid").value(), gid))
-                    return fail(tile, named + " has a <tile> whose gid is not a number below 2^32");
-                if (layer.gids.size() == cells)
-                    return fail(tile, named + " holds more cells than the map's " + std::to_string(cells));
+                    return fail(tile,
+                                named + " has a <tile> whose gid is not a number below 2^32");
+                if (layer.gids.size() == cells) {
+                    count.beyond = true;
+                    count.line = lineOf(tile);
+                    break;
+                }
                 layer.gids.push_back(gid);
             }
-            if (layer.gids.size() != cells)
-                return fail(data, named + " holds " + std::to_string(layer.gids.size()) +
-                                      " cells where the map has " + std::to_string(cells));
+            count.found = layer.gids.size();
         } else {
             const char* payload = data.text().get();
+            std::string reason;
             if (!Data::decodeLayer(data.attribute("encoding").value(),
                                    data.attribute("compression").value(), payload,
                                    std::char_traits<char>::length(payload), cells, layer.gids,
-                                   reason))
+                                   count, reason))
                 return fail(data, named + " " + reason);
         }
-        map.tileLayers.push_back(std::move(layer));
-        map.layerLines.push_back(lineOf(node));
-        return true;
+        return Check::cellCount(map, layer.name, count, file, lineOf(data));
     }
 
     bool object(const pugi::xml_node& node, Map::ObjectGroup& group) {
@@ -197,9 +209,8 @@ struct TrelTmxReader::Reader {
                 map.warn_("image layers");
             } else if (kind == "group") {
                 Data::Look look;
-                if (outer.depth + 1 > Data::kMaxGroupDepth)
-                    return fail(node, "groups are nested deeper than " +
-                                          std::to_string(Data::kMaxGroupDepth));
+                if (!Check::groupDepth(map, outer.depth, file, lineOf(node)))
+                    return false;
                 ok = layerLook(node, outer, look);
                 look.depth = outer.depth + 1;
                 ok = ok && layers(node, look);
@@ -238,11 +249,9 @@ struct TrelTmxReader::Reader {
         }
         for (pugi::xml_node t : node.children("tile")) {
             Map::Tile tile;
-            if (!intAttribute(t, "id", tile.id, -1))
+            if (!intAttribute(t, "id", tile.id, -1) ||
+                !Check::tileId(map, set, tile.id, file, lineOf(t)))
                 return false;
-            if (tile.id < 0 || tile.id >= Map::kMaxFrames)
-                return fail(t, "tileset " + Data::quoted(set.name) + " has a tile id beyond " +
-                                   std::to_string(Map::kMaxFrames - 1) + " or none");
             if (pugi::xml_node image = t.child("image")) {
                 tile.image = Data::resolve(folder, image.attribute("source").value());
                 if (!intAttribute(image, "width", tile.imageWidth, 0) ||
@@ -295,16 +304,15 @@ bool TrelTmxReader::readMap(TrelTiledMap& map, const std::string& file, const st
         !TrelTiledData::parseColor(root.attribute("backgroundcolor").value(), map.backgroundColor))
         return reader.fail(root, "the map's backgroundcolor is not a colour");
     // The shape of the map comes first: its layers cannot be read without it.
-    if (!map.checkShape_(reader.lineOf(root)))
+    if (!TrelTiledCheck::shape(map, reader.lineOf(root)))
         return false;
     reader.properties(root, map.properties);
     for (pugi::xml_node node : root.children("tileset")) {
         TrelTiledMap::Tileset set;
         int firstGid;
-        if (!reader.intAttribute(node, "firstgid", firstGid, 1))
+        if (!reader.intAttribute(node, "firstgid", firstGid, 1) ||
+            !TrelTiledCheck::firstGid(map, firstGid, file, reader.lineOf(node)))
             return false;
-        if (firstGid < 1)
-            return reader.fail(node, "a tileset has firstgid " + std::to_string(firstGid) + "; it must be at least 1");
         set.firstGid = static_cast<std::uint32_t>(firstGid);
         if (node.attribute("source")) {
             set.source = node.attribute("source").value();

@@ -1,6 +1,7 @@
 #ifndef TREL_TILE_CACHE_H
 #define TREL_TILE_CACHE_H
 
+#include <cstdint>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -16,15 +17,17 @@ class TrelResource;
 // instead of drawing every cell; the other cells are drawn as they stand. Slots wrap around, like a ring, in both
 // directions: cell (c, r) lives in slot (c mod columns, r mod rows), so a camera that moves only
 // redraws the cells that come into view. Each frame the visited cells are compared with what their
-// slots hold (value, frame, and the frame's bitmap), so cells written straight through getMapData
-// are seen. A frame's pixels are read when a cell showing it comes into view: a game that draws
-// into a tile's bitmap afterwards must load it as a new frame (or destroy a sprite, which makes
-// every cache start afresh) for the change to show.
+// slots hold (value, the frame's serial number and its bitmap), so cells written straight through
+// getMapData are seen, and a frame replaced by another at the same address is told apart. A
+// frame's pixels are read when a cell showing it comes into view: a game that draws into a tile's
+// bitmap afterwards must load it as a new frame, or call TrelIGfx::releaseTileCaches, for the
+// change to show. Nothing is told to the cache: it checks what it holds each frame, so any
+// layer's cells can be drawn with it.
 //
 // The picture is the one drawing every cell with draw_sprite in row order gives, pixel for
 // pixel: cells are reached in that order, and an opaque cell's picture is all of its own
-// rectangle and nothing else, whatever lay beneath. Engine-internal: owned by its layer, used
-// by TrelIGfx only.
+// rectangle and nothing else, whatever lay beneath. Engine-internal: TrelIGfx keeps one for
+// each layer it draws.
 class TrelTileCache {
 public:
     TrelTileCache() = default;
@@ -46,10 +49,6 @@ public:
     static void drawCell(BITMAP* target, const TrelISprite* frame, int value, int sx, int sy,
                          int tw, int th, int opacity = 255);
 
-    // Raised whenever a sprite is destroyed: a later sprite may get the same address, so
-    // every cache forgets what it holds. Called by ~TrelISprite only.
-    static void noteSpriteDestroyed_() { ++spriteGeneration; }
-
 private:
     // How a cell reaches the target: not at all, copied from its slot, or drawn from its
     // frame (or as the missing-tile marker) as the renderer draws it.
@@ -59,7 +58,8 @@ private:
         int column = -1; // the cell held, or -1 for none
         int row = -1;
         short value = 0;
-        const TrelISprite* frame = nullptr;
+        const TrelISprite* frame = nullptr; // read only while serial says it is the same sprite
+        std::uint64_t serial = 0;
         const BITMAP* bitmap = nullptr;
         Kind kind = kEmpty;
     };
@@ -68,8 +68,8 @@ private:
     void reset(BITMAP* target, int tw, int th, TrelResource* tileset);
     void compose(Slot& slot, int sx, int sy, int column, int row, short value,
                  const TrelISprite* frame);
-    // Whether the image has no pixel of the mask colour; worked out once per image.
-    bool isOpaque(const BITMAP* image);
+    // Whether the frame's image has no pixel of the mask colour; worked out once per image.
+    bool isOpaque(const TrelISprite* frame);
     // True when the visited cells, their values and the tileset's frames are those of the
     // last update, so that every slot still holds its cell.
     bool sameAsLastFrame(short** map, const TrelResource* set, int cs, int ce, int rs,
@@ -78,8 +78,6 @@ private:
     void update(short** map, TrelResource* set, int cs, int ce, int rs, int re);
     // The visited cells, all opaque, in one or two rectangles.
     void copyOpaque(BITMAP* target, int cs, int ce, int rs, int re, int ox, int oy);
-
-    static unsigned long spriteGeneration;
 
     BITMAP* slots = nullptr; // owned: columns × rows slots of tileW × tileH pixels, twice over
     int columns = 0;
@@ -90,14 +88,14 @@ private:
     int targetW = 0;
     int targetH = 0;
     const TrelResource* tileset = nullptr; // not owned: only compared
-    unsigned long generation = 0;
-    std::vector<Slot> shadow;                             // what each slot holds
-    std::unordered_map<const BITMAP*, bool> opaqueImages; // frames seen so far
+    std::vector<Slot> shadow;              // what each slot holds
+    // Frames seen so far, by serial number: the bitmap looked at, and whether it is opaque.
+    std::unordered_map<std::uint64_t, std::pair<const BITMAP*, bool>> opaqueImages;
     // The last update: the visited cells and their values, the tileset and its frames.
     int lastCs = 0, lastCe = -1, lastRs = 0, lastRe = -1;
     bool lastAllOpaque = false;
     std::vector<short> lastCells;
-    std::vector<std::pair<const TrelISprite*, const BITMAP*>> lastFrames;
+    std::vector<std::pair<std::uint64_t, const BITMAP*>> lastFrames; // serial (0: none), bitmap
 };
 
 #endif

@@ -1,0 +1,297 @@
+#include "image/TrelImageFile.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <strings.h>
+
+#include "image/TrelFileBytes.h"
+
+namespace {
+
+std::string cutShort(const char* fileName, long long have, unsigned long long need) {
+    return TrelImageFile::named(fileName) + " is cut short: " + std::to_string(have) + " of " +
+           std::to_string(need) + " bytes.";
+}
+
+std::string damaged(const char* fileName, const std::string& what) {
+    return TrelImageFile::named(fileName) + " is damaged: " + what + ".";
+}
+
+using Bytes = TrelFileBytes;
+
+bool hasExtension(const char* fileName, const char* extension) {
+    const char* dot = std::strrchr(fileName, '.');
+    return dot != nullptr && strcasecmp(dot + 1, extension) == 0;
+}
+
+const std::size_t kFileHeader = 14;    // "BM", file size, reserved, pixel data offset
+const std::size_t kWindowsHeader = 40; // the info header that also ends the OS/2 one's reach
+const std::size_t kHeadBytes = kFileHeader + kWindowsHeader;
+const unsigned char kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+
+bool startsAsPng(const unsigned char* bytes, std::size_t size) {
+    return size >= 8 && std::memcmp(bytes, kPngSignature, 8) == 0;
+}
+
+bool startsAsJpeg(const unsigned char* bytes, std::size_t size) {
+    return size >= 3 && bytes[0] == 0xff && bytes[1] == 0xd8 && bytes[2] == 0xff;
+}
+
+const unsigned char* bytesOf(const std::string& text) {
+    return reinterpret_cast<const unsigned char*>(text.data());
+}
+
+} // namespace
+
+std::string TrelImageFile::reported;
+
+bool TrelImageFile::check(const char* fileName, std::string& reason) {
+    reported.clear();
+    if (fileName == nullptr || fileName[0] == '\0') {
+        reason = "No image file name was given.";
+        return false;
+    }
+    struct stat info;
+    if (stat(fileName, &info) != 0) {
+        reason = named(fileName) + " cannot be read: " + std::strerror(errno) + ".";
+        return false;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        reason = named(fileName) + " is a folder, not a file.";
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        reason = named(fileName) + " is not a regular file.";
+        return false;
+    }
+    if (info.st_size == 0) {
+        reason = named(fileName) + " is empty.";
+        return false;
+    }
+    std::FILE* file = std::fopen(fileName, "rb");
+    if (file == nullptr) {
+        reason = named(fileName) + " cannot be read: " + std::strerror(errno) + ".";
+        return false;
+    }
+    unsigned char head[kHeadBytes];
+    std::size_t headSize = std::fread(head, 1, sizeof head, file);
+    std::fclose(file);
+
+    // Allegro picks the loader by the extension, so that is what the content must match.
+    if (hasExtension(fileName, "bmp"))
+        return checkBmp(fileName, head, headSize, static_cast<long long>(info.st_size), reason);
+    return true;
+}
+
+TrelImageFile::BmpRead TrelImageFile::readBmpHeader(const unsigned char* head,
+                                                    std::size_t headSize, BmpHeader& header) {
+    if (headSize < 2 || head[0] != 'B' || head[1] != 'M')
+        return BmpRead::kNotBmp;
+    if (headSize < kFileHeader + 4) {
+        header.fixedPart = kHeadBytes;
+        return BmpRead::kCutShort;
+    }
+    header.dataOffset = Bytes::le32(head + 10);
+    header.infoSize = Bytes::le32(head + 14);
+    const bool os2 = header.infoSize == 12;
+    if (!os2 && header.infoSize < kWindowsHeader)
+        return BmpRead::kBadInfoSize;
+    header.fixedPart = kFileHeader + (os2 ? 12 : kWindowsHeader);
+    if (headSize < header.fixedPart)
+        return BmpRead::kCutShort;
+    const unsigned char* info = head + kFileHeader;
+    if (os2) {
+        header.width = Bytes::le16(info + 4);
+        header.height = Bytes::le16(info + 6);
+        header.bitCount = Bytes::le16(info + 10);
+    } else {
+        header.width = static_cast<std::int32_t>(Bytes::le32(info + 4));
+        header.height = static_cast<std::int32_t>(Bytes::le32(info + 8));
+        header.bitCount = Bytes::le16(info + 14);
+        header.compression = Bytes::le32(info + 16);
+        header.imageSize = Bytes::le32(info + 20);
+    }
+    return BmpRead::kRead;
+}
+
+bool TrelImageFile::checkBmp(const char* fileName, const unsigned char* head, std::size_t headSize,
+                             long long fileSize, std::string& reason) {
+    BmpHeader header;
+    switch (readBmpHeader(head, headSize, header)) {
+    case BmpRead::kNotBmp:
+        reason = named(fileName) + " is not a BMP image.";
+        return false;
+    case BmpRead::kCutShort:
+        reason = cutShort(fileName, fileSize, header.fixedPart);
+        return false;
+    case BmpRead::kBadInfoSize:
+        reason = damaged(fileName, "its header size is " + std::to_string(header.infoSize));
+        return false;
+    case BmpRead::kRead:
+        break;
+    }
+    const long long width = header.width;
+    const long long height = header.height;
+    const unsigned bitCount = header.bitCount;
+    const unsigned long dataOffset = header.dataOffset;
+    const std::size_t fixedPart = header.fixedPart;
+    if (width <= 0 || height == 0) {
+        reason = damaged(fileName, "its size is " + std::to_string(width) + " x " +
+                                       std::to_string(height) + " pixels");
+        return false;
+    }
+    if (height < 0) {
+        // Allegro's loader reads rows bottom-up only.
+        reason = damaged(fileName, "its rows are stored top-down, which cannot be read");
+        return false;
+    }
+    if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 &&
+        bitCount != 32) {
+        reason = damaged(fileName, std::to_string(bitCount) + " bits per pixel");
+        return false;
+    }
+    if (dataOffset < fixedPart) {
+        reason = damaged(fileName, "its pixel data would start inside its headers");
+        return false;
+    }
+
+    unsigned long long need;
+    const unsigned long long huge = ~0ULL;
+    if (header.compression == 0 || header.compression == 3) { // plain rows, or rows with colour masks
+        // Each row is padded to a multiple of four bytes.
+        unsigned long long rowBytes =
+            (static_cast<unsigned long long>(width) * bitCount + 31) / 32 * 4;
+        unsigned long long pixels =
+            rowBytes > (huge - dataOffset) / static_cast<unsigned long long>(height)
+                ? huge - dataOffset
+                : rowBytes * static_cast<unsigned long long>(height);
+        need = dataOffset + pixels;
+    } else if (header.compression == 1 || header.compression == 2) {
+        // RLE8, RLE4: the header gives the size.
+        need = static_cast<unsigned long long>(dataOffset) +
+               (header.imageSize != 0 ? header.imageSize : 1);
+    } else {
+        reason = damaged(fileName, "it uses compression " + std::to_string(header.compression) +
+                                       ", which cannot be read");
+        return false;
+    }
+    if (static_cast<unsigned long long>(fileSize) < need) {
+        reason = cutShort(fileName, fileSize, need);
+        return false;
+    }
+    return true;
+}
+
+std::string TrelImageFile::loadFailure(const char* fileName) {
+    if (!reported.empty()) {
+        std::string reason;
+        reason.swap(reported);
+        return reason;
+    }
+    return named(fileName) + " could not be loaded: not an image of a format that can be read.";
+}
+
+std::string TrelImageFile::named(const char* fileName) {
+    return std::string("Image file \"") + fileName + "\"";
+}
+
+void TrelImageFile::reportLoadFailure_(const std::string& reason) {
+    reported = reason;
+}
+
+bool TrelImageFile::checkPng(const char* fileName, const std::string& bytes, std::string& reason) {
+    if (!startsAsPng(bytesOf(bytes), bytes.size())) {
+        reason = named(fileName) + " is not a PNG image.";
+        return false;
+    }
+    unsigned long long at = 8;
+    const unsigned long long size = bytes.size();
+    for (;;) {
+        // A chunk is its length, its type, its data and a 4-byte checksum.
+        unsigned long long need = at + 12;
+        if (size >= at + 8)
+            need += Bytes::be32(bytesOf(bytes) + at);
+        if (size < need) {
+            reason = named(fileName) + " is cut short: " + std::to_string(size) +
+                     " of at least " + std::to_string(need) + " bytes.";
+            return false;
+        }
+        bool end = bytes.compare(at + 4, 4, "IEND") == 0;
+        at = need;
+        if (end)
+            return true;
+    }
+}
+
+bool TrelImageFile::checkJpeg(const char* fileName, const std::string& bytes,
+                              std::string& reason) {
+    const unsigned char* p = bytesOf(bytes);
+    if (!startsAsJpeg(p, bytes.size())) {
+        reason = named(fileName) + " is not a JPEG image.";
+        return false;
+    }
+    // Inside a JPEG's coded data a 0xff byte is never followed by 0xd9, so a file without
+    // that pair has lost its end.
+    bool ended = false;
+    for (std::size_t i = bytes.size(); i-- > 3 && !ended;)
+        ended = p[i - 1] == 0xff && p[i] == 0xd9;
+    if (!ended) {
+        reason = named(fileName) + " is cut short: " + std::to_string(bytes.size()) +
+                 " bytes, with no end-of-image marker.";
+        return false;
+    }
+    return true;
+}
+
+bool TrelImageFile::readSize(const std::string& path, int& w, int& h) {
+    std::string head;
+    if (!TrelFileBytes::readStart(path, 64 * 1024, head))
+        return false;
+    const unsigned char* p = bytesOf(head);
+    if (startsAsPng(p, head.size())) {
+        if (head.size() < 24)
+            return false;
+        w = static_cast<int>(Bytes::be32(p + 16));
+        h = static_cast<int>(Bytes::be32(p + 20));
+        return w > 0 && h > 0;
+    }
+    BmpHeader bmp;
+    switch (readBmpHeader(p, head.size(), bmp)) {
+    case BmpRead::kRead:
+        if (bmp.width <= 0 || bmp.height == 0 || bmp.height == INT32_MIN)
+            return false;
+        w = static_cast<int>(bmp.width);
+        h = static_cast<int>(bmp.height < 0 ? -bmp.height : bmp.height);
+        return true;
+    case BmpRead::kNotBmp:
+        break;
+    default:
+        return false;
+    }
+    return startsAsJpeg(p, head.size()) && jpegSize(p, head.size(), w, h);
+}
+
+bool TrelImageFile::jpegSize(const unsigned char* head, std::size_t n, int& w, int& h) {
+    // The frame header (SOF0..SOF15 but DHT, JPG and DAC) holds height, then width.
+    for (std::size_t i = 2; i + 9 < n;) {
+        if (head[i] != 0xFF)
+            return false;
+        unsigned marker = head[i + 1];
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
+            marker != 0xCC) {
+            h = Bytes::be16(head + i + 5);
+            w = Bytes::be16(head + i + 7);
+            return w > 0 && h > 0;
+        }
+        std::size_t length = Bytes::be16(head + i + 2);
+        if (length < 2)
+            return false;
+        i += 2 + length;
+    }
+    return false;
+}

@@ -1,0 +1,181 @@
+#include "map/internal/TrelTiledCheck.h"
+
+#include <algorithm>
+
+namespace {
+
+using Map = TrelTiledMap;
+using Data = TrelTiledData;
+
+} // namespace
+
+std::string TrelTiledCheck::nameOf(const Map::Tileset& set) {
+    return "tileset " + Data::quoted(set.name.empty() ? set.source : set.name);
+}
+
+bool TrelTiledCheck::shape(Map& map, int line) {
+    if (map.orientation != "orthogonal")
+        return map.fail_(map.fileName, line,
+                         Data::quoted(map.orientation) +
+                             " maps are not supported, only orthogonal ones");
+    if (map.infinite)
+        return map.fail_(map.fileName, line, "infinite maps are not supported");
+    if (map.width < 1 || map.height < 1 || map.tileWidth < 1 || map.tileHeight < 1)
+        return map.fail_(map.fileName, line,
+                         "the map's width, height, tilewidth and tileheight must "
+                         "each be at least 1");
+    // 2^24 cells of 2 bytes a layer; the camera works in 16.16 fixed point.
+    if (static_cast<long long>(map.width) * map.height > (1 << 24))
+        return map.fail_(map.fileName, line, "the map has more than 16777216 cells");
+    if (static_cast<long long>(map.width) * map.tileWidth > 32767 ||
+        static_cast<long long>(map.height) * map.tileHeight > 32767)
+        return map.fail_(map.fileName, line,
+                         "the map is larger than 32767 pixels on a side, the "
+                         "camera's reach");
+    return true;
+}
+
+bool TrelTiledCheck::firstGid(Map& map, int firstGid, const std::string& file, int line) {
+    if (firstGid < 1)
+        return map.fail_(file, line,
+                         "a tileset has firstgid " + std::to_string(firstGid) +
+                             "; it must be at least 1");
+    return true;
+}
+
+bool TrelTiledCheck::tileId(Map& map, const Map::Tileset& set, int id, const std::string& file,
+                            int line) {
+    if (id < 0 || id >= Map::kMaxFrames)
+        return map.fail_(file, line,
+                         "tileset " + Data::quoted(set.name) + " has a tile id beyond " +
+                             std::to_string(Map::kMaxFrames - 1) + " or none");
+    return true;
+}
+
+bool TrelTiledCheck::groupDepth(Map& map, int depth, const std::string& file, int line) {
+    if (depth + 1 > Data::kMaxGroupDepth)
+        return map.fail_(file, line,
+                         "groups are nested deeper than " + std::to_string(Data::kMaxGroupDepth));
+    return true;
+}
+
+bool TrelTiledCheck::layerSize(Map& map, const std::string& name, int w, int h,
+                               const std::string& file, int line) {
+    if (w != map.width || h != map.height)
+        return map.fail_(file, line,
+                         "layer " + Data::quoted(name) + " is " + std::to_string(w) + " x " +
+                             std::to_string(h) + " cells where the map is " +
+                             std::to_string(map.width) + " x " + std::to_string(map.height));
+    return true;
+}
+
+bool TrelTiledCheck::cellCount(Map& map, const std::string& name,
+                               const Data::CellCount& count, const std::string& file,
+                               int line) {
+    const std::size_t cells =
+        static_cast<std::size_t>(map.width) * static_cast<std::size_t>(map.height);
+    if (!count.beyond && count.found == cells && !count.cutShort)
+        return true;
+    std::string named = "layer " + Data::quoted(name);
+    std::string what =
+        count.beyond ? named + " holds more cells than the map's " + std::to_string(cells)
+                     : named + " holds " + std::to_string(count.found) +
+                           " cells where the map has " + std::to_string(cells) +
+                           (count.cutShort ? " (and a cut-short one)" : "");
+    return map.fail_(file, count.line > 0 ? count.line : line, what);
+}
+
+bool TrelTiledCheck::tilesetFields(Map& map) {
+    for (const Map::Tileset& set : map.tilesets) {
+        if (set.tileWidth < 1 || set.tileHeight < 1 || set.tileWidth > 4096 ||
+            set.tileHeight > 4096)
+            return map.fail_(map.fileName, 0,
+                             nameOf(set) + " has a tile size outside 1 to 4096 pixels");
+        if (set.spacing < 0 || set.margin < 0)
+            return map.fail_(map.fileName, 0, nameOf(set) + " has a negative spacing or margin");
+        if (set.tileCount < 0 || set.columns < 0)
+            return map.fail_(map.fileName, 0,
+                             nameOf(set) + " has a negative tilecount or columns");
+    }
+    return true;
+}
+
+bool TrelTiledCheck::tilesetRanges(Map& map) {
+    std::vector<Map::Tileset>& sets = map.tilesets;
+    std::stable_sort(sets.begin(), sets.end(), [](const Map::Tileset& a, const Map::Tileset& b) {
+        return a.firstGid < b.firstGid;
+    });
+    map.baseFrames = 0;
+    long long sheetPixels = 0;
+    for (std::size_t i = 0; i < sets.size(); ++i) {
+        const Map::Tileset& set = sets[i];
+        long long count = set.getGidCount();
+        if (count > Map::kMaxFrames || set.firstGid > static_cast<std::uint32_t>(Map::kMaxFrames))
+            return map.fail_(map.fileName, 0,
+                             nameOf(set) + " reaches beyond GID " +
+                                 std::to_string(Map::kMaxFrames) +
+                                 ", the most a 16-bit cell can show");
+        if (i > 0 && set.firstGid < sets[i - 1].firstGid +
+                                        static_cast<std::uint32_t>(sets[i - 1].getGidCount()))
+            return map.fail_(map.fileName, 0,
+                             nameOf(set) + " begins at GID " + std::to_string(set.firstGid) +
+                                 ", inside the tileset before it");
+        map.baseFrames =
+            std::max(map.baseFrames, set.firstGid + static_cast<std::uint32_t>(count) - 1);
+        // Each tile becomes a bitmap of its own: a sheet that claims more tiles than memory
+        // could hold is refused here rather than by the allocator halfway through.
+        if (!set.image.empty())
+            sheetPixels += count * set.tileWidth * set.tileHeight;
+    }
+    if (sheetPixels > Map::kMaxTilePixels)
+        return map.fail_(map.fileName, 0,
+                         "the tiles of the tilesets hold more than " +
+                             std::to_string(Map::kMaxTilePixels) +
+                             " pixels, the most a map may load");
+    if (map.baseFrames > static_cast<std::uint32_t>(Map::kMaxFrames))
+        return map.fail_(map.fileName, 0,
+                         "the tilesets hold more than " + std::to_string(Map::kMaxFrames) +
+                             " tiles, the most a 16-bit cell can show");
+    return true;
+}
+
+bool TrelTiledCheck::gidsAndFrames(Map& map) {
+    map.flipped.clear();
+    map.flippedValues.clear();
+    for (std::size_t l = 0; l < map.tileLayers.size(); ++l) {
+        const Map::TileLayer& layer = map.tileLayers[l];
+        std::uint32_t lastChecked = 0;
+        for (std::size_t i = 0; i < layer.gids.size(); ++i) {
+            std::uint32_t gid = layer.gids[i] & ~Map::kRotateHex120;
+            std::uint32_t tile = gid & ~Map::kFlagBits;
+            if (tile == 0 || gid == lastChecked)
+                continue;
+            if (map.findTileset(tile) == nullptr) {
+                int x = static_cast<int>(i % static_cast<std::size_t>(map.width));
+                int y = static_cast<int>(i / static_cast<std::size_t>(map.width));
+                return map.fail_(
+                    map.fileName, map.layerLines[l],
+                    "layer " + Data::quoted(layer.name) + ", cell (" + std::to_string(x) +
+                        ", " + std::to_string(y) + "): GID " + std::to_string(tile) +
+                        (tile > map.baseFrames ? " is beyond the tilesets, which end at " +
+                                                     std::to_string(map.baseFrames)
+                                               : " belongs to no tileset"));
+            }
+            lastChecked = gid;
+            // Each flipped GID used gets a frame of its own.
+            if (gid != tile && map.flippedValues.emplace(gid, 0).second)
+                map.flipped.push_back(gid);
+        }
+    }
+    const std::size_t frames = map.baseFrames + map.flipped.size();
+    if (frames > static_cast<std::size_t>(Map::kMaxFrames))
+        return map.fail_(map.fileName, 0,
+                         "the map needs " + std::to_string(frames) + " frames (" +
+                             std::to_string(map.baseFrames) + " tiles and " +
+                             std::to_string(map.flipped.size()) +
+                             " flipped ones); a 16-bit cell can show at most " +
+                             std::to_string(Map::kMaxFrames));
+    for (std::size_t i = 0; i < map.flipped.size(); ++i)
+        map.flippedValues[map.flipped[i]] = static_cast<short>(map.baseFrames + i + 1);
+    return true;
+}
