@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "HeadlessLevel.h"
 #include "Level.h"
 #include "trel.h"
 
@@ -27,33 +28,24 @@ void ensureAllegro() {
 // The level on the game's own system, drawing into memory bitmaps at 16 bits per pixel.
 struct DemoLevel {
     BITMAP* screenCopy;
+    std::unique_ptr<HeadlessLevel> level;
     DemoLevel() {
         ensureAllegro();
-        set_color_depth(16);
-        gameSystem.iface.loaded = true;
-        gameSystem.iface.gfx.buffer = gameSystem.iface.gfx.target = create_bitmap(640, 480);
         screenCopy = create_bitmap(640, 480);
-        screen = screenCopy;
         // The level's log lines go to log.txt only, not into the benchmark table.
         std::fflush(stdout);
         int console = dup(STDOUT_FILENO);
         int nowhere = open("/dev/null", O_WRONLY);
         dup2(nowhere, STDOUT_FILENO);
-        setUpLevel();
+        level = std::make_unique<HeadlessLevel>(16);
         std::fflush(stdout);
         dup2(console, STDOUT_FILENO);
         close(nowhere);
         close(console);
     }
     ~DemoLevel() {
-        delete gameSystem.zone;
-        gameSystem.zone = nullptr;
-        gameSystem.clearSpriteResources();
-        destroy_bitmap(gameSystem.iface.gfx.buffer);
-        gameSystem.iface.gfx.buffer = gameSystem.iface.gfx.target = nullptr;
-        screen = nullptr;
+        level.reset();
         destroy_bitmap(screenCopy);
-        gameSystem.iface.loaded = false;
     }
     void frame() { gameSystem.iface.gfx.drawZone(gameSystem.zone, 0, 0, 640, 448); }
 };

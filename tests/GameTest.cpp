@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "Ball.h"
 #include "Gem.h"
+#include "HeadlessLevel.h"
 #include "Level.h"
 #include "ReferenceRenderer.h"
 
@@ -33,27 +35,16 @@ void releaseKeys() {
 class Game : public ::testing::Test {
 protected:
     void SetUp() override {
-        set_color_depth(32);
         releaseKeys();
-        gameSystem.iface.loaded = true;
-        gameSystem.iface.gfx.buffer = gameSystem.iface.gfx.target = create_bitmap(640, 480);
-        screen = create_bitmap(640, 480);
         std::srand(1); // the C library's unseeded state
-        setUpLevel();
+        level = std::make_unique<HeadlessLevel>(32);
         zone = gameSystem.zone;
         field = zone->getLayer(0);
         grid = zone->getLayer(1);
     }
     void TearDown() override {
         releaseKeys();
-        delete gameSystem.zone;
-        gameSystem.zone = nullptr;
-        gameSystem.clearSpriteResources();
-        destroy_bitmap(gameSystem.iface.gfx.buffer);
-        gameSystem.iface.gfx.buffer = gameSystem.iface.gfx.target = nullptr;
-        destroy_bitmap(screen);
-        screen = nullptr;
-        gameSystem.iface.loaded = false;
+        level.reset();
     }
 
     std::vector<Gem*> gems() {
@@ -97,6 +88,7 @@ protected:
         return count;
     }
 
+    std::unique_ptr<HeadlessLevel> level;
     TrelZone* zone = nullptr;
     TrelLayer* field = nullptr;
     TrelLayer* grid = nullptr;

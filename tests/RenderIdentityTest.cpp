@@ -196,3 +196,17 @@ TEST_F(RenderIdentity, ReloadedImagesAndAnotherTargetAreNotMistakenForTheOldOnes
     destroy_bitmap(small);
     destroy_bitmap(smallReference);
 }
+
+// A tile image drawn into after it was shown: the kept tiles hold the old picture until the
+// game asks the renderer to read the images again.
+TEST_F(RenderIdentity, ImagesDrawnIntoShowOnceTheKeptTilesAreReleased) {
+    TrelResource* set = tiles({{32, 32}, {32, 32}}, false);
+    addLayer(40, 30, 32, 32, set, 2, 16);
+    runFrames(2, 0, 0, 640, 448);
+    clear_to_color(set->getData(0)->bitmap, makecol(10, 200, 30));
+    gfx->drawZone(zone, 0, 0, 640, 448);
+    referenceDrawZone(*gfx, reference, zone, 0, 0, 640, 448);
+    EXPECT_GT(differingPixels(gfx->buffer, reference), 0) << "the kept tiles were read again";
+    gfx->releaseTileCaches();
+    runFrames(3, 0, 0, 640, 448);
+}

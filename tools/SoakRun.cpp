@@ -1,7 +1,5 @@
 #include "SoakRun.h"
 
-#include <allegro.h>
-
 #include <cstdio>
 #include <unistd.h>
 
@@ -9,29 +7,8 @@
 #include "Gem.h"
 #include "Level.h"
 
-SoakRun::~SoakRun() {
-    delete gameSystem.zone;
-    gameSystem.zone = nullptr;
-    ball = nullptr;
-    gameSystem.clearSpriteResources();
-    gameSystem.iface.gfx.buffer = gameSystem.iface.gfx.target = nullptr;
-    gameSystem.iface.loaded = false;
-    if (screen == screenBitmap)
-        screen = nullptr;
-    if (buffer != nullptr)
-        destroy_bitmap(buffer);
-    if (screenBitmap != nullptr)
-        destroy_bitmap(screenBitmap);
-}
-
 void SoakRun::start() {
-    set_color_depth(16); // as the game's window
-    buffer = create_bitmap(640, 480);
-    screenBitmap = create_bitmap(640, 480);
-    screen = screenBitmap;
-    gameSystem.iface.gfx.buffer = gameSystem.iface.gfx.target = buffer;
-    gameSystem.iface.loaded = true; // the level may now be built
-    setUpLevel();
+    level = std::make_unique<HeadlessLevel>(16); // as the game's window
     lastSeenTime = ball->lastTime;
     shortestRound = ball->bestTime;
 }
@@ -68,8 +45,7 @@ void SoakRun::checkRound() {
 bool SoakRun::run(std::int64_t count) {
     for (std::int64_t i = 0; i < count && fault.empty(); ++i) {
         steer();
-        gameSystem.zone->process();
-        gameSystem.iface.gfx.drawLoop();
+        level->tick();
         ++ticks;
         // A round ends inside the tick: the ball then restarts its count of ticks.
         if (ball->ticks == 0)

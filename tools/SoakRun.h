@@ -2,9 +2,10 @@
 #define QUENMOOR_SOAK_RUN_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
-struct BITMAP;
+#include "HeadlessLevel.h"
 
 // The demo's level run headless for as many ticks as asked: each tick the ball is placed on
 // the first gem still on the field, so gems are picked up and rounds keep finishing, then the
@@ -14,7 +15,6 @@ struct BITMAP;
 class SoakRun {
 public:
     SoakRun() = default;
-    ~SoakRun(); // removes the level and the memory bitmaps again
 
     SoakRun(const SoakRun&) = delete;
     SoakRun& operator=(const SoakRun&) = delete;
@@ -32,8 +32,7 @@ private:
     void steer();
     void checkRound();
 
-    BITMAP* buffer = nullptr;       // owned
-    BITMAP* screenBitmap = nullptr; // owned: stands in for the screen
+    std::unique_ptr<HeadlessLevel> level;
     std::int32_t lastSeenTime = -1;
     std::int32_t shortestRound = 0;
 };

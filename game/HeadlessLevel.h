@@ -1,0 +1,32 @@
+#ifndef QUENMOOR_HEADLESS_LEVEL_H
+#define QUENMOOR_HEADLESS_LEVEL_H
+
+struct BITMAP;
+
+// The demo's level on the game's own system without a window, for the soak run, the
+// benchmarks and the game's tests: memory bitmaps of the window's size stand in for the
+// buffer and the screen, the interface counts as loaded, and the level is built as the game
+// builds it. Needs Allegro started (SYSTEM_NONE will do) and data/ in the working folder.
+// One at a time.
+class HeadlessLevel {
+public:
+    // At the given colour depth (the game's window has 16 bits per pixel).
+    explicit HeadlessLevel(int depth = 16);
+    // Removes the level, its images and the renderer's kept tiles, and the stand-ins, while
+    // Allegro still runs.
+    ~HeadlessLevel();
+
+    HeadlessLevel(const HeadlessLevel&) = delete;
+    HeadlessLevel& operator=(const HeadlessLevel&) = delete;
+
+    // The bitmap frames are drawn into.
+    BITMAP* getBuffer() { return buffer; }
+    // Processes the zone once and draws the frame, as one pass of the main loop that draws.
+    void tick();
+
+private:
+    BITMAP* buffer;       // owned
+    BITMAP* screenBitmap; // owned: stands in for the screen
+};
+
+#endif
