@@ -38,30 +38,41 @@ std::string writeMap(const std::string& encoding, const std::string& compression
         std::string data = encodeGids(gids, encoding, compression);
         std::string layerName = "layer" + std::to_string(l);
         if (json) {
-            layers += std::string(l ? "," : "") + "{\"type\":\"tilelayer\",\"name\":\"" + layerName +
-                      "\",\"width\":256,\"height\":256,\"data\":" +
+            layers += std::string(l ? "," : "") + "{\"type\":\"tilelayer\",\"name\":\"" +
+                      layerName + "\",\"width\":256,\"height\":256,\"data\":" +
                       (encoding == "csv" ? "[" + data + "]"
                                          : "\"" + data + "\",\"encoding\":\"base64\"" +
-                                               (compression.empty() ? "" : ",\"compression\":\"" + compression + "\"")) +
+                                               (compression.empty()
+                                                    ? ""
+                                                    : ",\"compression\":\"" + compression + "\"")) +
                       "}";
         } else {
-            layers += " <layer name=\"" + layerName + "\" width=\"256\" height=\"256\">\n  <data encoding=\"" +
-                      encoding + "\"" + (compression.empty() ? "" : " compression=\"" + compression + "\"") +
-                      ">\n" + data + "\n  </data>\n </layer>\n";
+            layers += " <layer name=\"" + layerName +
+                      "\" width=\"256\" height=\"256\">\n  <data encoding=\"" + encoding + "\"" +
+                      (compression.empty() ? "" : " compression=\"" + compression + "\"") + ">\n" +
+                      data + "\n  </data>\n </layer>\n";
         }
     }
-    const std::string set = "name=\"sheet\" tilewidth=\"32\" tileheight=\"32\" tilecount=\"64\" columns=\"8\"";
+    const std::string set =
+        "name=\"sheet\" tilewidth=\"32\" tileheight=\"32\" tilecount=\"64\" columns=\"8\"";
     if (json)
-        writeText(name, "{\"type\":\"map\",\"orientation\":\"orthogonal\",\"width\":256,\"height\":256,"
-                        "\"tilewidth\":32,\"tileheight\":32,\"tilesets\":[{\"firstgid\":1,\"name\":\"sheet\","
-                        "\"tilewidth\":32,\"tileheight\":32,\"tilecount\":64,\"columns\":8,"
-                        "\"image\":\"trel-bench-map-sheet.bmp\",\"imagewidth\":256,\"imageheight\":256}],"
-                        "\"layers\":[" + layers + "]}");
+        writeText(
+            name,
+            "{\"type\":\"map\",\"orientation\":\"orthogonal\",\"width\":256,\"height\":256,"
+            "\"tilewidth\":32,\"tileheight\":32,\"tilesets\":[{\"firstgid\":1,\"name\":\"sheet\","
+            "\"tilewidth\":32,\"tileheight\":32,\"tilecount\":64,\"columns\":8,"
+            "\"image\":\"trel-bench-map-sheet.bmp\",\"imagewidth\":256,\"imageheight\":256}],"
+            "\"layers\":[" +
+                layers + "]}");
     else
-        writeText(name, "<?xml version=\"1.0\"?>\n<map orientation=\"orthogonal\" width=\"256\" height=\"256\" "
-                        "tilewidth=\"32\" tileheight=\"32\">\n <tileset firstgid=\"1\" " + set +
-                        ">\n  <image source=\"trel-bench-map-sheet.bmp\" width=\"256\" height=\"256\"/>\n"
-                        " </tileset>\n" + layers + "</map>\n");
+        writeText(
+            name,
+            "<?xml version=\"1.0\"?>\n<map orientation=\"orthogonal\" width=\"256\" height=\"256\" "
+            "tilewidth=\"32\" tileheight=\"32\">\n <tileset firstgid=\"1\" " +
+                set +
+                ">\n  <image source=\"trel-bench-map-sheet.bmp\" width=\"256\" height=\"256\"/>\n"
+                " </tileset>\n" +
+                layers + "</map>\n");
     return name;
 }
 

@@ -9,8 +9,7 @@
 namespace {
 
 std::string base64(const std::string& bytes) {
-    static const char digits[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;
     for (std::size_t i = 0; i < bytes.size(); i += 3) {
         unsigned n = static_cast<unsigned char>(bytes[i]) << 16;
@@ -83,7 +82,8 @@ std::string writeTileSheet(const std::string& name, int w, int h, int columns, i
         int x = margin + static_cast<int>(i) % columns * (w + spacing);
         int y = margin + static_cast<int>(i) / columns * (h + spacing);
         int c = colours[i];
-        rectfill(sheet, x, y, x + w - 1, y + h - 1, makecol24(c >> 16 & 255, c >> 8 & 255, c & 255));
+        rectfill(sheet, x, y, x + w - 1, y + h - 1,
+                 makecol24(c >> 16 & 255, c >> 8 & 255, c & 255));
         putpixel(sheet, x, y, makecol24(255, 255, 255));
     }
     save_bitmap(name.c_str(), sheet, nullptr);

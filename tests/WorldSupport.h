@@ -16,8 +16,8 @@ class Recorder : public TrelObject {
 public:
     using Action = std::function<void(Recorder&)>;
 
-    Recorder(TrelLayer* home, std::vector<std::string>& log, std::string called,
-             fix16 x = fix16(), fix16 y = fix16())
+    Recorder(TrelLayer* home, std::vector<std::string>& log, std::string called, fix16 x = fix16(),
+             fix16 y = fix16())
         : TrelObject(home, x, y, fix16(8), fix16(8)), journal(log), name(std::move(called)) {}
     ~Recorder() override { journal.push_back(name + ".deleted"); }
 

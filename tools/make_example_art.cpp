@@ -116,7 +116,8 @@ BITMAP* groundSheet() {
             for (int f = 0; f < 5; ++f) {
                 int x = static_cast<int>(noise(f, 3, 5) % 26) + 3;
                 int y = static_cast<int>(noise(3, f, 5) % 26) + 3;
-                circlefill(tiles[i], x, y, 2, f % 2 ? makecol24(230, 220, 120) : makecol24(220, 150, 200));
+                circlefill(tiles[i], x, y, 2,
+                           f % 2 ? makecol24(230, 220, 120) : makecol24(220, 150, 200));
             }
         }
         blit(tiles[i], sheet, 0, 0, 1 + i * 34, 1, 32, 32);

@@ -177,8 +177,8 @@ void TrelIGfx::drawTiles(TrelLayer* layer, int ox, int oy) {
         drawCells(layer, cs, ce, rs, re, ox, oy, opacity);
 }
 
-bool TrelIGfx::offsetReach(TrelResource* tileset, int tw, int th, int& left, int& right,
-                           int& up, int& down) {
+bool TrelIGfx::offsetReach(TrelResource* tileset, int tw, int th, int& left, int& right, int& up,
+                           int& down) {
     left = right = up = down = 0;
     if (tileset == nullptr)
         return false;

@@ -79,12 +79,11 @@ private:
 
     void drawTiles(TrelLayer* layer, int ox, int oy);
     // Each cell of columns [cs, ce) and rows [rs, re) with draw_sprite, in row order.
-    void drawCells(TrelLayer* layer, int cs, int ce, int rs, int re, int ox, int oy,
-                   int opacity);
+    void drawCells(TrelLayer* layer, int cs, int ce, int rs, int re, int ox, int oy, int opacity);
     // How far, in pixels, the tileset's frames with a drawing offset reach beyond their
     // cell on each side; false when no frame has an offset.
-    static bool offsetReach(TrelResource* tileset, int tw, int th, int& left, int& right,
-                            int& up, int& down);
+    static bool offsetReach(TrelResource* tileset, int tw, int th, int& left, int& right, int& up,
+                            int& down);
     void drawObjects(TrelLayer* layer, int ox, int oy, int x, int y, int w, int h);
 
     std::vector<LayerCache> tileCaches;

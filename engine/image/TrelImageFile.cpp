@@ -88,8 +88,8 @@ bool TrelImageFile::check(const char* fileName, std::string& reason) {
     return true;
 }
 
-TrelImageFile::BmpRead TrelImageFile::readBmpHeader(const unsigned char* head,
-                                                    std::size_t headSize, BmpHeader& header) {
+TrelImageFile::BmpRead TrelImageFile::readBmpHeader(const unsigned char* head, std::size_t headSize,
+                                                    BmpHeader& header) {
     if (headSize < 2 || head[0] != 'B' || head[1] != 'M')
         return BmpRead::kNotBmp;
     if (headSize < kFileHeader + 4) {
@@ -162,7 +162,8 @@ bool TrelImageFile::checkBmp(const char* fileName, const unsigned char* head, st
 
     unsigned long long need;
     const unsigned long long huge = ~0ULL;
-    if (header.compression == 0 || header.compression == 3) { // plain rows, or rows with colour masks
+    if (header.compression == 0 ||
+        header.compression == 3) { // plain rows, or rows with colour masks
         // Each row is padded to a multiple of four bytes.
         unsigned long long rowBytes =
             (static_cast<unsigned long long>(width) * bitCount + 31) / 32 * 4;
@@ -217,8 +218,8 @@ bool TrelImageFile::checkPng(const char* fileName, const std::string& bytes, std
         if (size >= at + 8)
             need += Bytes::be32(bytesOf(bytes) + at);
         if (size < need) {
-            reason = named(fileName) + " is cut short: " + std::to_string(size) +
-                     " of at least " + std::to_string(need) + " bytes.";
+            reason = named(fileName) + " is cut short: " + std::to_string(size) + " of at least " +
+                     std::to_string(need) + " bytes.";
             return false;
         }
         bool end = bytes.compare(at + 4, 4, "IEND") == 0;
@@ -228,8 +229,7 @@ bool TrelImageFile::checkPng(const char* fileName, const std::string& bytes, std
     }
 }
 
-bool TrelImageFile::checkJpeg(const char* fileName, const std::string& bytes,
-                              std::string& reason) {
+bool TrelImageFile::checkJpeg(const char* fileName, const std::string& bytes, std::string& reason) {
     const unsigned char* p = bytesOf(bytes);
     if (!startsAsJpeg(p, bytes.size())) {
         reason = named(fileName) + " is not a JPEG image.";

@@ -141,10 +141,10 @@ bool TrelTiledMap::loadExternalTileset_(Tileset& set, int line) {
         std::string gz = path + ".gz";
         std::string ignored;
         if (reason != "was not found" || !Data::readFile(gz, text, ignored)) {
-            return fail_(fileName, line,
-                         "tileset " + Data::quoted(set.source) +
-                             (reason == "was not found" ? std::string(" not found")
-                                                        : " " + reason));
+            return fail_(
+                fileName, line,
+                "tileset " + Data::quoted(set.source) +
+                    (reason == "was not found" ? std::string(" not found") : " " + reason));
         }
         path = gz;
     }

@@ -87,7 +87,7 @@ public:
         int offsetX = 0, offsetY = 0; // Tiled's <tileoffset>
         std::string image;            // the whole-sheet image, resolved against its file's folder
         int imageWidth = 0, imageHeight = 0;
-        int transparent = -1; // 0xRRGGBB drawn as transparent, or -1
+        int transparent = -1;    // 0xRRGGBB drawn as transparent, or -1
         std::vector<Tile> tiles; // the tiles Tiled lists: images, properties, animations
         // GIDs firstGid .. firstGid + getGidCount() - 1 belong to this tileset.
         int getGidCount() const;
@@ -111,8 +111,9 @@ public:
     // Appends one layer per tile layer, in file order, with the map's size and tile size and
     // the layer's visibility and opacity; each shows the map's tiles, registered with the
     // system as one resource. The zone's main layer is left as it is (layer 0, so in a new
-    // zone the map's first layer bounds the camera). False, with nothing added and getError() set, when a tileset image
-    // cannot be loaded or no map is loaded. Needs Allegro started and the colour depth set.
+    // zone the map's first layer bounds the camera). False, with nothing added and getError() set,
+    // when a tileset image cannot be loaded or no map is loaded. Needs Allegro started and the
+    // colour depth set.
     bool addToZone(TrelSystem* system, TrelZone* zone);
 
     int getWidth() { return width; }
@@ -188,7 +189,7 @@ private:
     std::vector<Tileset> tilesets; // in firstGid order
     std::vector<TileLayer> tileLayers;
     std::vector<ObjectGroup> objectGroups;
-    std::vector<int> layerLines; // each tile layer's line in its file, or 0
+    std::vector<int> layerLines;       // each tile layer's line in its file, or 0
     std::vector<std::string> warnings; // the features that cannot be shown, each once
     std::string error;
     std::uint32_t baseFrames = 0;       // the highest GID of any tileset

@@ -65,7 +65,8 @@ int main() {
     // guide: end
 
     TrelResource* lanternFrames = game.newSpriteResource("data/lantern-dark.png");
-    if (lanternFrames == nullptr || game.appendSpriteResource("data/lantern-lit.png", lanternFrames) == nullptr)
+    if (lanternFrames == nullptr ||
+        game.appendSpriteResource("data/lantern-lit.png", lanternFrames) == nullptr)
         game.giveError(0, "Could not load the lantern's images.");
     TrelISprite* wispImage = image("data/wisp.png");
     // guide: map-properties

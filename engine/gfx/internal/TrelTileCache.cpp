@@ -161,8 +161,7 @@ void TrelTileCache::update(short** map, TrelResource* set, int cs, int ce, int r
     lastFrames.clear();
     if (set != nullptr) {
         for (const TrelISprite* frame : set->frames)
-            lastFrames.emplace_back(serialOf(frame),
-                                    frame != nullptr ? frame->bitmap : nullptr);
+            lastFrames.emplace_back(serialOf(frame), frame != nullptr ? frame->bitmap : nullptr);
         // Frames replaced over a long game would otherwise pile up here.
         if (opaqueImages.size() > 2 * set->frames.size() + 64)
             opaqueImages.clear();

@@ -14,14 +14,14 @@ class TrelResource;
 // The renderer's memory of one layer's tiles: each opaque cell around the view (its frame
 // fills the cell, has no drawing offset and no pixel of the mask colour) copied once into a
 // slot of a bitmap, so that a frame copies the view's opaque tiles in one or two rectangles
-// instead of drawing every cell; the other cells are drawn as they stand. Slots wrap around, like a ring, in both
-// directions: cell (c, r) lives in slot (c mod columns, r mod rows), so a camera that moves only
-// redraws the cells that come into view. Each frame the visited cells are compared with what their
-// slots hold (value, the frame's serial number and its bitmap), so cells written straight through
-// getMapData are seen, and a frame replaced by another at the same address is told apart. A
-// frame's pixels are read when a cell showing it comes into view: a game that draws into a tile's
-// bitmap afterwards must load it as a new frame, or call TrelIGfx::releaseTileCaches, for the
-// change to show. Nothing is told to the cache: it checks what it holds each frame, so any
+// instead of drawing every cell; the other cells are drawn as they stand. Slots wrap around, like a
+// ring, in both directions: cell (c, r) lives in slot (c mod columns, r mod rows), so a camera that
+// moves only redraws the cells that come into view. Each frame the visited cells are compared with
+// what their slots hold (value, the frame's serial number and its bitmap), so cells written
+// straight through getMapData are seen, and a frame replaced by another at the same address is told
+// apart. A frame's pixels are read when a cell showing it comes into view: a game that draws into a
+// tile's bitmap afterwards must load it as a new frame, or call TrelIGfx::releaseTileCaches, for
+// the change to show. Nothing is told to the cache: it checks what it holds each frame, so any
 // layer's cells can be drawn with it.
 //
 // The picture is the one drawing every cell with draw_sprite in row order gives, pixel for

@@ -69,19 +69,18 @@ bool TrelTiledCheck::layerSize(Map& map, const std::string& name, int w, int h,
     return true;
 }
 
-bool TrelTiledCheck::cellCount(Map& map, const std::string& name,
-                               const Data::CellCount& count, const std::string& file,
-                               int line) {
+bool TrelTiledCheck::cellCount(Map& map, const std::string& name, const Data::CellCount& count,
+                               const std::string& file, int line) {
     const std::size_t cells =
         static_cast<std::size_t>(map.width) * static_cast<std::size_t>(map.height);
     if (!count.beyond && count.found == cells && !count.cutShort)
         return true;
     std::string named = "layer " + Data::quoted(name);
-    std::string what =
-        count.beyond ? named + " holds more cells than the map's " + std::to_string(cells)
-                     : named + " holds " + std::to_string(count.found) +
-                           " cells where the map has " + std::to_string(cells) +
-                           (count.cutShort ? " (and a cut-short one)" : "");
+    std::string what = count.beyond
+                           ? named + " holds more cells than the map's " + std::to_string(cells)
+                           : named + " holds " + std::to_string(count.found) +
+                                 " cells where the map has " + std::to_string(cells) +
+                                 (count.cutShort ? " (and a cut-short one)" : "");
     return map.fail_(file, count.line > 0 ? count.line : line, what);
 }
 
@@ -94,8 +93,7 @@ bool TrelTiledCheck::tilesetFields(Map& map) {
         if (set.spacing < 0 || set.margin < 0)
             return map.fail_(map.fileName, 0, nameOf(set) + " has a negative spacing or margin");
         if (set.tileCount < 0 || set.columns < 0)
-            return map.fail_(map.fileName, 0,
-                             nameOf(set) + " has a negative tilecount or columns");
+            return map.fail_(map.fileName, 0, nameOf(set) + " has a negative tilecount or columns");
     }
     return true;
 }
@@ -155,8 +153,8 @@ bool TrelTiledCheck::gidsAndFrames(Map& map) {
                 int y = static_cast<int>(i / static_cast<std::size_t>(map.width));
                 return map.fail_(
                     map.fileName, map.layerLines[l],
-                    "layer " + Data::quoted(layer.name) + ", cell (" + std::to_string(x) +
-                        ", " + std::to_string(y) + "): GID " + std::to_string(tile) +
+                    "layer " + Data::quoted(layer.name) + ", cell (" + std::to_string(x) + ", " +
+                        std::to_string(y) + "): GID " + std::to_string(tile) +
                         (tile > map.baseFrames ? " is beyond the tilesets, which end at " +
                                                      std::to_string(map.baseFrames)
                                                : " belongs to no tileset"));

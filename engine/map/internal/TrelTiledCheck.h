@@ -28,8 +28,7 @@ public:
     // The cells a layer's data held against the map's cells (count.line, where given,
     // before line).
     static bool cellCount(TrelTiledMap& map, const std::string& name,
-                          const TrelTiledData::CellCount& count, const std::string& file,
-                          int line);
+                          const TrelTiledData::CellCount& count, const std::string& file, int line);
 
     // The tilesets' tile sizes, spacing, margin and counts, before their images' sizes are
     // read.

@@ -149,8 +149,8 @@ bool TrelTiledData::decodeBase64(const char* text, std::size_t length, std::stri
     return true;
 }
 
-bool TrelTiledData::inflate(const std::string& in, bool gzip, std::size_t limit,
-                            std::string& out, std::string& reason) {
+bool TrelTiledData::inflate(const std::string& in, bool gzip, std::size_t limit, std::string& out,
+                            std::string& reason) {
     z_stream stream;
     std::memset(&stream, 0, sizeof stream);
     if (inflateInit2(&stream, gzip ? 15 + 16 : 15) != Z_OK) {

@@ -84,8 +84,7 @@ private:
     static bool unzstd(const std::string& in, std::size_t limit, std::string& out,
                        std::string& reason);
     static bool parseCsv(const char* text, std::size_t length, std::size_t cells,
-                         std::vector<std::uint32_t>& gids, CellCount& count,
-                         std::string& reason);
+                         std::vector<std::uint32_t>& gids, CellCount& count, std::string& reason);
 };
 
 #endif

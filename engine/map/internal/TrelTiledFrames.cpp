@@ -30,7 +30,8 @@ struct OwnedBitmaps {
 } // namespace
 
 TrelTiledFrames::TrelTiledFrames(Map& source, TrelResource* target)
-    : map(source), frames(target), depth(get_color_depth()) {}
+    : map(source), frames(target), depth(get_color_depth()) {
+}
 
 bool TrelTiledFrames::make(Map& map, TrelResource* frames) {
     TrelTiledFrames maker(map, frames);
@@ -109,8 +110,8 @@ bool TrelTiledFrames::loadImage(const std::string& path, int transparent, BITMAP
     blit(sprite->bitmap, out, 0, 0, 0, 0, out->w, out->h);
     if (transparent < 0)
         return true;
-    int colourKey = makecol_depth(depth, transparent >> 16 & 0xFF, transparent >> 8 & 0xFF,
-                            transparent & 0xFF);
+    int colourKey =
+        makecol_depth(depth, transparent >> 16 & 0xFF, transparent >> 8 & 0xFF, transparent & 0xFF);
     int mask = bitmap_mask_color(out);
     for (int y = 0; y < out->h; ++y)
         for (int x = 0; x < out->w; ++x)

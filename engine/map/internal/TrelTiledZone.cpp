@@ -12,8 +12,7 @@ void TrelTiledZone::fill(TrelTiledMap& map, TrelSystem* system, TrelZone* zone,
                           map.fileName.c_str(), feature.c_str());
     for (const TrelTiledMap::TileLayer& source : map.tileLayers) {
         zone->addLayer(static_cast<unsigned>(map.width), static_cast<unsigned>(map.height),
-                       static_cast<unsigned>(map.tileWidth),
-                       static_cast<unsigned>(map.tileHeight));
+                       static_cast<unsigned>(map.tileWidth), static_cast<unsigned>(map.tileHeight));
         // The new layer is the last of the array, destroyed ones included.
         int last = zone->getNumLayers();
         while (zone->getLayer(last) != nullptr)

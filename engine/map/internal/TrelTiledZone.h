@@ -18,8 +18,7 @@ public:
 
 private:
     // The layer's cells: each GID as the cell value that shows it.
-    static void copyCells(TrelTiledMap& map, const TrelTiledMap::TileLayer& source,
-                          short** cells);
+    static void copyCells(TrelTiledMap& map, const TrelTiledMap::TileLayer& source, short** cells);
 };
 
 #endif

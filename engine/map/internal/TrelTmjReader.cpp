@@ -41,9 +41,7 @@ public:
         return flush() && add(Json(value));
     }
     bool string(string_t& value) override { return flush() && add(Json(std::move(value))); }
-    bool binary(binary_t& value) override {
-        return flush() && add(Json::binary(std::move(value)));
-    }
+    bool binary(binary_t& value) override { return flush() && add(Json::binary(std::move(value))); }
     bool start_object(std::size_t) override {
         dataKey = false;
         return flush() && open(Json::object());
@@ -301,7 +299,8 @@ struct TrelTmjReader::Reader {
         layer.visible = look.visible;
         layer.opacity = look.opacity;
         if (node.contains("chunks"))
-            return fail(named + " is stored in chunks, as infinite maps are, which are not supported");
+            return fail(named +
+                        " is stored in chunks, as infinite maps are, which are not supported");
         int w, h;
         if (!integer(node, "width", w, map.width, named) ||
             !integer(node, "height", h, map.height, named) ||
@@ -328,7 +327,8 @@ struct TrelTmjReader::Reader {
             return false;
         if (data->is_binary() && data->get_binary().subtype() == CellPacker::kCells) {
             if (!encoding.empty() && encoding != "csv")
-                return fail(named + " has an array of cells but encoding " + Data::quoted(encoding));
+                return fail(named + " has an array of cells but encoding " +
+                            Data::quoted(encoding));
             const Json::binary_t& packed = data->get_binary();
             count.found = packed.size() / 4;
             if (count.found == cells) {
@@ -338,7 +338,8 @@ struct TrelTmjReader::Reader {
             }
         } else if (data->is_array()) {
             if (!encoding.empty() && encoding != "csv")
-                return fail(named + " has an array of cells but encoding " + Data::quoted(encoding));
+                return fail(named + " has an array of cells but encoding " +
+                            Data::quoted(encoding));
             count.found = data->size();
             if (count.found == cells) {
                 layer.gids.resize(cells);

@@ -21,8 +21,9 @@ struct TrelTmxReader::Reader {
     std::string folder; // what the file's relative paths start from
 
     int lineOf(const pugi::xml_node& node) const {
-        return node.offset_debug() >= 0 ? Data::lineAt(text, static_cast<std::size_t>(node.offset_debug()))
-                                        : 0;
+        return node.offset_debug() >= 0
+                   ? Data::lineAt(text, static_cast<std::size_t>(node.offset_debug()))
+                   : 0;
     }
     bool fail(const pugi::xml_node& node, const std::string& what) {
         return map.fail_(file, lineOf(node), what);
@@ -108,7 +109,9 @@ struct TrelTmxReader::Reader {
         if (!data)
             return fail(node, named + " has no <data>");
         if (data.child("chunk"))
-            return fail(data, named + " is stored in chunks, as infinite maps are, which are not supported");
+            return fail(data,
+                        named +
+                            " is stored in chunks, as infinite maps are, which are not supported");
         if (!cells(data, layer))
             return false;
         map.tileLayers.push_back(std::move(layer));
@@ -127,8 +130,7 @@ struct TrelTmxReader::Reader {
             for (pugi::xml_node tile : data.children("tile")) {
                 std::uint32_t gid = 0;
                 if (tile.attribute("gid") && !Data::parseGid(tile.attribute("gid").value(), gid))
-                    return fail(tile,
-                                named + " has a <tile> whose gid is not a number below 2^32");
+                    return fail(tile, named + " has a <tile> whose gid is not a number below 2^32");
                 if (layer.gids.size() == cells) {
                     count.beyond = true;
                     count.line = lineOf(tile);
@@ -231,7 +233,8 @@ struct TrelTmxReader::Reader {
             !intAttribute(node, "columns", set.columns, 0))
             return false;
         if (pugi::xml_node offset = node.child("tileoffset")) {
-            if (!intAttribute(offset, "x", set.offsetX, 0) || !intAttribute(offset, "y", set.offsetY, 0))
+            if (!intAttribute(offset, "x", set.offsetX, 0) ||
+                !intAttribute(offset, "y", set.offsetY, 0))
                 return false;
         }
         if (pugi::xml_node image = node.child("image")) {
@@ -242,7 +245,8 @@ struct TrelTmxReader::Reader {
             if (!intAttribute(image, "width", set.imageWidth, 0) ||
                 !intAttribute(image, "height", set.imageHeight, 0))
                 return false;
-            if (image.attribute("trans") && !Data::parseColor(image.attribute("trans").value(), set.transparent))
+            if (image.attribute("trans") &&
+                !Data::parseColor(image.attribute("trans").value(), set.transparent))
                 return fail(image, "tileset " + Data::quoted(set.name) + " has trans=" +
                                        Data::quoted(image.attribute("trans").value()) +
                                        ", which is not a colour");
@@ -258,7 +262,8 @@ struct TrelTmxReader::Reader {
                     !intAttribute(image, "height", tile.imageHeight, 0))
                     return false;
                 if (tile.image == folder)
-                    return fail(image, "tileset " + Data::quoted(set.name) + " has a tile image without a source");
+                    return fail(image, "tileset " + Data::quoted(set.name) +
+                                           " has a tile image without a source");
             }
             tile.animated = static_cast<bool>(t.child("animation"));
             if (tile.animated)
@@ -270,17 +275,18 @@ struct TrelTmxReader::Reader {
     }
 
     bool parse(pugi::xml_document& document) {
-        pugi::xml_parse_result result =
-            document.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8);
+        pugi::xml_parse_result result = document.load_buffer(
+            text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8);
         if (result)
             return true;
         int line = Data::lineAt(text, static_cast<std::size_t>(result.offset));
         // Every cut-short file ends in the middle of some element.
         bool cutShort = static_cast<std::size_t>(result.offset) + 1 >= text.size() &&
                         result.status != pugi::status_no_document_element;
-        return map.fail_(file, line, cutShort ? std::string("the file is cut short (") +
-                                                    result.description() + ")"
-                                              : std::string("XML error: ") + result.description());
+        return map.fail_(file, line,
+                         cutShort
+                             ? std::string("the file is cut short (") + result.description() + ")"
+                             : std::string("XML error: ") + result.description());
     }
 };
 
@@ -292,8 +298,10 @@ bool TrelTmxReader::readMap(TrelTiledMap& map, const std::string& file, const st
     pugi::xml_node root = document.child("map");
     if (!root)
         return map.fail_(file, 0, "this is XML but not a Tiled map (no <map> element)");
-    map.orientation = root.attribute("orientation") ? root.attribute("orientation").value() : "orthogonal";
-    map.renderOrder = root.attribute("renderorder") ? root.attribute("renderorder").value() : "right-down";
+    map.orientation =
+        root.attribute("orientation") ? root.attribute("orientation").value() : "orthogonal";
+    map.renderOrder =
+        root.attribute("renderorder") ? root.attribute("renderorder").value() : "right-down";
     if (!reader.boolAttribute(root, "infinite", map.infinite) ||
         !reader.intAttribute(root, "width", map.width, 0) ||
         !reader.intAttribute(root, "height", map.height, 0) ||
