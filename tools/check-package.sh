@@ -3,9 +3,12 @@
 #  1. installed to a temporary prefix, the example game (examples/lanternfall) builds against
 #     it with find_package(Trel0) and with pkg-config trel0, and both builds run, as does the
 #     CMake build's second game, which loads its level from a Tiled map;
-#  2. the Debian package made by CPack has the expected name, files, SONAME and Depends, and
+#  2. built as a static library (-DTREL_STATIC=ON) and installed to another prefix, the same
+#     games build against it with find_package(Trel0) and pkg-config --static, and run: maps
+#     and PNG images load as with the shared library;
+#  3. the Debian package made by CPack has the expected name, files, SONAME and Depends, and
 #     the example builds against its files;
-#  3. with --install-deb (CI, as root), the package is installed with apt-get and the example
+#  4. with --install-deb (CI, as root), the package is installed with apt-get and the example
 #     is built against the system's copy, both ways, and run.
 # Runs the games on displays of their own. Usage: check-package.sh [--install-deb]
 set -euo pipefail
@@ -32,12 +35,13 @@ with_cmake() {
   tools/own-display.sh tools/run-example.sh "$build/lanternfall" "$example"
   tools/own-display.sh tools/run-example.sh "$build/lanternfall-map" "$example"
 }
-# Builds the example with one compiler line from pkg-config's flags, then runs it.
+# Builds the example with one compiler line from pkg-config's flags (extra pkg-config
+# options in $4), then runs it.
 with_pkg_config() {
-  local out="$1" pc_path="$2" rpath="$3"
+  local out="$1" pc_path="$2" rpath="$3" options="${4:-}"
   (cd "$example" && PKG_CONFIG_PATH="$pc_path" g++ -std=c++17 -Wall -Wextra "${sources[@]}" \
-    -o "$out" $(PKG_CONFIG_PATH="$pc_path" pkg-config --cflags --libs trel0) ${rpath:+-Wl,-rpath,"$rpath"}) ||
-    fail "building the example with pkg-config (PKG_CONFIG_PATH=$pc_path)"
+    -o "$out" $(PKG_CONFIG_PATH="$pc_path" pkg-config $options --cflags --libs trel0) ${rpath:+-Wl,-rpath,"$rpath"}) ||
+    fail "building the example with pkg-config $options (PKG_CONFIG_PATH=$pc_path)"
   tools/own-display.sh tools/run-example.sh "$out" "$example"
 }
 
@@ -52,7 +56,20 @@ with_pkg_config "$work/example-pc" "$libdir/pkgconfig" "$libdir"
 PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --modversion trel0 | grep -qx "$version" ||
   fail "pkg-config reports another version"
 
-echo "== 2. the Debian package =="
+echo "== 2. a static library installed to a prefix =="
+static_prefix="$work/static-prefix"
+cmake -S . -B "$work/build-static" -DCMAKE_INSTALL_PREFIX="$static_prefix" -DTREL_STATIC=ON \
+  "${engine_only[@]}" >/dev/null
+cmake --build "$work/build-static" -j"$(nproc)" >/dev/null
+cmake --install "$work/build-static" >/dev/null
+static_libdir="$(cd "$static_prefix" && ls -d lib*/ | head -1)"; static_libdir="$static_prefix/${static_libdir%/}"
+[ -f "$static_libdir/libtrel0.a" ] && ! ls "$static_libdir"/libtrel0.so* >/dev/null 2>&1 ||
+  fail "the static build installed no libtrel0.a, or a shared library besides"
+with_cmake "$work/example-static-cmake" "$static_prefix"
+with_pkg_config "$work/example-static-pc" "$static_libdir/pkgconfig" "" --static
+ldd "$work/example-static-pc" | grep -q libtrel0 && fail "the static example still needs libtrel0.so"
+
+echo "== 3. the Debian package =="
 cmake -S . -B "$work/build-deb" -DCMAKE_INSTALL_PREFIX=/usr "${engine_only[@]}" >/dev/null
 cmake --build "$work/build-deb" -j"$(nproc)" >/dev/null
 (cd "$work/build-deb" && cpack -G DEB >/dev/null) || fail "cpack -G DEB failed"
@@ -67,7 +84,7 @@ for f in "lib/$multiarch/libtrel0.so" "lib/$multiarch/libtrel0.so.0" "lib/$multi
   "lib/$multiarch/cmake/Trel0/Trel0Targets.cmake" "lib/$multiarch/pkgconfig/trel0.pc"; do
   grep -qx "./usr/$f" <<<"$contents" || fail "the package lacks /usr/$f"
 done
-grep -qE "TrelImageFile.h|TrelTiledData.h|TrelTmxReader.h" <<<"$contents" &&
+grep -qE "/internal/|/image/|TrelImageFile.h|TrelTiledData.h|TrelTmxReader.h" <<<"$contents" &&
   fail "the package holds an engine-internal header"
 depends="$(dpkg-deb -f "$deb" Depends)"
 for p in liballegro4-dev liballegro4.4 libloadpng4.4 libjpgalleg4.4 libpugixml1v5 zlib1g libzstd1; do
@@ -81,7 +98,7 @@ with_cmake "$work/example-deb-files" "$work/deb-root/usr"
 echo "PASS: $(basename "$deb"): files, SONAME $soname, Depends: $depends"
 
 if [ "$install_deb" -eq 1 ]; then
-  echo "== 3. the Debian package installed =="
+  echo "== 4. the Debian package installed =="
   sudo=""
   [ "$(id -u)" -ne 0 ] && sudo="sudo"
   cp "$deb" "$work/install.deb"

@@ -135,57 +135,50 @@ bool TrelImageFile::checkBmp(const char* fileName, const unsigned char* head, st
     case BmpRead::kRead:
         break;
     }
-    const long long width = header.width;
-    const long long height = header.height;
-    const unsigned bitCount = header.bitCount;
-    const unsigned long dataOffset = header.dataOffset;
-    const std::size_t fixedPart = header.fixedPart;
-    if (width <= 0 || height == 0) {
-        reason = damaged(fileName, "its size is " + std::to_string(width) + " x " +
-                                       std::to_string(height) + " pixels");
+    std::string fault = bmpFault(header);
+    if (!fault.empty()) {
+        reason = damaged(fileName, fault);
         return false;
     }
-    if (height < 0) {
-        // Allegro's loader reads rows bottom-up only.
-        reason = damaged(fileName, "its rows are stored top-down, which cannot be read");
-        return false;
-    }
-    if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 &&
-        bitCount != 32) {
-        reason = damaged(fileName, std::to_string(bitCount) + " bits per pixel");
-        return false;
-    }
-    if (dataOffset < fixedPart) {
-        reason = damaged(fileName, "its pixel data would start inside its headers");
-        return false;
-    }
-
-    unsigned long long need;
-    const unsigned long long huge = ~0ULL;
-    if (header.compression == 0 ||
-        header.compression == 3) { // plain rows, or rows with colour masks
-        // Each row is padded to a multiple of four bytes.
-        unsigned long long rowBytes =
-            (static_cast<unsigned long long>(width) * bitCount + 31) / 32 * 4;
-        unsigned long long pixels =
-            rowBytes > (huge - dataOffset) / static_cast<unsigned long long>(height)
-                ? huge - dataOffset
-                : rowBytes * static_cast<unsigned long long>(height);
-        need = dataOffset + pixels;
-    } else if (header.compression == 1 || header.compression == 2) {
-        // RLE8, RLE4: the header gives the size.
-        need = static_cast<unsigned long long>(dataOffset) +
-               (header.imageSize != 0 ? header.imageSize : 1);
-    } else {
-        reason = damaged(fileName, "it uses compression " + std::to_string(header.compression) +
-                                       ", which cannot be read");
-        return false;
-    }
+    unsigned long long need = bmpFileBytes(header);
     if (static_cast<unsigned long long>(fileSize) < need) {
         reason = cutShort(fileName, fileSize, need);
         return false;
     }
     return true;
+}
+
+std::string TrelImageFile::bmpFault(const BmpHeader& header) {
+    const unsigned bits = header.bitCount;
+    if (header.width <= 0 || header.height == 0)
+        return "its size is " + std::to_string(header.width) + " x " +
+               std::to_string(header.height) + " pixels";
+    // Allegro's loader reads rows bottom-up only.
+    if (header.height < 0)
+        return "its rows are stored top-down, which cannot be read";
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
+        return std::to_string(bits) + " bits per pixel";
+    if (header.dataOffset < header.fixedPart)
+        return "its pixel data would start inside its headers";
+    // 0: plain rows; 3: rows with colour masks; 1, 2: RLE8, RLE4.
+    if (header.compression > 3)
+        return "it uses compression " + std::to_string(header.compression) +
+               ", which cannot be read";
+    return "";
+}
+
+unsigned long long TrelImageFile::bmpFileBytes(const BmpHeader& header) {
+    const unsigned long long offset = header.dataOffset;
+    // RLE data: the header gives its size.
+    if (header.compression == 1 || header.compression == 2)
+        return offset + (header.imageSize != 0 ? header.imageSize : 1);
+    // Each row is padded to a multiple of four bytes; a size beyond 64 bits is as good as the
+    // largest.
+    const unsigned long long huge = ~0ULL;
+    unsigned long long rowBytes =
+        (static_cast<unsigned long long>(header.width) * header.bitCount + 31) / 32 * 4;
+    unsigned long long rows = static_cast<unsigned long long>(header.height);
+    return rowBytes > (huge - offset) / rows ? huge : offset + rowBytes * rows;
 }
 
 std::string TrelImageFile::loadFailure(const char* fileName) {

@@ -53,6 +53,10 @@ private:
     // The BMP headers against the file's real size (a file of at least one byte).
     static bool checkBmp(const char* fileName, const unsigned char* head, std::size_t headSize,
                          long long fileSize, std::string& reason);
+    // What makes a BMP's headers unreadable, or "" when they can be read.
+    static std::string bmpFault(const BmpHeader& header);
+    // The bytes the file must hold for its pixel data (headers that bmpFault accepts).
+    static unsigned long long bmpFileBytes(const BmpHeader& header);
     static bool jpegSize(const unsigned char* head, std::size_t size, int& w, int& h);
 
     static std::string reported; // main thread only, as all loading is

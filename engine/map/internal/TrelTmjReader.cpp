@@ -306,7 +306,7 @@ struct TrelTmjReader::Reader {
             !integer(node, "height", h, map.height, named) ||
             !Check::layerSize(map, name, w, h, file, 0))
             return false;
-        if (!cells(node, layer, named))
+        if (!readCells(node, layer, named))
             return false;
         map.tileLayers.push_back(std::move(layer));
         map.layerLines.push_back(0);
@@ -314,7 +314,7 @@ struct TrelTmjReader::Reader {
     }
 
     // The layer's GIDs from its "data": an array of numbers, or a string in any encoding.
-    bool cells(const Json& node, Map::TileLayer& layer, const std::string& named) {
+    bool readCells(const Json& node, Map::TileLayer& layer, const std::string& named) {
         const std::size_t cells =
             static_cast<std::size_t>(map.width) * static_cast<std::size_t>(map.height);
         auto data = node.find("data");

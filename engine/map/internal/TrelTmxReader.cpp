@@ -112,7 +112,7 @@ struct TrelTmxReader::Reader {
             return fail(data,
                         named +
                             " is stored in chunks, as infinite maps are, which are not supported");
-        if (!cells(data, layer))
+        if (!readCells(data, layer))
             return false;
         map.tileLayers.push_back(std::move(layer));
         map.layerLines.push_back(lineOf(node));
@@ -120,7 +120,7 @@ struct TrelTmxReader::Reader {
     }
 
     // The layer's GIDs from its <data>, in any of its encodings.
-    bool cells(const pugi::xml_node& data, Map::TileLayer& layer) {
+    bool readCells(const pugi::xml_node& data, Map::TileLayer& layer) {
         const std::size_t cells =
             static_cast<std::size_t>(map.width) * static_cast<std::size_t>(map.height);
         std::string named = "layer " + Data::quoted(layer.name);
