@@ -619,22 +619,23 @@ TEST_F(TiledMaps, BadFilesEndInAClearError) {
 
 namespace {
 
-// Groups nested n deep around one tile layer, in XML.
-std::string tmxGroups(int n) {
-    std::string open, close;
+// inner inside n groups, each opened and closed by the given texts.
+std::string nested(int n, const std::string& open, const std::string& close,
+                   const std::string& inner) {
+    std::string opens, closes;
     for (int i = 0; i < n; ++i) {
-        open += " <group name=\"g" + std::to_string(i) + "\">\n";
-        close += " </group>\n";
+        opens += open;
+        closes += close;
     }
-    return open + tmxLayer("L", 2, 2, {1, 1, 1, 1}, "csv", "") + close;
+    return opens + inner + closes;
+}
+std::string tmxGroups(int n) {
+    return nested(n, " <group name=\"g\">\n", " </group>\n",
+                  tmxLayer("L", 2, 2, {1, 1, 1, 1}, "csv", ""));
 }
 std::string tmjGroups(int n) {
-    std::string open, close;
-    for (int i = 0; i < n; ++i) {
-        open += "{\"type\":\"group\",\"name\":\"g" + std::to_string(i) + "\",\"layers\":[";
-        close += "]}";
-    }
-    return open + tmjLayer("L", 2, 2, {1, 1, 1, 1}, "csv", "") + close;
+    return nested(n, "{\"type\":\"group\",\"name\":\"g\",\"layers\":[", "]}",
+                  tmjLayer("L", 2, 2, {1, 1, 1, 1}, "csv", ""));
 }
 
 // The checks of what a map means, whichever format wrote it: the same phrase, with the line

@@ -59,6 +59,15 @@ bool TrelTiledCheck::groupDepth(Map& map, int depth, const std::string& file, in
     return true;
 }
 
+bool TrelTiledCheck::unchunked(Map& map, const std::string& name, bool chunked,
+                               const std::string& file, int line) {
+    if (chunked)
+        return map.fail_(file, line,
+                         "layer " + Data::quoted(name) +
+                             " is stored in chunks, as infinite maps are, which are not supported");
+    return true;
+}
+
 bool TrelTiledCheck::layerSize(Map& map, const std::string& name, int w, int h,
                                const std::string& file, int line) {
     if (w != map.width || h != map.height)

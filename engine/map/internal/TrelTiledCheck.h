@@ -22,6 +22,9 @@ public:
                        const std::string& file, int line);
     // How many groups enclose the group about to be read.
     static bool groupDepth(TrelTiledMap& map, int depth, const std::string& file, int line);
+    // A tile layer stored in chunks, as only infinite maps store them, is refused.
+    static bool unchunked(TrelTiledMap& map, const std::string& name, bool chunked,
+                          const std::string& file, int line);
     // A tile layer's own size against the map's.
     static bool layerSize(TrelTiledMap& map, const std::string& name, int w, int h,
                           const std::string& file, int line);

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <nlohmann/json.hpp>
 
+#include "map/internal/TrelJsonCells.h"
 #include "map/internal/TrelTiledCheck.h"
 #include "map/internal/TrelTiledData.h"
 
@@ -13,147 +14,6 @@ using Map = TrelTiledMap;
 using Data = TrelTiledData;
 using Check = TrelTiledCheck;
 using Json = nlohmann::json;
-
-// Builds the document through nlohmann's public SAX interface, as its own parser would,
-// except that an array of whole numbers below 2^32 under the key "data" (a tile layer's
-// cells) is kept packed, as a binary value of 4-byte GIDs with the subtype kCells: a 256 x 256
-// layer is otherwise a quarter of a million JSON values. An array that holds anything else is
-// built as usual.
-class CellPacker : public nlohmann::json_sax<Json> {
-public:
-    static const std::uint8_t kCells = 0x47;
-
-    explicit CellPacker(Json& document) : root(document) {}
-
-    bool null() override { return flush() && add(Json()); }
-    bool boolean(bool value) override { return flush() && add(Json(value)); }
-    bool number_integer(number_integer_t value) override {
-        if (packing && value >= 0)
-            return cell(static_cast<std::uint64_t>(value));
-        return flush() && add(Json(value));
-    }
-    bool number_unsigned(number_unsigned_t value) override {
-        if (packing)
-            return cell(value);
-        return add(Json(value));
-    }
-    bool number_float(number_float_t value, const string_t&) override {
-        return flush() && add(Json(value));
-    }
-    bool string(string_t& value) override { return flush() && add(Json(std::move(value))); }
-    bool binary(binary_t& value) override { return flush() && add(Json::binary(std::move(value))); }
-    bool start_object(std::size_t) override {
-        dataKey = false;
-        return flush() && open(Json::object());
-    }
-    bool key(string_t& name) override {
-        dataKey = name == "data";
-        member = &(*nest.back())[name];
-        return true;
-    }
-    bool end_object() override {
-        if (!flush())
-            return false;
-        nest.pop_back();
-        return true;
-    }
-    bool start_array(std::size_t) override {
-        if (!flush())
-            return false;
-        if (dataKey) {
-            dataKey = false;
-            packing = true;
-            packed.clear();
-            return true;
-        }
-        return open(Json::array());
-    }
-    bool end_array() override {
-        if (!packing) {
-            nest.pop_back();
-            return true;
-        }
-        packing = false;
-        return add(Json::binary(std::move(packed), kCells));
-    }
-    // Ends the parse, keeping the error for the reader's message.
-    bool parse_error(std::size_t position, const std::string&, const Json::exception& e) override {
-        error = e.what();
-        errorPosition = position;
-        syntaxError = e.id >= 100 && e.id < 200; // the parse_error kind; others have no place
-        return false;
-    }
-
-    std::string error;
-    std::size_t errorPosition = 0; // bytes read when the parse failed
-    bool syntaxError = false;
-
-    static std::uint32_t unpack(const std::uint8_t* p) {
-        return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-               static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-    }
-
-private:
-    // Puts the value where the parser is: the root, the next element of the innermost
-    // array, or the member whose key came last.
-    bool add(Json&& value) {
-        if (nest.empty()) {
-            root = std::move(value);
-            return true;
-        }
-        Json& parent = *nest.back();
-        if (parent.is_array()) {
-            parent.push_back(std::move(value));
-            return true;
-        }
-        *member = std::move(value);
-        return true;
-    }
-    // Adds an empty object or array and makes it the innermost one.
-    bool open(Json&& value) {
-        if (nest.empty()) {
-            root = std::move(value);
-            nest.push_back(&root);
-            return true;
-        }
-        Json& parent = *nest.back();
-        if (parent.is_array()) {
-            parent.push_back(std::move(value));
-            nest.push_back(&parent.back());
-        } else {
-            *member = std::move(value);
-            nest.push_back(member);
-        }
-        return true;
-    }
-    bool cell(std::uint64_t value) {
-        if (value > 0xFFFFFFFFu)
-            return flush() && add(Json(value));
-        for (int b = 0; b < 4; ++b)
-            packed.push_back(static_cast<std::uint8_t>(value >> (8 * b)));
-        return true;
-    }
-    // The array turned out not to be cells: it is built as it was read so far.
-    bool flush() {
-        if (!packing)
-            return true;
-        packing = false;
-        if (!open(Json::array()))
-            return false;
-        Json& array = *nest.back();
-        for (std::size_t i = 0; i < packed.size(); i += 4)
-            array.push_back(Json(static_cast<std::uint64_t>(unpack(packed.data() + i))));
-        packed.clear();
-        return true;
-    }
-
-    Json& root;
-    std::vector<Json*> nest; // the objects and arrays not yet closed, innermost last
-    Json* member = nullptr;  // where the value after the last key goes
-    bool dataKey = false;
-    bool packing = false;
-    std::vector<std::uint8_t> packed;
-};
 
 } // namespace
 
@@ -298,10 +158,9 @@ struct TrelTmjReader::Reader {
             return false;
         layer.visible = look.visible;
         layer.opacity = look.opacity;
-        if (node.contains("chunks"))
-            return fail(named +
-                        " is stored in chunks, as infinite maps are, which are not supported");
         int w, h;
+        if (!Check::unchunked(map, name, node.contains("chunks"), file, 0))
+            return false;
         if (!integer(node, "width", w, map.width, named) ||
             !integer(node, "height", h, map.height, named) ||
             !Check::layerSize(map, name, w, h, file, 0))
@@ -325,7 +184,7 @@ struct TrelTmjReader::Reader {
         if (!text(node, "encoding", encoding, named) ||
             !text(node, "compression", compression, named))
             return false;
-        if (data->is_binary() && data->get_binary().subtype() == CellPacker::kCells) {
+        if (data->is_binary() && data->get_binary().subtype() == TrelJsonCells::kCells) {
             if (!encoding.empty() && encoding != "csv")
                 return fail(named + " has an array of cells but encoding " +
                             Data::quoted(encoding));
@@ -334,7 +193,7 @@ struct TrelTmjReader::Reader {
             if (count.found == cells) {
                 layer.gids.resize(cells);
                 for (std::size_t i = 0; i < cells; ++i)
-                    layer.gids[i] = CellPacker::unpack(packed.data() + 4 * i);
+                    layer.gids[i] = TrelJsonCells::unpack(packed.data() + 4 * i);
             }
         } else if (data->is_array()) {
             if (!encoding.empty() && encoding != "csv")
@@ -522,7 +381,7 @@ struct TrelTmjReader::Reader {
     }
 
     bool parse(const std::string& text, Json& document) {
-        CellPacker packer(document);
+        TrelJsonCells packer(document);
         bool parsed;
         try {
             parsed = Json::sax_parse(text, &packer);

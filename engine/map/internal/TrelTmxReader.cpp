@@ -108,11 +108,9 @@ struct TrelTmxReader::Reader {
         pugi::xml_node data = node.child("data");
         if (!data)
             return fail(node, named + " has no <data>");
-        if (data.child("chunk"))
-            return fail(data,
-                        named +
-                            " is stored in chunks, as infinite maps are, which are not supported");
-        if (!readCells(data, layer))
+        if (!Check::unchunked(map, layer.name, static_cast<bool>(data.child("chunk")), file,
+                              lineOf(data)) ||
+            !readCells(data, layer))
             return false;
         map.tileLayers.push_back(std::move(layer));
         map.layerLines.push_back(lineOf(node));
