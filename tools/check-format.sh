@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 fix=0
 [ "${1:-}" = "--fix" ] && { fix=1; shift; }
 tool="${1:-clang-format}"
-mapfile -t files < <(git ls-files -- '*.cpp' '*.h' 2>/dev/null || find engine game tests tools bench examples -name '*.cpp' -o -name '*.h')
+mapfile -t files < <(git ls-files --cached --others --exclude-standard -- '*.cpp' '*.h' 2>/dev/null || find engine game tests tools bench examples -name '*.cpp' -o -name '*.h')
 if [ "$fix" -eq 1 ]; then
   "$tool" -i "${files[@]}"
 else

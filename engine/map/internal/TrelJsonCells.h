@@ -28,9 +28,7 @@ public:
         return flush() && add(Json(value));
     }
     bool string(string_t& value) override { return flush() && add(Json(std::move(value))); }
-    bool binary(binary_t& value) override {
-        return flush() && add(Json::binary(std::move(value)));
-    }
+    bool binary(binary_t& value) override { return flush() && add(Json::binary(std::move(value))); }
     bool start_object(std::size_t) override;
     bool key(string_t& name) override;
     bool end_object() override;
