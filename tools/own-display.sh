@@ -16,25 +16,40 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
-xvfb_pid=$!
-# Xvfb writes the number once it accepts connections.
-for _ in $(seq 1 200); do
-  [ -s "$number_file" ] && grep -q $'\n' "$number_file" && break
-  kill -0 "$xvfb_pid" 2>/dev/null || { echo "own-display: Xvfb failed to start" >&2; exit 1; }
-  sleep 0.05
-done
-number="$(tr -d '[:space:]' <"$number_file")"
-[ -n "$number" ] || { echo "own-display: Xvfb gave no display number" >&2; exit 1; }
-export DISPLAY=":$number"
+# Starts a server and waits until it answers; false when it does not. Once in a while, with
+# the machine busy, a server that has given its number never answers (seen when another test's
+# server on the same number was just shutting down), so a second or third server is tried.
+start_server() {
+  : >"$number_file"
+  Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  # Xvfb writes the number once it accepts connections.
+  for _ in $(seq 1 200); do
+    [ -s "$number_file" ] && grep -q $'\n' "$number_file" && break
+    kill -0 "$xvfb_pid" 2>/dev/null || return 1
+    sleep 0.05
+  done
+  number="$(tr -d '[:space:]' <"$number_file")"
+  [ -n "$number" ] || return 1
+  export DISPLAY=":$number"
+  # The number comes once the server listens; a client is only sure to get in once it
+  # answers.
+  for _ in $(seq 1 100); do
+    xdpyinfo >/dev/null 2>&1 && return 0
+    kill -0 "$xvfb_pid" 2>/dev/null || return 1
+    sleep 0.05
+  done
+  return 1
+}
 unset XAUTHORITY
-# The number comes once the server listens; a client is only sure to get in once it answers.
-for _ in $(seq 1 100); do
-  xdpyinfo >/dev/null 2>&1 && break
-  kill -0 "$xvfb_pid" 2>/dev/null || { echo "own-display: Xvfb on $DISPLAY ended" >&2; exit 1; }
-  sleep 0.05
+for attempt in 1 2 3; do
+  start_server && break
+  echo "own-display: Xvfb (attempt $attempt${DISPLAY:+, $DISPLAY}) did not answer" >&2
+  kill "$xvfb_pid" 2>/dev/null || true
+  wait "$xvfb_pid" 2>/dev/null || true
+  xvfb_pid=""
+  [ "$attempt" -eq 3 ] && { echo "own-display: no X server could be started" >&2; exit 1; }
 done
-xdpyinfo >/dev/null 2>&1 || { echo "own-display: Xvfb on $DISPLAY does not answer" >&2; exit 1; }
 status=0
 "$@" || status=$?
 exit "$status"
