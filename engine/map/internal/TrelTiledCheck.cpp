@@ -13,84 +13,67 @@ std::string TrelTiledCheck::nameOf(const Map::Tileset& set) {
     return "tileset " + Data::quoted(set.name.empty() ? set.source : set.name);
 }
 
-bool TrelTiledCheck::shape(Map& map, int line) {
+std::string TrelTiledCheck::shape(const Map& map) {
     if (map.orientation != "orthogonal")
-        return map.fail_(map.fileName, line,
-                         Data::quoted(map.orientation) +
-                             " maps are not supported, only orthogonal ones");
+        return Data::quoted(map.orientation) + " maps are not supported, only orthogonal ones";
     if (map.infinite)
-        return map.fail_(map.fileName, line, "infinite maps are not supported");
+        return "infinite maps are not supported";
     if (map.width < 1 || map.height < 1 || map.tileWidth < 1 || map.tileHeight < 1)
-        return map.fail_(map.fileName, line,
-                         "the map's width, height, tilewidth and tileheight must "
-                         "each be at least 1");
+        return "the map's width, height, tilewidth and tileheight must each be at least 1";
     // 2^24 cells of 2 bytes a layer; the camera works in 16.16 fixed point.
     if (static_cast<long long>(map.width) * map.height > (1 << 24))
-        return map.fail_(map.fileName, line, "the map has more than 16777216 cells");
+        return "the map has more than 16777216 cells";
     if (static_cast<long long>(map.width) * map.tileWidth > 32767 ||
         static_cast<long long>(map.height) * map.tileHeight > 32767)
-        return map.fail_(map.fileName, line,
-                         "the map is larger than 32767 pixels on a side, the "
-                         "camera's reach");
-    return true;
+        return "the map is larger than 32767 pixels on a side, the camera's reach";
+    return "";
 }
 
-bool TrelTiledCheck::firstGid(Map& map, int firstGid, const std::string& file, int line) {
+std::string TrelTiledCheck::firstGid(int firstGid) {
     if (firstGid < 1)
-        return map.fail_(file, line,
-                         "a tileset has firstgid " + std::to_string(firstGid) +
-                             "; it must be at least 1");
-    return true;
+        return "a tileset has firstgid " + std::to_string(firstGid) + "; it must be at least 1";
+    return "";
 }
 
-bool TrelTiledCheck::tileId(Map& map, const Map::Tileset& set, int id, const std::string& file,
-                            int line) {
+std::string TrelTiledCheck::tileId(const Map::Tileset& set, int id) {
     if (id < 0 || id >= Map::kMaxFrames)
-        return map.fail_(file, line,
-                         "tileset " + Data::quoted(set.name) + " has a tile id beyond " +
-                             std::to_string(Map::kMaxFrames - 1) + " or none");
-    return true;
+        return "tileset " + Data::quoted(set.name) + " has a tile id beyond " +
+               std::to_string(Map::kMaxFrames - 1) + " or none";
+    return "";
 }
 
-bool TrelTiledCheck::groupDepth(Map& map, int depth, const std::string& file, int line) {
+std::string TrelTiledCheck::groupDepth(int depth) {
     if (depth + 1 > Data::kMaxGroupDepth)
-        return map.fail_(file, line,
-                         "groups are nested deeper than " + std::to_string(Data::kMaxGroupDepth));
-    return true;
+        return "groups are nested deeper than " + std::to_string(Data::kMaxGroupDepth);
+    return "";
 }
 
-bool TrelTiledCheck::unchunked(Map& map, const std::string& name, bool chunked,
-                               const std::string& file, int line) {
+std::string TrelTiledCheck::unchunked(const std::string& name, bool chunked) {
     if (chunked)
-        return map.fail_(file, line,
-                         "layer " + Data::quoted(name) +
-                             " is stored in chunks, as infinite maps are, which are not supported");
-    return true;
+        return "layer " + Data::quoted(name) +
+               " is stored in chunks, as infinite maps are, which are not supported";
+    return "";
 }
 
-bool TrelTiledCheck::layerSize(Map& map, const std::string& name, int w, int h,
-                               const std::string& file, int line) {
+std::string TrelTiledCheck::layerSize(const Map& map, const std::string& name, int w, int h) {
     if (w != map.width || h != map.height)
-        return map.fail_(file, line,
-                         "layer " + Data::quoted(name) + " is " + std::to_string(w) + " x " +
-                             std::to_string(h) + " cells where the map is " +
-                             std::to_string(map.width) + " x " + std::to_string(map.height));
-    return true;
+        return "layer " + Data::quoted(name) + " is " + std::to_string(w) + " x " +
+               std::to_string(h) + " cells where the map is " + std::to_string(map.width) + " x " +
+               std::to_string(map.height);
+    return "";
 }
 
-bool TrelTiledCheck::cellCount(Map& map, const std::string& name, const Data::CellCount& count,
-                               const std::string& file, int line) {
+std::string TrelTiledCheck::cellCount(const Map& map, const std::string& name,
+                                      const Data::CellCount& count) {
     const std::size_t cells =
         static_cast<std::size_t>(map.width) * static_cast<std::size_t>(map.height);
     if (!count.beyond && count.found == cells && !count.cutShort)
-        return true;
+        return "";
     std::string named = "layer " + Data::quoted(name);
-    std::string what = count.beyond
-                           ? named + " holds more cells than the map's " + std::to_string(cells)
-                           : named + " holds " + std::to_string(count.found) +
-                                 " cells where the map has " + std::to_string(cells) +
-                                 (count.cutShort ? " (and a cut-short one)" : "");
-    return map.fail_(file, count.line > 0 ? count.line : line, what);
+    if (count.beyond)
+        return named + " holds more cells than the map's " + std::to_string(cells);
+    return named + " holds " + std::to_string(count.found) + " cells where the map has " +
+           std::to_string(cells) + (count.cutShort ? " (and a cut-short one)" : "");
 }
 
 bool TrelTiledCheck::tilesetFields(Map& map) {

@@ -23,7 +23,6 @@ public:
         std::size_t found = 0;
         bool beyond = false;   // more than the map's cells (compressed data stops there)
         bool cutShort = false; // a last cell of fewer than 4 bytes
-        int line = 0;          // where the count went wrong, or 0
     };
     // The GIDs of a layer's data, given what the map expects (cells): encoding "csv" or
     // "base64", compression "" (none), "zlib", "gzip" or "zstd" for base64. count says how

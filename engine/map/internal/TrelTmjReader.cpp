@@ -24,6 +24,8 @@ struct TrelTmjReader::Reader {
     std::string folder;
 
     bool fail(const std::string& what) { return map.fail_(file, 0, what); }
+    // A check's verdict: "" passes, a problem fails.
+    bool check(const std::string& problem) { return problem.empty() || fail(problem); }
 
     bool number(const Json& o, const char* key, double& value, double fallback,
                 const std::string& where) {
@@ -159,11 +161,11 @@ struct TrelTmjReader::Reader {
         layer.visible = look.visible;
         layer.opacity = look.opacity;
         int w, h;
-        if (!Check::unchunked(map, name, node.contains("chunks"), file, 0))
+        if (!check(Check::unchunked(name, node.contains("chunks"))))
             return false;
         if (!integer(node, "width", w, map.width, named) ||
             !integer(node, "height", h, map.height, named) ||
-            !Check::layerSize(map, name, w, h, file, 0))
+            !check(Check::layerSize(map, name, w, h)))
             return false;
         if (!readCells(node, layer, named))
             return false;
@@ -217,7 +219,7 @@ struct TrelTmjReader::Reader {
         } else {
             return fail(named + ": \"data\" is neither an array nor a string");
         }
-        return Check::cellCount(map, layer.name, count, file, 0);
+        return check(Check::cellCount(map, layer.name, count));
     }
 
     bool object(const Json& node, Map::ObjectGroup& group, const std::string& where) {
@@ -291,8 +293,7 @@ struct TrelTmjReader::Reader {
                 map.warn_("image layers");
             } else if (type == "group") {
                 Data::Look look;
-                if (!Check::groupDepth(map, outer.depth, file, 0) ||
-                    !layerLook(node, outer, look, named))
+                if (!check(Check::groupDepth(outer.depth)) || !layerLook(node, outer, look, named))
                     return false;
                 look.depth = outer.depth + 1;
                 if (!layers(node, look, named))
@@ -363,7 +364,7 @@ struct TrelTmjReader::Reader {
             return fail(where + ": a tile is not an object");
         Map::Tile tile;
         tile.id = id;
-        if (!Check::tileId(map, set, tile.id, file, 0))
+        if (!check(Check::tileId(set, tile.id)))
             return false;
         std::string tileImage;
         if (!text(t, "image", tileImage, where) ||
@@ -432,7 +433,8 @@ bool TrelTmjReader::readMap(TrelTiledMap& map, const std::string& file, const st
         map.renderOrder = "right-down";
     if (!background.empty() && !TrelTiledData::parseColor(background, map.backgroundColor))
         return reader.fail("the map's backgroundcolor is not a colour");
-    if (!TrelTiledCheck::shape(map, 0) || !reader.properties(root, map.properties, where))
+    if (!reader.check(TrelTiledCheck::shape(map)) ||
+        !reader.properties(root, map.properties, where))
         return false;
     const Json* sets;
     if (!reader.array(root, "tilesets", sets, where))
@@ -443,7 +445,7 @@ bool TrelTmjReader::readMap(TrelTiledMap& map, const std::string& file, const st
         TrelTiledMap::Tileset set;
         int firstGid;
         if (!reader.integer(node, "firstgid", firstGid, 1, "a tileset") ||
-            !TrelTiledCheck::firstGid(map, firstGid, file, 0))
+            !reader.check(TrelTiledCheck::firstGid(firstGid)))
             return false;
         set.firstGid = static_cast<std::uint32_t>(firstGid);
         if (!reader.text(node, "source", set.source, "a tileset"))

@@ -28,6 +28,10 @@ struct TrelTmxReader::Reader {
     bool fail(const pugi::xml_node& node, const std::string& what) {
         return map.fail_(file, lineOf(node), what);
     }
+    // A check's verdict on the element read from node: "" passes, a problem fails at its line.
+    bool check(const pugi::xml_node& node, const std::string& problem) {
+        return problem.empty() || fail(node, problem);
+    }
 
     // An attribute that must be a whole number when present.
     bool intAttribute(const pugi::xml_node& node, const char* name, int& value, int fallback) {
@@ -103,13 +107,12 @@ struct TrelTmxReader::Reader {
         int w, h;
         if (!intAttribute(node, "width", w, map.width) ||
             !intAttribute(node, "height", h, map.height) ||
-            !Check::layerSize(map, layer.name, w, h, file, lineOf(node)))
+            !check(node, Check::layerSize(map, layer.name, w, h)))
             return false;
         pugi::xml_node data = node.child("data");
         if (!data)
             return fail(node, named + " has no <data>");
-        if (!Check::unchunked(map, layer.name, static_cast<bool>(data.child("chunk")), file,
-                              lineOf(data)) ||
+        if (!check(data, Check::unchunked(layer.name, static_cast<bool>(data.child("chunk")))) ||
             !readCells(data, layer))
             return false;
         map.tileLayers.push_back(std::move(layer));
@@ -123,6 +126,7 @@ struct TrelTmxReader::Reader {
             static_cast<std::size_t>(map.width) * static_cast<std::size_t>(map.height);
         std::string named = "layer " + Data::quoted(layer.name);
         Data::CellCount count;
+        pugi::xml_node counted = data; // where a wrong count shows: the data, or its extra cell
         if (!data.attribute("encoding")) {
             // The oldest format: one <tile gid="..."/> per cell.
             for (pugi::xml_node tile : data.children("tile")) {
@@ -131,7 +135,7 @@ struct TrelTmxReader::Reader {
                     return fail(tile, named + " has a <tile> whose gid is not a number below 2^32");
                 if (layer.gids.size() == cells) {
                     count.beyond = true;
-                    count.line = lineOf(tile);
+                    counted = tile;
                     break;
                 }
                 layer.gids.push_back(gid);
@@ -146,7 +150,7 @@ struct TrelTmxReader::Reader {
                                    count, reason))
                 return fail(data, named + " " + reason);
         }
-        return Check::cellCount(map, layer.name, count, file, lineOf(data));
+        return check(counted, Check::cellCount(map, layer.name, count));
     }
 
     bool object(const pugi::xml_node& node, Map::ObjectGroup& group) {
@@ -209,7 +213,7 @@ struct TrelTmxReader::Reader {
                 map.warn_("image layers");
             } else if (kind == "group") {
                 Data::Look look;
-                if (!Check::groupDepth(map, outer.depth, file, lineOf(node)))
+                if (!check(node, Check::groupDepth(outer.depth)))
                     return false;
                 ok = layerLook(node, outer, look);
                 look.depth = outer.depth + 1;
@@ -251,8 +255,7 @@ struct TrelTmxReader::Reader {
         }
         for (pugi::xml_node t : node.children("tile")) {
             Map::Tile tile;
-            if (!intAttribute(t, "id", tile.id, -1) ||
-                !Check::tileId(map, set, tile.id, file, lineOf(t)))
+            if (!intAttribute(t, "id", tile.id, -1) || !check(t, Check::tileId(set, tile.id)))
                 return false;
             if (pugi::xml_node image = t.child("image")) {
                 tile.image = Data::resolve(folder, image.attribute("source").value());
@@ -310,14 +313,14 @@ bool TrelTmxReader::readMap(TrelTiledMap& map, const std::string& file, const st
         !TrelTiledData::parseColor(root.attribute("backgroundcolor").value(), map.backgroundColor))
         return reader.fail(root, "the map's backgroundcolor is not a colour");
     // The shape of the map comes first: its layers cannot be read without it.
-    if (!TrelTiledCheck::shape(map, reader.lineOf(root)))
+    if (!reader.check(root, TrelTiledCheck::shape(map)))
         return false;
     reader.properties(root, map.properties);
     for (pugi::xml_node node : root.children("tileset")) {
         TrelTiledMap::Tileset set;
         int firstGid;
         if (!reader.intAttribute(node, "firstgid", firstGid, 1) ||
-            !TrelTiledCheck::firstGid(map, firstGid, file, reader.lineOf(node)))
+            !reader.check(node, TrelTiledCheck::firstGid(firstGid)))
             return false;
         set.firstGid = static_cast<std::uint32_t>(firstGid);
         if (node.attribute("source")) {
