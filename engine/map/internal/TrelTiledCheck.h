@@ -34,10 +34,11 @@ public:
     // The tilesets' tile sizes, spacing, margin and counts, before their images' sizes are
     // read.
     static bool tilesetFields(TrelTiledMap& map);
-    // Once the images' sizes are known: the tilesets in GID order, none overlapping or
-    // beyond what a cell can name, their tiles within memory; every GID of every layer in a
-    // tileset; and a frame for each flipped GID used, within what a cell can name.
+    // Once the images' sizes are known: the tilesets sorted in GID order, none overlapping
+    // or beyond what a cell can name, and their tiles within memory.
     static bool tilesetRanges(TrelTiledMap& map);
+    // Every GID of every layer in a tileset, and a frame numbered for each flipped GID used,
+    // all within what a cell can name.
     static bool gidsAndFrames(TrelTiledMap& map);
 
 private:
