@@ -73,18 +73,15 @@ bool TrelImageFile::check(const char* fileName, std::string& reason) {
         reason = named(fileName) + " is empty.";
         return false;
     }
-    std::FILE* file = std::fopen(fileName, "rb");
-    if (file == nullptr) {
+    std::string head;
+    if (!TrelFileBytes::readStart(fileName, kHeadBytes, head)) {
         reason = named(fileName) + " cannot be read: " + std::strerror(errno) + ".";
         return false;
     }
-    unsigned char head[kHeadBytes];
-    std::size_t headSize = std::fread(head, 1, sizeof head, file);
-    std::fclose(file);
-
     // Allegro picks the loader by the extension, so that is what the content must match.
     if (hasExtension(fileName, "bmp"))
-        return checkBmp(fileName, head, headSize, static_cast<long long>(info.st_size), reason);
+        return checkBmp(fileName, bytesOf(head), head.size(), static_cast<long long>(info.st_size),
+                        reason);
     return true;
 }
 
