@@ -5,6 +5,7 @@
 #include "core/TrelCString.h"
 #include "core/TrelExport.h"
 #include "core/TrelInterface.h"
+#include "core/TrelLoadLimits.h"
 #include "core/TrelSystem.h"
 #include "gfx/TrelIGfx.h"
 #include "gfx/TrelISprite.h"

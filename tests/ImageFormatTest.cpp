@@ -149,7 +149,7 @@ TEST_F(BadImageFiles, CutShortOrDamagedPngAndJpegAreRefusedWithTheReason) {
     const std::pair<const char*, std::string> cases[] = {
         {"short.png", "Image file \"short.png\" is cut short: 40 of at least "},
         {"garbled.png", "Image file \"garbled.png\" is damaged: its image data cannot be "
-                        "decoded."},
+                        "decoded ("},
         {"text.png", "Image file \"text.png\" is not a PNG image."},
         {"short.jpg", "Image file \"short.jpg\" is cut short: " + std::to_string(jpg.size() / 2) +
                           " bytes, with no end-of-image marker."},

@@ -113,7 +113,8 @@ TEST_F(Resources, DamagedFilesAreRefusedWithOneSentenceNamingTheFileAndTheReason
         {"wide.bmp", "Image file \"wide.bmp\" is cut short: 3126 of 3254 bytes."},
         {"deep.bmp", "Image file \"deep.bmp\" is damaged: 7 bits per pixel."},
         {"rle.bmp", "Image file \"rle.bmp\" is cut short: 3126 of 5054 bytes."},
-        {"huge.bmp", "Image file \"huge.bmp\" is cut short: 3126 of 13835058048839712822 bytes."},
+        {"huge.bmp", "Image file \"huge.bmp\" is 2147483647 x 2147483647 pixels, at 4 bytes a "
+                     "pixel beyond the limit of 268435456 bytes (TrelLoadLimits::imageMemory)."},
         {"topdown.bmp", "Image file \"topdown.bmp\" is damaged: its rows are stored top-down, "
                         "which cannot be read."},
         {"early.bmp",

@@ -4,6 +4,8 @@
 
 #include <atomic>
 
+#include "image/TrelImageFormats.h"
+
 static_assert(sizeof(TrelISprite::PaletteEntry) == sizeof(RGB), "palette entry layout");
 static_assert(sizeof(TrelISprite::palette) == sizeof(PALETTE), "palette size");
 
@@ -12,7 +14,7 @@ std::atomic<std::uint64_t> lastSerial(0);
 } // namespace
 
 TrelISprite::TrelISprite(const char* fileName) : TrelISprite(static_cast<BITMAP*>(nullptr)) {
-    bitmap = load_bitmap(fileName, reinterpret_cast<RGB*>(palette));
+    bitmap = TrelImageFormats::load(fileName, reinterpret_cast<RGB*>(palette));
     if (bitmap != nullptr) {
         width = bitmap->w;
         height = bitmap->h;

@@ -11,7 +11,8 @@ struct BITMAP;
 // sprite whose file could not be loaded.
 class TREL_API TrelISprite {
 public:
-    // Loads the file (format chosen by its extension); bitmap stays null on failure.
+    // Loads the file (format chosen by its extension: PNG, JPEG, BMP, TGA or PCX), checked
+    // before it is decoded and within TrelLoadLimits; bitmap stays null on failure.
     explicit TrelISprite(const char* fileName);
     // Takes an image made in memory (null allowed, as for a file that did not load).
     explicit TrelISprite(BITMAP* image);

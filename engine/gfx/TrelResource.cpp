@@ -8,8 +8,6 @@ TrelResource::~TrelResource() {
 }
 
 TrelISprite* TrelResource::loadData(const char* fileName) {
-    if (!TrelImageFile::check(fileName, loadError))
-        return nullptr;
     auto* sprite = new TrelISprite(fileName);
     if (sprite->bitmap == nullptr) {
         delete sprite;

@@ -18,9 +18,10 @@ public:
     TrelResource& operator=(const TrelResource&) = delete;
 
     // Appends the file's image as the last frame and returns it; returns null and appends
-    // nothing when the file cannot be loaded. The file is checked before it is loaded: a
-    // missing, empty or cut-short file, a folder, or content that is not the image its name
-    // promises is refused, and getLoadError() then says why.
+    // nothing when the file cannot be loaded. The file is checked before it is decoded: a
+    // missing, empty or cut-short file, anything but a regular file, a file beyond
+    // TrelLoadLimits, or content that is not the image its name promises is refused, and
+    // getLoadError() then says why.
     TrelISprite* loadData(const char* fileName);
     // One sentence naming the file and the reason the last loadData failed; empty after a
     // loadData that succeeded.

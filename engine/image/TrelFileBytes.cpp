@@ -1,6 +1,8 @@
 #include "image/TrelFileBytes.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -8,51 +10,87 @@
 
 namespace {
 
-// Closes the file on every way out.
+// Closes the descriptor on every way out.
 struct OpenFile {
-    explicit OpenFile(const std::string& path) : file(std::fopen(path.c_str(), "rb")) {}
+    explicit OpenFile(const std::string& path)
+        : fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)) {}
     ~OpenFile() {
-        if (file != nullptr)
-            std::fclose(file);
+        if (fd >= 0)
+            close(fd);
     }
     OpenFile(const OpenFile&) = delete;
     OpenFile& operator=(const OpenFile&) = delete;
-    std::FILE* file;
+    int fd;
 };
 
-} // namespace
+std::string cannotRead(int error) {
+    return error == ENOENT || error == ENOTDIR
+               ? "was not found"
+               : std::string("cannot be read: ") + std::strerror(error);
+}
 
-bool TrelFileBytes::read(const std::string& path, std::size_t limit, std::string& bytes,
-                         std::string& reason) {
+// Opens the file and checks that it is a regular one; its size goes to size.
+bool openRegular(OpenFile& in, long long& size, std::string& reason) {
     struct stat info;
-    if (stat(path.c_str(), &info) != 0) {
-        reason = errno == ENOENT ? "was not found"
-                                 : std::string("cannot be read: ") + std::strerror(errno);
+    if (in.fd < 0 || fstat(in.fd, &info) != 0) {
+        reason = cannotRead(errno);
         return false;
     }
     if (S_ISDIR(info.st_mode)) {
         reason = "is a folder, not a file";
         return false;
     }
+    if (!S_ISREG(info.st_mode)) {
+        reason = "is not a regular file (a device, a pipe or a socket)";
+        return false;
+    }
+    size = static_cast<long long>(info.st_size);
+    return true;
+}
+
+// Reads up to count bytes more onto bytes; false on a read error.
+bool readMore(int fd, std::size_t count, std::string& bytes) {
+    char chunk[65536];
+    while (count > 0) {
+        ssize_t got = ::read(fd, chunk, count < sizeof chunk ? count : sizeof chunk);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return false;
+        if (got == 0)
+            break;
+        bytes.append(chunk, static_cast<std::size_t>(got));
+        count -= static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
+} // namespace
+
+std::string TrelFileBytes::beyond(const Limit& limit) {
+    return "beyond the limit of " + std::to_string(limit.bytes) +
+           " bytes (TrelLoadLimits::" + limit.name + ")";
+}
+
+bool TrelFileBytes::read(const std::string& path, const Limit& limit, std::string& bytes,
+                         std::string& reason) {
     OpenFile in(path);
-    if (in.file == nullptr) {
-        reason = std::string("cannot be read: ") + std::strerror(errno);
+    long long size = 0;
+    if (!openRegular(in, size, reason))
+        return false;
+    if (static_cast<unsigned long long>(size) > limit.bytes) {
+        reason = "is " + std::to_string(size) + " bytes, " + beyond(limit);
         return false;
     }
     bytes.clear();
-    char chunk[65536];
-    std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, in.file)) > 0) {
-        bytes.append(chunk, got);
-        if (bytes.size() > limit)
-            break;
-    }
-    if (std::ferror(in.file) != 0) {
-        reason = "cannot be read";
+    bytes.reserve(static_cast<std::size_t>(size));
+    // One byte past the limit shows a file that grew while it was read.
+    if (!readMore(in.fd, limit.bytes + 1, bytes)) {
+        reason = cannotRead(errno);
         return false;
     }
-    if (bytes.size() > limit) {
-        reason = "is larger than " + std::to_string(limit >> 20) + " MiB";
+    if (bytes.size() > limit.bytes) {
+        reason = "is more than " + std::to_string(limit.bytes) + " bytes, " + beyond(limit);
         return false;
     }
     return true;
@@ -60,9 +98,24 @@ bool TrelFileBytes::read(const std::string& path, std::size_t limit, std::string
 
 bool TrelFileBytes::readStart(const std::string& path, std::size_t count, std::string& bytes) {
     OpenFile in(path);
-    if (in.file == nullptr)
-        return false;
-    bytes.resize(count);
-    bytes.resize(std::fread(&bytes[0], 1, count, in.file));
-    return true;
+    long long size = 0;
+    std::string reason;
+    bytes.clear();
+    return openRegular(in, size, reason) && readMore(in.fd, count, bytes);
+}
+
+std::string TrelFileBytes::escaped(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\n') {
+            out += "\\n";
+        } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned char>(c));
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out;
 }

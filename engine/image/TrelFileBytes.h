@@ -5,18 +5,55 @@
 #include <cstdint>
 #include <string>
 
-// The bytes of files: a whole file read within a limit, the start of a file, and numbers
-// read from bytes in either byte order. Engine-internal: used by the image checks and
-// loaders and by the map readers.
+// The bytes of files: a whole file read within a limit, the start of a file, numbers read
+// from bytes in either byte order, and names made safe for one-line messages.
+// Engine-internal: used by the image checks and loaders and by the map readers.
 class TrelFileBytes {
 public:
-    // The whole file. False, with reason set to a phrase that follows the file's name ("was
-    // not found", "cannot be read: ...", "is a folder, not a file", "is larger than 256 MiB"),
-    // for a file that is missing, unreadable, a folder, or longer than limit bytes.
-    static bool read(const std::string& path, std::size_t limit, std::string& bytes,
+    // A limit of TrelLoadLimits, with the name of its field for the messages.
+    struct Limit {
+        std::size_t bytes;
+        const char* name;
+    };
+    // "beyond the limit of M bytes (TrelLoadLimits::name)": how a refusal names the limit.
+    static std::string beyond(const Limit& limit);
+
+    // The whole file, which must be a regular file: it is opened without blocking, so a pipe,
+    // a device or a socket is refused at once instead of waiting for data. False, with reason
+    // set to a phrase that follows the file's name ("was not found", "cannot be read: ...",
+    // "is a folder, not a file", "is not a regular file", "is N bytes, beyond the limit..."),
+    // for a file that is missing, unreadable, not a regular file, or longer than the limit.
+    static bool read(const std::string& path, const Limit& limit, std::string& bytes,
                      std::string& reason);
-    // At most count bytes from the start of the file; false when it cannot be opened.
+    // At most count bytes from the start of a regular file; false when it cannot be opened or
+    // is not a regular file.
     static bool readStart(const std::string& path, std::size_t count, std::string& bytes);
+
+    // Quoted, as messages show names: "\"name\"", control characters escaped ("\\n"), so
+    // that a message stays one line whatever the name holds.
+    static std::string quoted(const std::string& text) { return "\"" + escaped(text) + "\""; }
+    // The same without the quotes.
+    static std::string escaped(const std::string& text);
+
+    // Bytes read one at a time, as a decoder reads them: reading past the end sets cutShort.
+    struct Cursor {
+        const unsigned char* data;
+        std::size_t size;
+        std::size_t at;
+        bool cutShort = false;
+
+        bool skip(std::size_t count) {
+            if (count > size - at) {
+                at = size;
+                cutShort = true;
+                return false;
+            }
+            at += count;
+            return true;
+        }
+        // The next byte, or -1 past the end.
+        int next() { return skip(1) ? data[at - 1] : -1; }
+    };
 
     static std::uint16_t le16(const unsigned char* p) {
         return static_cast<std::uint16_t>(p[0] | p[1] << 8);

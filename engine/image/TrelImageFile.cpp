@@ -1,14 +1,10 @@
 #include "image/TrelImageFile.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <strings.h>
 
+#include "core/TrelLoadLimits.h"
 #include "image/TrelFileBytes.h"
 
 namespace {
@@ -23,11 +19,6 @@ std::string damaged(const char* fileName, const std::string& what) {
 }
 
 using Bytes = TrelFileBytes;
-
-bool hasExtension(const char* fileName, const char* extension) {
-    const char* dot = std::strrchr(fileName, '.');
-    return dot != nullptr && strcasecmp(dot + 1, extension) == 0;
-}
 
 const std::size_t kFileHeader = 14;    // "BM", file size, reserved, pixel data offset
 const std::size_t kWindowsHeader = 40; // the info header that also ends the OS/2 one's reach
@@ -49,41 +40,6 @@ const unsigned char* bytesOf(const std::string& text) {
 } // namespace
 
 std::string TrelImageFile::reported;
-
-bool TrelImageFile::check(const char* fileName, std::string& reason) {
-    reported.clear();
-    if (fileName == nullptr || fileName[0] == '\0') {
-        reason = "No image file name was given.";
-        return false;
-    }
-    struct stat info;
-    if (stat(fileName, &info) != 0) {
-        reason = named(fileName) + " cannot be read: " + std::strerror(errno) + ".";
-        return false;
-    }
-    if (S_ISDIR(info.st_mode)) {
-        reason = named(fileName) + " is a folder, not a file.";
-        return false;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        reason = named(fileName) + " is not a regular file.";
-        return false;
-    }
-    if (info.st_size == 0) {
-        reason = named(fileName) + " is empty.";
-        return false;
-    }
-    std::string head;
-    if (!TrelFileBytes::readStart(fileName, kHeadBytes, head)) {
-        reason = named(fileName) + " cannot be read: " + std::strerror(errno) + ".";
-        return false;
-    }
-    // Allegro picks the loader by the extension, so that is what the content must match.
-    if (hasExtension(fileName, "bmp"))
-        return checkBmp(fileName, bytesOf(head), head.size(), static_cast<long long>(info.st_size),
-                        reason);
-    return true;
-}
 
 TrelImageFile::BmpRead TrelImageFile::readBmpHeader(const unsigned char* head, std::size_t headSize,
                                                     BmpHeader& header) {
@@ -116,10 +72,10 @@ TrelImageFile::BmpRead TrelImageFile::readBmpHeader(const unsigned char* head, s
     return BmpRead::kRead;
 }
 
-bool TrelImageFile::checkBmp(const char* fileName, const unsigned char* head, std::size_t headSize,
-                             long long fileSize, std::string& reason) {
+bool TrelImageFile::checkBmp(const char* fileName, const std::string& bytes, std::string& reason) {
     BmpHeader header;
-    switch (readBmpHeader(head, headSize, header)) {
+    const long long fileSize = static_cast<long long>(bytes.size());
+    switch (readBmpHeader(bytesOf(bytes), bytes.size(), header)) {
     case BmpRead::kNotBmp:
         reason = named(fileName) + " is not a BMP image.";
         return false;
@@ -137,12 +93,62 @@ bool TrelImageFile::checkBmp(const char* fileName, const unsigned char* head, st
         reason = damaged(fileName, fault);
         return false;
     }
+    if (!checkPixels(fileName, header.width, header.height, reason))
+        return false;
     unsigned long long need = bmpFileBytes(header);
     if (static_cast<unsigned long long>(fileSize) < need) {
         reason = cutShort(fileName, fileSize, need);
         return false;
     }
-    return true;
+    if (header.compression != 1 && header.compression != 2)
+        return true;
+    bool runsCutShort = false;
+    fault = bmpRunsFault(header, bytes, runsCutShort);
+    if (runsCutShort)
+        reason = named(fileName) + " is cut short: its RLE data has no end-of-image mark.";
+    else if (!fault.empty())
+        reason = damaged(fileName, fault);
+    return fault.empty();
+}
+
+std::string TrelImageFile::bmpRunsFault(const BmpHeader& header, const std::string& bytes,
+                                        bool& cutShort) {
+    const bool fourBits = header.compression == 2;
+    Bytes::Cursor data{bytesOf(bytes), bytes.size(), header.dataOffset};
+    const long long width = header.width;
+    const std::string outside = "a run of its RLE data passes the edge of the image";
+    // Rows from the bottom, as Allegro's decoder fills them; each op reads two bytes first.
+    for (long long row = header.height - 1; row >= 0; --row) {
+        long long x = 0;
+        for (bool rowEnd = false; !rowEnd && x - 1 <= width;) {
+            const int count = data.next(), value = data.next();
+            long long pixels = count > 0 ? count : value > 2 ? value : 0;
+            if (value < 0) {
+                cutShort = true;
+                return "cut short";
+            }
+            if (pixels > 0 && (row < 0 || x + pixels > width))
+                return outside;
+            if (count == 0 && value == 0) {
+                rowEnd = true;
+            } else if (count == 0 && value == 1) {
+                return "";
+            } else if (count == 0 && value == 2) {
+                x += data.next();
+                row -= data.next();
+            } else if (count == 0) {
+                // Literal pixels, padded to 16 bits.
+                data.skip(static_cast<std::size_t>(fourBits ? (pixels + 3) / 4 * 2
+                                                            : pixels + (pixels & 1)));
+            }
+            x += pixels;
+            if (data.cutShort) {
+                cutShort = true;
+                return "cut short";
+            }
+        }
+    }
+    return "";
 }
 
 std::string TrelImageFile::bmpFault(const BmpHeader& header) {
@@ -187,8 +193,29 @@ std::string TrelImageFile::loadFailure(const char* fileName) {
     return named(fileName) + " could not be loaded: not an image of a format that can be read.";
 }
 
+std::string TrelImageFile::notFound(const char* fileName) {
+    return named(fileName) + " cannot be read: " + std::strerror(ENOENT) + ".";
+}
+
 std::string TrelImageFile::named(const char* fileName) {
-    return std::string("Image file \"") + fileName + "\"";
+    return "Image file " + Bytes::quoted(fileName);
+}
+
+bool TrelImageFile::checkPixels(const char* fileName, long long w, long long h,
+                                std::string& reason) {
+    if (w < 1 || h < 1) {
+        reason = damaged(fileName, "its size is " + std::to_string(w) + " x " + std::to_string(h) +
+                                       " pixels");
+        return false;
+    }
+    const Bytes::Limit limit{TrelLoadLimits::get().imageMemory, "imageMemory"};
+    // Sides come from 32-bit fields, so the pixel count fits 64 bits.
+    if (static_cast<unsigned long long>(w) * static_cast<unsigned long long>(h) > limit.bytes / 4) {
+        reason = named(fileName) + " is " + std::to_string(w) + " x " + std::to_string(h) +
+                 " pixels, at 4 bytes a pixel " + Bytes::beyond(limit) + ".";
+        return false;
+    }
+    return true;
 }
 
 void TrelImageFile::reportLoadFailure_(const std::string& reason) {
@@ -200,6 +227,11 @@ bool TrelImageFile::checkPng(const char* fileName, const std::string& bytes, std
         reason = named(fileName) + " is not a PNG image.";
         return false;
     }
+    // The header chunk comes first and gives the size, checked before any pixel is made.
+    if (bytes.size() >= 24 && bytes.compare(12, 4, "IHDR") == 0 &&
+        !checkPixels(fileName, Bytes::be32(bytesOf(bytes) + 16), Bytes::be32(bytesOf(bytes) + 20),
+                     reason))
+        return false;
     unsigned long long at = 8;
     const unsigned long long size = bytes.size();
     for (;;) {
@@ -225,6 +257,9 @@ bool TrelImageFile::checkJpeg(const char* fileName, const std::string& bytes, st
         reason = named(fileName) + " is not a JPEG image.";
         return false;
     }
+    int w = 0, h = 0;
+    if (jpegSize(p, bytes.size(), w, h) && !checkPixels(fileName, w, h, reason))
+        return false;
     // Inside a JPEG's coded data a 0xff byte is never followed by 0xd9, so a file without
     // that pair has lost its end.
     bool ended = false;

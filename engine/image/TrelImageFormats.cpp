@@ -4,17 +4,20 @@
 #include <jpgalleg.h>
 #include <loadpng.h>
 
-#include <algorithm>
-#include <cstdint>
+#include <cstring>
+#include <new>
 #include <string>
 
+#include "core/TrelLoadLimits.h"
+#include "image/TrelClassicFormats.h"
 #include "image/TrelFileBytes.h"
 #include "image/TrelImageFile.h"
+#include "image/TrelJpegDecoder.h"
+#include "image/TrelPngDecoder.h"
 
 namespace {
 
-// Image files are not limited in size here: the checks before decoding are about their form.
-const std::size_t kNoLimit = ~std::size_t(0);
+using Bytes = TrelFileBytes;
 
 // One step of green at this depth: the smallest change that leaves the mask colour.
 int greenStep(int depth) {
@@ -56,21 +59,77 @@ BITMAP* convertTo(BITMAP* image, int depth, RGB* palette) {
     return out;
 }
 
-const char* jpegFault(int error) {
-    switch (error) {
-    case JPG_ERROR_INPUT_BUFFER_TOO_SMALL:
-        return "is cut short";
-    case JPG_ERROR_NOT_JPEG:
-        return "is not a JPEG image";
-    case JPG_ERROR_UNSUPPORTED_ENCODING:
-    case JPG_ERROR_UNSUPPORTED_COLOR_SPACE:
-    case JPG_ERROR_UNSUPPORTED_DATA_PRECISION:
-        return "uses a JPEG encoding that cannot be read";
-    case JPG_ERROR_OUT_OF_MEMORY:
-        return "could not be loaded: out of memory";
-    default:
-        return "is damaged";
+// The decoded image at the current depth; the decoded one is freed.
+BITMAP* toCurrentDepth(BITMAP* stored, RGB* palette) {
+    const int depth = get_color_depth();
+    BITMAP* result = stored;
+    if (bitmap_color_depth(stored) == 32)
+        result = maskFromAlpha(stored, depth);
+    else if (bitmap_color_depth(stored) != depth)
+        result = convertTo(stored, depth, palette);
+    if (result != stored)
+        destroy_bitmap(stored);
+    return result;
+}
+
+// The file's extension in lower case, or "".
+std::string extensionOf(const char* fileName) {
+    const char* dot = std::strrchr(fileName, '.');
+    const char* slash = std::strrchr(fileName, '/');
+    std::string extension = dot != nullptr && (slash == nullptr || dot > slash) ? dot + 1 : "";
+    for (char& c : extension)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return extension;
+}
+
+bool readImageFile(const char* fileName, std::string& bytes, std::string& reason) {
+    const Bytes::Limit limit{TrelLoadLimits::get().imageInput, "imageInput"};
+    if (!Bytes::read(fileName, limit, bytes, reason)) {
+        reason = reason == "was not found" ? TrelImageFile::notFound(fileName)
+                                           : TrelImageFile::named(fileName) + " " + reason + ".";
+        return false;
     }
+    if (bytes.empty()) {
+        reason = TrelImageFile::named(fileName) + " is empty.";
+        return false;
+    }
+    return true;
+}
+
+// The checked image decoded in the format its extension names; null with reason set.
+BITMAP* decodeChecked(const char* fileName, const std::string& extension, const std::string& bytes,
+                      RGB* palette, std::string& reason) {
+    const TrelLoadLimits& limits = TrelLoadLimits::get();
+    std::string fault;
+    BITMAP* image = nullptr;
+    if (extension == "png") {
+        if (!TrelImageFile::checkPng(fileName, bytes, reason))
+            return nullptr;
+        image = TrelPngDecoder::decode(bytes, limits.imageInput, palette, fault);
+    } else if (extension == "jpg" || extension == "jpeg") {
+        if (!TrelImageFile::checkJpeg(fileName, bytes, reason))
+            return nullptr;
+        image = TrelJpegDecoder::decode(bytes, limits.imageMemory, fault);
+    } else {
+        bool checked = extension == "bmp"   ? TrelImageFile::checkBmp(fileName, bytes, reason)
+                       : extension == "tga" ? TrelClassicFormats::checkTga(fileName, bytes, reason)
+                                            : TrelClassicFormats::checkPcx(fileName, bytes, reason);
+        if (!checked)
+            return nullptr;
+        // Allegro's decoders convert to the current depth themselves.
+        image = TrelClassicFormats::decode(extension, bytes, palette);
+        if (image == nullptr)
+            reason = TrelImageFile::loadFailure(fileName);
+        return image;
+    }
+    if (image == nullptr) {
+        reason = TrelImageFile::named(fileName) + " " + fault + ".";
+        return nullptr;
+    }
+    image = toCurrentDepth(image, palette);
+    if (image == nullptr)
+        reason = TrelImageFile::named(fileName) + " could not be loaded: out of memory.";
+    return image;
 }
 
 int savePng(const char* fileName, BITMAP* bitmap, const RGB* palette) {
@@ -83,66 +142,41 @@ int saveJpeg(const char* fileName, BITMAP* bitmap, const RGB* palette) {
 
 } // namespace
 
-void TrelImageFormats::register_() {
-    register_bitmap_file_type("png", loadPng_, savePng);
-    register_bitmap_file_type("jpg", loadJpeg_, saveJpeg);
-    register_bitmap_file_type("jpeg", loadJpeg_, saveJpeg);
-}
-
-BITMAP* TrelImageFormats::loadPng_(const char* fileName, RGB* palette) {
+BITMAP* TrelImageFormats::load(const char* fileName, RGB* palette) {
+    TrelImageFile::clearLoadFailure_();
+    if (fileName == nullptr || fileName[0] == '\0') {
+        TrelImageFile::reportLoadFailure_("No image file name was given.");
+        return nullptr;
+    }
+    const std::string extension = extensionOf(fileName);
+    if (extension != "png" && extension != "jpg" && extension != "jpeg" && extension != "bmp" &&
+        extension != "tga" && extension != "pcx") {
+        TrelImageFile::reportLoadFailure_(
+            TrelImageFile::named(fileName) +
+            " is not of a format that can be read: images may be PNG, JPEG, BMP, TGA or PCX.");
+        return nullptr;
+    }
+    PALETTE unused;
     std::string bytes, reason;
-    if (!TrelFileBytes::read(fileName, kNoLimit, bytes, reason)) {
-        TrelImageFile::reportLoadFailure_(TrelImageFile::named(fileName) + " cannot be read.");
-        return nullptr;
+    BITMAP* image = nullptr;
+    try {
+        if (readImageFile(fileName, bytes, reason))
+            image = decodeChecked(fileName, extension, bytes, palette != nullptr ? palette : unused,
+                                  reason);
+    } catch (const std::bad_alloc&) {
+        reason = TrelImageFile::named(fileName) + " could not be loaded: out of memory.";
     }
-    if (!TrelImageFile::checkPng(fileName, bytes, reason)) {
+    if (image == nullptr)
         TrelImageFile::reportLoadFailure_(reason);
-        return nullptr;
-    }
-    // Loaded as stored: the default conversion would drop the alpha (transparent pixels
-    // turning black at 16 bits), and libpng's gamma handling would shift the colours.
-    int conversion = get_color_conversion();
-    double gamma = _png_screen_gamma;
-    set_color_conversion(COLORCONV_NONE);
-    _png_screen_gamma = 0.0;
-    BITMAP* stored = load_png(fileName, palette);
-    set_color_conversion(conversion);
-    _png_screen_gamma = gamma;
-    if (stored == nullptr) {
-        TrelImageFile::reportLoadFailure_(TrelImageFile::named(fileName) +
-                                          " is damaged: its image data "
-                                          "cannot be decoded.");
-        return nullptr;
-    }
-
-    int depth = get_color_depth();
-    BITMAP* result = stored;
-    if (bitmap_color_depth(stored) == 32)
-        result = maskFromAlpha(stored, depth);
-    else if (bitmap_color_depth(stored) != depth)
-        result = convertTo(stored, depth, palette);
-    if (result != stored)
-        destroy_bitmap(stored);
-    if (result == nullptr)
-        TrelImageFile::reportLoadFailure_(TrelImageFile::named(fileName) +
-                                          " could not be loaded: out of memory.");
-    return result;
-}
-
-BITMAP* TrelImageFormats::loadJpeg_(const char* fileName, RGB* palette) {
-    std::string bytes, reason;
-    if (!TrelFileBytes::read(fileName, kNoLimit, bytes, reason)) {
-        TrelImageFile::reportLoadFailure_(TrelImageFile::named(fileName) + " cannot be read.");
-        return nullptr;
-    }
-    if (!TrelImageFile::checkJpeg(fileName, bytes, reason)) {
-        TrelImageFile::reportLoadFailure_(reason);
-        return nullptr;
-    }
-    BITMAP* image = load_memory_jpg(&bytes[0], static_cast<int>(bytes.size()), palette);
-    if (image == nullptr) {
-        TrelImageFile::reportLoadFailure_(TrelImageFile::named(fileName) + " " +
-                                          jpegFault(jpgalleg_error) + ".");
-    }
     return image;
+}
+
+void TrelImageFormats::register_() {
+    register_bitmap_file_type("png", loadRegistered, savePng);
+    register_bitmap_file_type("jpg", loadRegistered, saveJpeg);
+    register_bitmap_file_type("jpeg", loadRegistered, saveJpeg);
+}
+
+BITMAP* TrelImageFormats::loadRegistered(const char* fileName, RGB* palette) {
+    return load(fileName, palette);
 }

@@ -4,25 +4,31 @@
 struct BITMAP;
 struct RGB;
 
-// PNG and JPEG for sprite resources, beside the BMP, PCX, LBM and TGA that Allegro reads by
-// itself: loaders for ".png", ".jpg" and ".jpeg" that load_bitmap (and so every sprite
-// resource) uses. Registered with Allegro each time the engine starts it. Engine-internal.
+// How the engine loads every image: PNG and JPEG through libpng and libjpeg-turbo, BMP, TGA
+// and PCX through Allegro's own decoders once the checks of TrelImageFile and
+// TrelClassicFormats have walked their data. A file is read once, as a regular file within
+// TrelLoadLimits::imageInput, checked, then decoded from memory. Engine-internal.
 //
 // A PNG with an alpha channel is converted pixel by pixel: alpha below 128 becomes the mask
 // colour, so draw_sprite leaves the pixel out, and an opaque pixel that happens to be the mask
 // colour is moved one step of green off it, so it stays visible. A PNG without alpha, and
 // every JPEG, is converted as Allegro converts a BMP: magenta is the mask colour. Colours are
-// taken as stored (no gamma correction). A file that is cut short or damaged gives no bitmap,
-// and the reason reaches the log through TrelResource::loadData.
+// taken as stored (no gamma correction).
 class TrelImageFormats {
 public:
-    // Registers the loaders (and savers, so save_bitmap writes these formats too). Called by
+    // The image at the current colour depth, palette filled as load_bitmap fills it; null
+    // when it cannot be loaded, with the reason for TrelImageFile::loadFailure. Used by
+    // TrelISprite for every image the engine loads.
+    static BITMAP* load(const char* fileName, RGB* palette);
+
+    // Registers ".png", ".jpg" and ".jpeg" with Allegro (loaders and savers), so that a game's
+    // own load_bitmap and save_bitmap read and write them too. Called by
     // TrelInterface::extendAllegro_ only.
     static void register_();
 
-    // The loaders, with load_bitmap's signature. The result has the current colour depth.
-    static BITMAP* loadPng_(const char* fileName, RGB* palette);
-    static BITMAP* loadJpeg_(const char* fileName, RGB* palette);
+private:
+    // load for the file types registered with Allegro.
+    static BITMAP* loadRegistered(const char* fileName, RGB* palette);
 };
 
 #endif

@@ -1,8 +1,11 @@
 #include "map/TrelTiledMap.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
+#include "core/TrelLoadLimits.h"
 #include "core/TrelSystem.h"
 #include "gfx/TrelResource.h"
 #include "image/TrelImageFile.h"
@@ -40,6 +43,49 @@ std::string stemOf(const char* file) {
     return name;
 }
 
+// What a tileset takes in memory, its tiles' names, images and properties included.
+unsigned long long modelBytes(const TrelTiledMap::Tileset& set) {
+    unsigned long long bytes = sizeof set + set.name.size() + set.image.size();
+    for (const TrelTiledMap::Tile& tile : set.tiles) {
+        bytes += sizeof tile + tile.image.size();
+        for (const TrelTiledMap::Property& p : tile.properties)
+            bytes += sizeof p + p.name.size() + p.type.size() + p.value.size();
+    }
+    return bytes;
+}
+
+// Whether the path, which starts with folder, stays inside it however its ".." fall.
+bool staysInside(const std::string& path, const std::string& folder) {
+    if (path.compare(0, folder.size(), folder) != 0)
+        return false;
+    int depth = 0;
+    for (std::size_t at = folder.size(); at <= path.size();) {
+        std::size_t slash = std::min(path.find('/', at), path.size());
+        std::string part = path.substr(at, slash - at);
+        if (part == ".." && --depth < 0)
+            return false;
+        if (!part.empty() && part != "." && part != "..")
+            ++depth;
+        at = slash + 1;
+    }
+    return true;
+}
+
+// Whether the file's real path, links followed, is inside the folder's; false when the file
+// does not exist.
+bool reallyInside(const std::string& path, const std::string& folder) {
+    char* real = realpath(path.c_str(), nullptr);
+    char* realFolder = realpath(folder.empty() ? "." : folder.c_str(), nullptr);
+    bool inside = false;
+    if (real != nullptr && realFolder != nullptr) {
+        std::size_t n = std::strlen(realFolder);
+        inside = std::strncmp(real, realFolder, n) == 0 && (real[n] == '/' || n == 1);
+    }
+    std::free(real);
+    std::free(realFolder);
+    return inside;
+}
+
 // How many tiles of size (with spacing) fit along a sheet's side, in 64 bits: the sizes come
 // from the file.
 long long tilesAlong(int side, int tile, int margin, int spacing) {
@@ -64,7 +110,9 @@ int TrelTiledMap::Tileset::getGidCount() const {
 }
 
 bool TrelTiledMap::fail_(const std::string& file, int line, const std::string& what) {
-    error = file + (line > 0 ? ":" + std::to_string(line) : std::string()) + ": " + what;
+    // The name escaped as names are, so the error stays one line.
+    error =
+        TrelFileBytes::escaped(file) + (line > 0 ? ":" + std::to_string(line) : "") + ": " + what;
     return false;
 }
 
@@ -74,21 +122,60 @@ void TrelTiledMap::warn_(const std::string& feature) {
 }
 
 bool TrelTiledMap::load(const char* file) {
+    const bool player = fromPlayer;
     *this = TrelTiledMap();
+    fromPlayer = player;
     fileName = file != nullptr ? file : "";
-    if (file == nullptr || *file == '\0')
-        return fail_("(no name)", 0, "no map file was given");
-    std::string text, reason;
-    if (!Data::readFile(fileName, text, reason))
-        return fail_(fileName, 0, "the file " + reason);
-    if (!read(text)) {
+    bool loaded = false;
+    try {
+        loaded = loadFile(file);
+    } catch (const std::bad_alloc&) {
+        fail_(fileName, 0, "out of memory while reading the map");
+    }
+    tilesetFiles.clear();
+    if (!loaded) {
+        // Nothing of a map that failed stays: only its name and the reason.
         std::string why = error;
         *this = TrelTiledMap();
-        fileName = file;
+        fromPlayer = player;
+        fileName = file != nullptr ? file : "";
         error = why;
-        return false;
     }
+    return loaded;
+}
+
+bool TrelTiledMap::loadFile(const char* file) {
+    if (file == nullptr || *file == '\0')
+        return fail_("(no name)", 0, "no map file was given");
+    inputLeft = TrelLoadLimits::get().mapInput;
+    memoryLeft = TrelLoadLimits::get().mapMemory;
+    std::string text, reason;
+    if (!readInput(fileName, text, reason))
+        return fail_(fileName, 0, "the file " + reason);
+    return read(text);
+}
+
+bool TrelTiledMap::readInput(const std::string& path, std::string& text, std::string& reason) {
+    if (!Data::readFile(path, TrelFileBytes::Limit{inputLeft, "mapInput"}, text, reason))
+        return false;
+    inputLeft -= text.size();
     return true;
+}
+
+std::string TrelTiledMap::charge_(unsigned long long bytes, const std::string& what) {
+    if (bytes <= memoryLeft) {
+        memoryLeft -= static_cast<std::size_t>(bytes);
+        return "";
+    }
+    const TrelFileBytes::Limit limit{TrelLoadLimits::get().mapMemory, "mapMemory"};
+    return what + " need " + std::to_string(bytes) + " bytes more, " + TrelFileBytes::beyond(limit);
+}
+
+bool TrelTiledMap::reachable_(const std::string& path) const {
+    if (!fromPlayer || !TrelLoadLimits::get().confinePlayerPaths)
+        return true;
+    const std::string folder = Data::folderOf(fileName);
+    return staysInside(path, folder) && reallyInside(path, folder);
 }
 
 bool TrelTiledMap::read(const std::string& text) {
@@ -118,7 +205,8 @@ bool TrelTiledMap::readImageSizes() {
         if (set.image.empty())
             continue;
         if ((set.imageWidth <= 0 || set.imageHeight <= 0) &&
-            !TrelImageFile::readSize(set.image, set.imageWidth, set.imageHeight))
+            (!reachable_(set.image) ||
+             !TrelImageFile::readSize(set.image, set.imageWidth, set.imageHeight)))
             return fail_(fileName, 0,
                          "tileset " + Data::quoted(set.name.empty() ? set.source : set.name) +
                              ": the size of the image " + Data::quoted(set.image) +
@@ -135,30 +223,54 @@ bool TrelTiledMap::readImageSizes() {
 
 bool TrelTiledMap::loadExternalTileset_(Tileset& set, int line) {
     std::string path = Data::resolve(Data::folderOf(fileName), set.source);
-    std::string text, reason;
-    if (!Data::readFile(path, text, reason)) {
+    auto known = tilesetFiles.find(path);
+    if (known == tilesetFiles.end()) {
+        Tileset read;
+        if (!readTilesetFile(path, set.source, line, read))
+            return false;
+        known = tilesetFiles.emplace(path, std::move(read)).first;
+    }
+    const std::string cost = charge_(modelBytes(known->second), "the tilesets");
+    if (!cost.empty())
+        return fail_(fileName, line, cost);
+    Tileset copy = known->second;
+    copy.firstGid = set.firstGid;
+    copy.source = set.source;
+    set = std::move(copy);
+    return true;
+}
+
+bool TrelTiledMap::readTilesetFile(const std::string& path, const std::string& source, int line,
+                                   Tileset& set) {
+    // A path a player's map may not reach reads as a missing file.
+    std::string text, reason = "was not found";
+    std::string read = path;
+    if (!reachable_(path) || !readInput(path, text, reason)) {
         // Debian ships some tilesets gzip-compressed beside the maps that name them.
-        std::string gz = path + ".gz";
+        read = path + ".gz";
         std::string ignored;
-        if (reason != "was not found" || !Data::readFile(gz, text, ignored)) {
+        if (reason != "was not found" || !reachable_(read) || !readInput(read, text, ignored))
             return fail_(
                 fileName, line,
-                "tileset " + Data::quoted(set.source) +
+                "tileset " + Data::quoted(source) +
                     (reason == "was not found" ? std::string(" not found") : " " + reason));
-        }
-        path = gz;
     }
     switch (firstSignificant(text)) {
     case '<':
-        return TrelTmxReader::readTileset(*this, set, path, text);
+        return TrelTmxReader::readTileset(*this, set, read, text);
     case '{':
-        return TrelTmjReader::readTileset(*this, set, path, text);
+        return TrelTmjReader::readTileset(*this, set, read, text);
     default:
-        return fail_(path, 0, "this is not a Tiled tileset (neither XML nor JSON)");
+        return fail_(read, 0, "this is not a Tiled tileset (neither XML nor JSON)");
     }
 }
 
 const TrelTiledMap::Tileset* TrelTiledMap::findTileset(std::uint32_t tile) const {
+    // The checks build the table once the tilesets are known; until then, a search.
+    if (!tilesetOfGid.empty())
+        return tile < tilesetOfGid.size() && tilesetOfGid[tile] != 0
+                   ? &tilesets[tilesetOfGid[tile] - 1u]
+                   : nullptr;
     for (const Tileset& set : tilesets)
         if (set.hasGid(tile))
             return &set;
@@ -220,7 +332,8 @@ bool TrelTiledMap::addToZone(TrelSystem* system, TrelZone* zone) {
 // A member of the core's TrelSystem, defined here, so that the core needs no part of the
 // map module while a game that calls it links the module.
 bool TrelSystem::newZoneFromMap(const char* file) {
-    consprintf("\n\n----------------\n\nRequested new zone from the map:\n%s", file ? file : "");
+    consprintf("\n\n----------------\n\nRequested new zone from the map:\n%s",
+               TrelFileBytes::escaped(file ? file : "").c_str());
     if (!iface.loaded) {
         giveError(1, "You must load the interface before loading any zone.");
         return false;

@@ -100,10 +100,18 @@ public:
     TrelTiledMap() = default;
 
     // Reads the map, replacing whatever an earlier load read. False, with getError() saying
-    // why, for a file that cannot be read, is cut short or damaged, or holds what the engine
+    // why, for a file that cannot be read, is cut short or damaged, holds what the engine
     // cannot show as it is drawn (an isometric, staggered, hexagonal or infinite map, or
-    // more tiles and flipped tiles than a 16-bit cell can number).
+    // more tiles and flipped tiles than a 16-bit cell can number), or needs more than
+    // TrelLoadLimits allows. Each file the map names is read once, however many tilesets
+    // name it, and only regular files are read.
     bool load(const char* file);
+    // Marks the maps this object loads as a player's (downloaded, or made in the game): with
+    // TrelLoadLimits::confinePlayerPaths, a tileset or image whose path leads outside the
+    // map's folder (by "..", an absolute path or a symbolic link) is refused with the same
+    // error as a missing one. Off by default; kept across loads.
+    void setFromPlayer(bool player) { fromPlayer = player; }
+    bool getFromPlayer() { return fromPlayer; }
     // After a failed load or addToZone: one line naming the file and, where it can, the line
     // ("map.tmx:12: unknown encoding \"lz4\""). Empty after a success.
     const char* getError() { return error.c_str(); }
@@ -159,8 +167,15 @@ public:
     // once.
     bool fail_(const std::string& file, int line, const std::string& what);
     void warn_(const std::string& feature);
-    // Reads the external tileset named by set.source (relative to the map's folder) into set.
+    // Reads the external tileset named by set.source (relative to the map's folder) into set;
+    // a file that an earlier tileset of this load named is not read again.
     bool loadExternalTileset_(Tileset& set, int line);
+    // Counts bytes the map will take against what is left of TrelLoadLimits::mapMemory for
+    // this load: "" while within it, else the problem, naming what needs them.
+    std::string charge_(unsigned long long bytes, const std::string& what);
+    // Whether a file the map names may be read: always, unless the map is a player's and the
+    // path leads outside its folder.
+    bool reachable_(const std::string& path) const;
 
 private:
     // The parts of the map module, which fill and read the model.
@@ -177,6 +192,13 @@ private:
     bool readImageSizes();
     // The tileset that holds this GID (flip bits cleared), or null.
     const Tileset* findTileset(std::uint32_t tile) const;
+    // Reads a file of this load within what is left of TrelLoadLimits::mapInput.
+    bool readInput(const std::string& path, std::string& text, std::string& reason);
+    // Reads the tileset file at path (source as the map names it, for errors) into set.
+    bool readTilesetFile(const std::string& path, const std::string& source, int line,
+                         Tileset& set);
+    // load's work, which may run out of memory.
+    bool loadFile(const char* file);
 
     std::string fileName; // as given to load
     int width = 0, height = 0;
@@ -195,6 +217,12 @@ private:
     std::uint32_t baseFrames = 0;       // the highest GID of any tileset
     std::vector<std::uint32_t> flipped; // each flipped GID used, shown by frame baseFrames + i
     std::unordered_map<std::uint32_t, short> flippedValues; // flipped GID -> cell value
+    std::vector<std::uint16_t> tilesetOfGid;                // GID -> index of its tileset + 1, or 0
+    bool fromPlayer = false;
+    // What this load may still read and take, from TrelLoadLimits when it starts.
+    std::size_t inputLeft = 0;
+    std::size_t memoryLeft = 0;
+    std::unordered_map<std::string, Tileset> tilesetFiles; // external tilesets read, by path
 };
 
 #endif

@@ -59,7 +59,18 @@ bool TrelJsonCells::parse_error(std::size_t position, const std::string&,
     return false;
 }
 
+bool TrelJsonCells::spend(std::size_t bytes) {
+    spent += bytes;
+    overBudget = spent > budget;
+    return !overBudget;
+}
+
 bool TrelJsonCells::add(Json&& value) {
+    std::size_t extra = value.is_string()   ? value.get_ref<const std::string&>().size()
+                        : value.is_binary() ? value.get_binary().size()
+                                            : 0;
+    if (!spend(kValueBytes + extra))
+        return false;
     if (nest.empty()) {
         root = std::move(value);
         return true;
@@ -73,6 +84,8 @@ bool TrelJsonCells::add(Json&& value) {
 }
 
 bool TrelJsonCells::open(Json&& value) {
+    if (!spend(kValueBytes))
+        return false;
     if (nest.empty()) {
         root = std::move(value);
         nest.push_back(&root);
@@ -93,6 +106,8 @@ bool TrelJsonCells::open(Json&& value) {
 bool TrelJsonCells::cell(std::uint64_t value) {
     if (value > 0xFFFFFFFFu)
         return flush() && add(Json(value));
+    if (!spend(4))
+        return false;
     for (int b = 0; b < 4; ++b)
         packed.push_back(static_cast<std::uint8_t>(value >> (8 * b)));
     return true;

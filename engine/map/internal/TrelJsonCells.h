@@ -12,13 +12,17 @@
 // cells) is kept packed, as a binary value of 4-byte GIDs with the subtype kCells: a 256 x 256
 // layer is otherwise a quarter of a million JSON values. An array that holds anything else is
 // built as usual. A parse error ends the parse with error, errorPosition and syntaxError set.
+// What the document takes is counted as it grows (kValueBytes a value, plus its text or
+// cells), and the parse ends with overBudget set once that passes the budget.
 // Engine-internal: used by TrelTmjReader only.
 class TrelJsonCells : public nlohmann::json_sax<nlohmann::json> {
 public:
     using Json = nlohmann::json;
     static const std::uint8_t kCells = 0x47;
 
-    explicit TrelJsonCells(Json& document) : root(document) {}
+    static const std::size_t kValueBytes = 64;
+
+    TrelJsonCells(Json& document, std::size_t limit) : root(document), budget(limit) {}
 
     bool null() override { return flush() && add(Json()); }
     bool boolean(bool value) override { return flush() && add(Json(value)); }
@@ -45,6 +49,8 @@ public:
     std::string error;
     std::size_t errorPosition = 0; // bytes read when the parse failed
     bool syntaxError = false;      // the parse_error kind; the others have no place
+    std::size_t spent = 0;         // the document's bytes, as counted
+    bool overBudget = false;
 
 private:
     // Puts the value where the parser is: the root, the next element of the innermost
@@ -55,8 +61,11 @@ private:
     bool cell(std::uint64_t value);
     // The array turned out not to be cells: it is built as it was read so far.
     bool flush();
+    // Counts bytes the document takes; false once they pass the budget.
+    bool spend(std::size_t bytes);
 
     Json& root;
+    std::size_t budget;
     std::vector<Json*> nest; // the objects and arrays not yet closed, innermost last
     Json* member = nullptr;  // where the value after the last key goes
     bool dataKey = false;

@@ -1,6 +1,7 @@
 #include "map/internal/TrelTiledCheck.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -86,6 +87,11 @@ bool TrelTiledCheck::tilesetFields(Map& map) {
             return map.fail_(map.fileName, 0, nameOf(set) + " has a negative spacing or margin");
         if (set.tileCount < 0 || set.columns < 0)
             return map.fail_(map.fileName, 0, nameOf(set) + " has a negative tilecount or columns");
+        if (std::abs(static_cast<long long>(set.offsetX)) > kMaxTileOffset ||
+            std::abs(static_cast<long long>(set.offsetY)) > kMaxTileOffset)
+            return map.fail_(map.fileName, 0,
+                             nameOf(set) + " has a tile offset beyond " +
+                                 std::to_string(kMaxTileOffset) + " pixels");
     }
     return true;
 }
@@ -126,6 +132,12 @@ bool TrelTiledCheck::tilesetRanges(Map& map) {
         return map.fail_(map.fileName, 0,
                          "the tilesets hold more than " + std::to_string(Map::kMaxFrames) +
                              " tiles, the most a 16-bit cell can show");
+    // One lookup per GID from now on, however many tilesets there are.
+    map.tilesetOfGid.assign(map.baseFrames + 1, 0);
+    for (std::size_t i = 0; i < sets.size(); ++i)
+        for (std::uint32_t gid = sets[i].firstGid;
+             gid < sets[i].firstGid + static_cast<std::uint32_t>(sets[i].getGidCount()); ++gid)
+            map.tilesetOfGid[gid] = static_cast<std::uint16_t>(i + 1);
     return true;
 }
 
@@ -167,5 +179,31 @@ bool TrelTiledCheck::gidsAndFrames(Map& map) {
                              std::to_string(Map::kMaxFrames));
     for (std::size_t i = 0; i < map.flipped.size(); ++i)
         map.flippedValues[map.flipped[i]] = static_cast<short>(map.baseFrames + i + 1);
-    return true;
+    std::string problem = map.charge_(framePixels(map) * 4, "the tile images and frames");
+    return problem.empty() || map.fail_(map.fileName, 0, problem);
+}
+
+unsigned long long TrelTiledCheck::framePixels(const Map& map) {
+    unsigned long long pixels = 0;
+    std::vector<unsigned long long> tilePixels(map.baseFrames + 1, 1);
+    for (const Map::Tileset& set : map.tilesets) {
+        const unsigned long long tile = static_cast<unsigned long long>(set.tileWidth) *
+                                        static_cast<unsigned long long>(set.tileHeight);
+        if (!set.image.empty()) {
+            pixels += static_cast<unsigned long long>(set.imageWidth) *
+                      static_cast<unsigned long long>(set.imageHeight);
+            for (int id = 0; id < set.getGidCount(); ++id)
+                tilePixels[set.firstGid + static_cast<std::uint32_t>(id)] = tile;
+        }
+        for (const Map::Tile& t : set.tiles)
+            if (!t.image.empty())
+                tilePixels[set.firstGid + static_cast<std::uint32_t>(t.id)] =
+                    static_cast<unsigned long long>(std::max(t.imageWidth, 1)) *
+                    static_cast<unsigned long long>(std::max(t.imageHeight, 1));
+    }
+    for (std::uint32_t gid = 1; gid <= map.baseFrames; ++gid)
+        pixels += tilePixels[gid];
+    for (std::uint32_t gid : map.flipped)
+        pixels += tilePixels[gid & ~Map::kFlagBits];
+    return pixels;
 }

@@ -27,21 +27,31 @@ public:
     static std::string unchunked(const std::string& name, bool chunked);
     // A tile layer's own size against the map's.
     static std::string layerSize(const TrelTiledMap& map, const std::string& name, int w, int h);
+    // What one tile layer's cells take: 4 bytes of GID in the model, 2 in the zone's layer.
+    static unsigned long long cellBytes(const TrelTiledMap& map) {
+        return static_cast<unsigned long long>(map.width) * map.height * 6;
+    }
     // The cells a layer's data held against the map's cells.
     static std::string cellCount(const TrelTiledMap& map, const std::string& name,
                                  const TrelTiledData::CellCount& count);
 
-    // The tilesets' tile sizes, spacing, margin and counts, before their images' sizes are
-    // read.
+    // The tilesets' tile sizes, spacing, margin, counts and tile offsets, before their images'
+    // sizes are read.
     static bool tilesetFields(TrelTiledMap& map);
     // Once the images' sizes are known: the tilesets sorted in GID order, none overlapping
     // or beyond what a cell can name, and their tiles within memory.
     static bool tilesetRanges(TrelTiledMap& map);
     // Every GID of every layer in a tileset, and a frame numbered for each flipped GID used,
-    // all within what a cell can name.
+    // all within what a cell can name and, with the sheet images, within the map's memory.
     static bool gidsAndFrames(TrelTiledMap& map);
 
+    // The most a tile offset may move a tile, either way.
+    static const int kMaxTileOffset = 1 << 16;
+
 private:
+    // The pixels of the frames and sheet images the map will make, as the files declare
+    // them (TrelTiledFrames counts them again as it makes them).
+    static unsigned long long framePixels(const TrelTiledMap& map);
     static std::string nameOf(const TrelTiledMap::Tileset& set);
 };
 

@@ -3,6 +3,7 @@
 #include <zlib.h>
 #include <zstd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -20,19 +21,20 @@ bool isSpace(char c) {
 
 } // namespace
 
-bool TrelTiledData::readFile(const std::string& path, std::string& bytes, std::string& reason) {
+bool TrelTiledData::readFile(const std::string& path, const TrelFileBytes::Limit& limit,
+                             std::string& bytes, std::string& reason) {
     std::string raw;
-    if (!TrelFileBytes::read(path, kMaxFileBytes, raw, reason))
+    if (!TrelFileBytes::read(path, limit, raw, reason))
         return false;
     if (raw.size() >= 2 && static_cast<unsigned char>(raw[0]) == 0x1f &&
         static_cast<unsigned char>(raw[1]) == 0x8b) {
         std::string why;
-        if (!inflate(raw, true, kMaxFileBytes, bytes, why)) {
+        if (!inflate(raw, true, limit.bytes, bytes, why)) {
             reason = "holds gzip data that " + why;
             return false;
         }
-        if (bytes.size() > kMaxFileBytes) {
-            reason = "inflates to more than 256 MiB";
+        if (bytes.size() > limit.bytes) {
+            reason = "inflates " + TrelFileBytes::beyond(limit);
             return false;
         }
         return true;
@@ -342,30 +344,17 @@ std::string TrelTiledData::resolve(const std::string& folder, const std::string&
     return !path.empty() && path[0] == '/' ? path : folder + path;
 }
 
-int TrelTiledData::lineAt(const std::string& text, std::size_t offset) {
-    if (offset > text.size())
-        offset = text.size();
-    int line = 1;
-    for (std::size_t i = 0; i < offset; ++i)
-        line += text[i] == '\n';
-    return line;
+std::vector<std::size_t> TrelTiledData::lineStarts(const std::string& text) {
+    std::vector<std::size_t> starts(1, 0);
+    for (std::size_t i = text.find('\n'); i != std::string::npos; i = text.find('\n', i + 1))
+        starts.push_back(i + 1);
+    return starts;
 }
 
-std::string TrelTiledData::quoted(const std::string& text) {
-    // Control characters are escaped, so that an error stays one line.
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '\n') {
-            out += "\\n";
-        } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned char>(c));
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
+int TrelTiledData::lineAt(const std::vector<std::size_t>& starts, std::size_t offset) {
+    // The last line that starts at or before the offset.
+    auto after = std::upper_bound(starts.begin(), starts.end(), offset);
+    return static_cast<int>(after - starts.begin());
 }
 
 TrelTiledData::Look TrelTiledData::nestedLook(TrelTiledMap& map, const Look& outer,

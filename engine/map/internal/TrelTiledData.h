@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "image/TrelFileBytes.h"
+
 class TrelTiledMap;
 
 // The byte-level work of reading Tiled files: whole files (gzip-compressed or not), layer
@@ -14,9 +16,11 @@ class TrelTiledMap;
 // follows the name of what was read ("was not found", "has the unknown encoding ...").
 class TrelTiledData {
 public:
-    // The file's bytes, inflated when they are gzip data. A file that is missing, a folder,
-    // unreadable, or gzip data that is cut short or damaged is refused.
-    static bool readFile(const std::string& path, std::string& bytes, std::string& reason);
+    // The file's bytes, inflated when they are gzip data, at most limit bytes either way. A
+    // file that is missing, not a regular file, unreadable, beyond the limit, or gzip data
+    // that is cut short or damaged is refused.
+    static bool readFile(const std::string& path, const TrelFileBytes::Limit& limit,
+                         std::string& bytes, std::string& reason);
 
     // How many cells a layer's data held, for the check against the map's count.
     struct CellCount {
@@ -46,10 +50,12 @@ public:
     static std::string folderOf(const std::string& path);
     // A path relative to folder, or the path itself when it is absolute.
     static std::string resolve(const std::string& folder, const std::string& path);
-    // The 1-based line that byte offset falls on.
-    static int lineAt(const std::string& text, std::size_t offset);
+    // Where each line of a text starts, for lineAt.
+    static std::vector<std::size_t> lineStarts(const std::string& text);
+    // The 1-based line that byte offset falls on, from the text's lineStarts.
+    static int lineAt(const std::vector<std::size_t>& starts, std::size_t offset);
     // Quoted, as error messages show names: "\"name\"", control characters escaped ("\\n").
-    static std::string quoted(const std::string& text);
+    static std::string quoted(const std::string& text) { return TrelFileBytes::quoted(text); }
 
     // How a layer is shown once the groups around it count: visible only when they all are,
     // its opacity multiplied by theirs.
@@ -71,9 +77,6 @@ public:
     static Look nestedLook(TrelTiledMap& map, const Look& outer, const OwnLook& own);
     // The deepest groups may nest.
     static const int kMaxGroupDepth = 32;
-
-    // The most bytes a map file may hold or inflate to, against gzip bombs.
-    static const std::size_t kMaxFileBytes = 256u << 20;
 
 private:
     static bool decodeBase64(const char* text, std::size_t length, std::string& out,

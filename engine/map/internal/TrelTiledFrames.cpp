@@ -2,59 +2,66 @@
 
 #include <allegro.h>
 
+#include <new>
 #include <utility>
 #include <vector>
 
+#include "core/TrelLoadLimits.h"
 #include "gfx/TrelISprite.h"
 #include "gfx/TrelResource.h"
+#include "image/TrelImageFile.h"
 #include "map/internal/TrelTiledData.h"
 
 namespace {
 
 using Map = TrelTiledMap;
 
-// Bitmaps destroyed on every way out unless taken.
-struct OwnedBitmaps {
-    std::vector<BITMAP*> bitmaps;
-    explicit OwnedBitmaps(std::size_t count) : bitmaps(count, nullptr) {}
-    ~OwnedBitmaps() {
-        for (BITMAP* b : bitmaps)
-            if (b != nullptr)
-                destroy_bitmap(b);
-    }
-    OwnedBitmaps(const OwnedBitmaps&) = delete;
-    OwnedBitmaps& operator=(const OwnedBitmaps&) = delete;
-    BITMAP* take(std::size_t i) { return std::exchange(bitmaps[i], nullptr); }
-};
-
 } // namespace
 
 TrelTiledFrames::TrelTiledFrames(Map& source, TrelResource* target)
-    : map(source), frames(target), depth(get_color_depth()) {
+    : map(source), frames(target), depth(get_color_depth()),
+      memoryLeft(TrelLoadLimits::get().mapMemory) {
+}
+
+TrelTiledFrames::~TrelTiledFrames() {
+    for (auto& image : images)
+        destroy_bitmap(image.second);
 }
 
 bool TrelTiledFrames::make(Map& map, TrelResource* frames) {
     TrelTiledFrames maker(map, frames);
+    try {
+        return maker.makeAll();
+    } catch (const std::bad_alloc&) {
+        return map.fail_(map.fileName, 0, "no memory for the tiles");
+    }
+}
+
+bool TrelTiledFrames::makeAll() {
     frames->frames.reserve(map.baseFrames + map.flipped.size());
     const Map::Tileset none;
     for (const Map::Tileset& set : map.tilesets) {
         // GIDs between tilesets are never shown.
         while (frames->frames.size() + 1 < set.firstGid)
-            maker.add(maker.blank(), none);
-        bool made = set.image.empty() ? maker.collectImages(set) : maker.cutSheet(set);
+            add(blank(), none);
+        bool made = set.image.empty() ? collectImages(set) : cutSheet(set);
         if (!made)
             return false;
     }
-    return maker.addFlipped();
+    return addFlipped();
 }
 
 bool TrelTiledFrames::cutSheet(const Map::Tileset& set) {
-    OwnedBitmaps sheet(1);
-    if (!loadImage(set.image, set.transparent, sheet.bitmaps[0]))
+    BITMAP* image;
+    if (!loadImage(set.image, set.transparent, image))
         return false;
-    const BITMAP* image = sheet.bitmaps[0];
     const int count = set.getGidCount();
+    // Sizes and spacing come from the file: the arithmetic is 64-bit.
+    const long long stepX = static_cast<long long>(set.tileWidth) + set.spacing;
+    const long long stepY = static_cast<long long>(set.tileHeight) + set.spacing;
     for (int id = 0; id < count; ++id) {
+        if (!charge(set.tileWidth, set.tileHeight))
+            return false;
         BITMAP* tile = create_bitmap_ex(depth, set.tileWidth, set.tileHeight);
         if (tile == nullptr)
             return map.fail_(map.fileName, 0, "no memory for the tiles");
@@ -62,28 +69,36 @@ bool TrelTiledFrames::cutSheet(const Map::Tileset& set) {
         long long column = set.columns > 0 ? id % set.columns : 0;
         long long row = set.columns > 0 ? id / set.columns : id;
         // A tile the sheet does not reach stays blank.
-        long long x = set.margin + column * (set.tileWidth + set.spacing);
-        long long y = set.margin + row * (set.tileHeight + set.spacing);
+        long long x = set.margin + column * stepX;
+        long long y = set.margin + row * stepY;
         if (x < image->w && y < image->h)
-            blit(sheet.bitmaps[0], tile, static_cast<int>(x), static_cast<int>(y), 0, 0,
-                 set.tileWidth, set.tileHeight);
+            blit(image, tile, static_cast<int>(x), static_cast<int>(y), 0, 0, set.tileWidth,
+                 set.tileHeight);
         add(tile, set);
     }
     return true;
 }
 
 bool TrelTiledFrames::collectImages(const Map::Tileset& set) {
-    OwnedBitmaps images(static_cast<std::size_t>(set.getGidCount()));
+    std::vector<BITMAP*> shown(static_cast<std::size_t>(set.getGidCount()), nullptr);
     for (const Map::Tile& tile : set.tiles) {
-        std::size_t id = static_cast<std::size_t>(tile.id);
-        if (tile.image.empty() || images.bitmaps[id] != nullptr)
-            continue;
-        if (!loadImage(tile.image, set.transparent, images.bitmaps[id]))
+        if (!tile.image.empty() &&
+            !loadImage(tile.image, set.transparent, shown[static_cast<std::size_t>(tile.id)]))
             return false;
     }
-    for (std::size_t id = 0; id < images.bitmaps.size(); ++id) {
-        BITMAP* image = images.take(id);
-        add(image != nullptr ? image : blank(), set);
+    // Each frame is a copy: several tiles may show one image.
+    for (BITMAP* image : shown) {
+        if (image == nullptr) {
+            add(blank(), set);
+            continue;
+        }
+        if (!charge(image->w, image->h))
+            return false;
+        BITMAP* copy = create_bitmap_ex(depth, image->w, image->h);
+        if (copy == nullptr)
+            return map.fail_(map.fileName, 0, "no memory for the tiles");
+        blit(image, copy, 0, 0, 0, 0, image->w, image->h);
+        add(copy, set);
     }
     return true;
 }
@@ -91,7 +106,10 @@ bool TrelTiledFrames::collectImages(const Map::Tileset& set) {
 bool TrelTiledFrames::addFlipped() {
     for (std::uint32_t gid : map.flipped) {
         std::uint32_t tile = gid & ~Map::kFlagBits;
-        BITMAP* turned = flippedCopy(frames->frames[tile - 1]->bitmap, gid);
+        BITMAP* base = frames->frames[tile - 1]->bitmap;
+        if (!charge(base->w, base->h))
+            return false;
+        BITMAP* turned = flippedCopy(base, gid);
         if (turned == nullptr)
             return map.fail_(map.fileName, 0, "no memory for the flipped tiles");
         add(turned, *map.findTileset(tile));
@@ -100,13 +118,23 @@ bool TrelTiledFrames::addFlipped() {
 }
 
 bool TrelTiledFrames::loadImage(const std::string& path, int transparent, BITMAP*& out) {
+    auto known = images.find({path, transparent});
+    if (known != images.end()) {
+        out = known->second;
+        return true;
+    }
+    if (!map.reachable_(path))
+        return map.fail_(map.fileName, 0, TrelImageFile::notFound(path.c_str()));
     TrelResource loader;
     TrelISprite* sprite = loader.loadData(path.c_str());
     if (sprite == nullptr)
         return map.fail_(map.fileName, 0, loader.getLoadError());
+    if (!charge(sprite->bitmap->w, sprite->bitmap->h))
+        return false;
     out = create_bitmap_ex(depth, sprite->bitmap->w, sprite->bitmap->h);
     if (out == nullptr)
         return map.fail_(map.fileName, 0, "no memory for the image " + TrelTiledData::quoted(path));
+    images[{path, transparent}] = out;
     blit(sprite->bitmap, out, 0, 0, 0, 0, out->w, out->h);
     if (transparent < 0)
         return true;
@@ -118,6 +146,18 @@ bool TrelTiledFrames::loadImage(const std::string& path, int transparent, BITMAP
             if (getpixel(out, x, y) == colourKey)
                 putpixel(out, x, y, mask);
     return true;
+}
+
+bool TrelTiledFrames::charge(long long w, long long h) {
+    const unsigned long long bytes = static_cast<unsigned long long>(w) * h * 4;
+    if (bytes <= memoryLeft) {
+        memoryLeft -= bytes;
+        return true;
+    }
+    const TrelFileBytes::Limit limit{TrelLoadLimits::get().mapMemory, "mapMemory"};
+    return map.fail_(map.fileName, 0,
+                     "the tile images and frames need more than " + std::to_string(limit.bytes) +
+                         " bytes, " + TrelFileBytes::beyond(limit));
 }
 
 BITMAP* TrelTiledFrames::blank() {

@@ -165,7 +165,8 @@ struct TrelTmjReader::Reader {
             return false;
         if (!integer(node, "width", w, map.width, named) ||
             !integer(node, "height", h, map.height, named) ||
-            !check(Check::layerSize(map, name, w, h)))
+            !check(Check::layerSize(map, name, w, h)) ||
+            !check(map.charge_(Check::cellBytes(map), "the layers' cells")))
             return false;
         if (!readCells(node, layer, named))
             return false;
@@ -382,16 +383,19 @@ struct TrelTmjReader::Reader {
     }
 
     bool parse(const std::string& text, Json& document) {
-        TrelJsonCells packer(document);
+        TrelJsonCells packer(document, map.memoryLeft);
         bool parsed;
         try {
             parsed = Json::sax_parse(text, &packer);
         } catch (const Json::exception& e) {
             return fail(std::string("JSON error: ") + e.what());
         }
+        const std::string problem = map.charge_(packer.spent, "the file's JSON values");
+        if (!problem.empty())
+            return fail(problem);
         if (!parsed && packer.syntaxError) {
             std::size_t at = packer.errorPosition;
-            int line = Data::lineAt(text, at > 0 ? at - 1 : 0);
+            int line = Data::lineAt(Data::lineStarts(text), at > 0 ? at - 1 : 0);
             return map.fail_(file, line,
                              at >= text.size() ? "the file is cut short"
                                                : "JSON error: " + packer.error);

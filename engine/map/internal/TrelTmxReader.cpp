@@ -2,6 +2,8 @@
 
 #include <pugixml.hpp>
 
+#include <algorithm>
+
 #include "map/internal/TrelTiledCheck.h"
 #include "map/internal/TrelTiledData.h"
 
@@ -18,12 +20,16 @@ struct TrelTmxReader::Reader {
     Map& map;
     const std::string& file;
     const std::string& text;
-    std::string folder; // what the file's relative paths start from
+    std::string folder;                          // what the file's relative paths start from
+    mutable std::vector<std::size_t> lines = {}; // where each line starts, once a line is asked
 
+    int lineAt(std::size_t offset) const {
+        if (lines.empty())
+            lines = Data::lineStarts(text);
+        return Data::lineAt(lines, offset);
+    }
     int lineOf(const pugi::xml_node& node) const {
-        return node.offset_debug() >= 0
-                   ? Data::lineAt(text, static_cast<std::size_t>(node.offset_debug()))
-                   : 0;
+        return node.offset_debug() >= 0 ? lineAt(static_cast<std::size_t>(node.offset_debug())) : 0;
     }
     bool fail(const pugi::xml_node& node, const std::string& what) {
         return map.fail_(file, lineOf(node), what);
@@ -107,7 +113,8 @@ struct TrelTmxReader::Reader {
         int w, h;
         if (!intAttribute(node, "width", w, map.width) ||
             !intAttribute(node, "height", h, map.height) ||
-            !check(node, Check::layerSize(map, layer.name, w, h)))
+            !check(node, Check::layerSize(map, layer.name, w, h)) ||
+            !check(node, map.charge_(Check::cellBytes(map), "the layers' cells")))
             return false;
         pugi::xml_node data = node.child("data");
         if (!data)
@@ -276,11 +283,19 @@ struct TrelTmxReader::Reader {
     }
 
     bool parse(pugi::xml_document& document) {
+        // The parsed document's memory, counted before it is made: a copy of the text, and
+        // about one node per '<' and one attribute per '='.
+        const unsigned long long nodes = std::count(text.begin(), text.end(), '<');
+        const unsigned long long attributes = std::count(text.begin(), text.end(), '=');
+        std::string problem =
+            map.charge_(text.size() + nodes * 64 + attributes * 40, "the file's XML elements");
+        if (!problem.empty())
+            return map.fail_(file, 0, problem);
         pugi::xml_parse_result result = document.load_buffer(
             text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8);
         if (result)
             return true;
-        int line = Data::lineAt(text, static_cast<std::size_t>(result.offset));
+        int line = lineAt(static_cast<std::size_t>(result.offset));
         // Every cut-short file ends in the middle of some element.
         bool cutShort = static_cast<std::size_t>(result.offset) + 1 >= text.size() &&
                         result.status != pugi::status_no_document_element;

@@ -1,0 +1,114 @@
+#include "image/TrelJpegDecoder.h"
+
+#include <allegro.h>
+
+#include <csetjmp>
+#include <cstdio>
+// jpeglib.h needs FILE and size_t declared before it.
+#include <jpeglib.h>
+
+namespace {
+
+// libjpeg's error manager, with the way back to the decoding function and the first error's
+// words. Plain data only, since an error leaves the decoding function by longjmp.
+struct JpegErrors {
+    jpeg_error_mgr base;
+    jmp_buf back;
+    char message[JMSG_LENGTH_MAX];
+    bool unsupported; // the data is sound, but not what the engine shows
+};
+
+void onError(j_common_ptr jpeg) {
+    auto* errors = reinterpret_cast<JpegErrors*>(jpeg->err);
+    (*jpeg->err->format_message)(jpeg, errors->message);
+    std::longjmp(errors->back, 1);
+}
+
+void onMessage(j_common_ptr, int) {
+}
+
+// Stops a progressive image whose scans would take too long.
+void onProgress(j_common_ptr jpeg) {
+    auto* d = reinterpret_cast<j_decompress_ptr>(jpeg);
+    if (d->input_scan_number > TrelJpegDecoder::kMaxScans) {
+        auto* errors = reinterpret_cast<JpegErrors*>(jpeg->err);
+        std::snprintf(errors->message, sizeof errors->message, "more than %d scans",
+                      TrelJpegDecoder::kMaxScans);
+        errors->unsupported = true;
+        std::longjmp(errors->back, 1);
+    }
+}
+
+// Decodes into *out; on an error libjpeg jumps back here and the bitmap made so far is freed.
+bool readImage(jpeg_decompress_struct* jpeg, JpegErrors* errors, BITMAP** out) {
+    BITMAP* volatile image = nullptr;
+    if (setjmp(errors->back)) {
+        if (image != nullptr)
+            destroy_bitmap(image);
+        return false;
+    }
+    jpeg_read_header(jpeg, TRUE);
+    if (jpeg->jpeg_color_space == JCS_CMYK || jpeg->jpeg_color_space == JCS_YCCK) {
+        std::snprintf(errors->message, sizeof errors->message, "CMYK colours");
+        errors->unsupported = true;
+        return false;
+    }
+    jpeg->out_color_space = JCS_RGB;
+    // Chroma replicated rather than interpolated: within 5 of each channel the engine loaded
+    // before, where interpolation differs by up to 25.
+    jpeg->do_fancy_upsampling = FALSE;
+    jpeg_start_decompress(jpeg);
+    image = create_bitmap_ex(24, static_cast<int>(jpeg->output_width),
+                             static_cast<int>(jpeg->output_height));
+    if (image == nullptr) {
+        std::snprintf(errors->message, sizeof errors->message, "out of memory");
+        return false;
+    }
+    // libjpeg owns the row, so a jump out of a read cannot leak it.
+    JSAMPARRAY row = (*jpeg->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(jpeg), JPOOL_IMAGE,
+                                                jpeg->output_width * 3, 1);
+    while (jpeg->output_scanline < jpeg->output_height) {
+        const int y = static_cast<int>(jpeg->output_scanline);
+        jpeg_read_scanlines(jpeg, row, 1);
+        const JSAMPLE* p = row[0];
+        for (int x = 0; x < image->w; ++x, p += 3)
+            putpixel(image, x, y, makecol24(p[0], p[1], p[2]));
+    }
+    jpeg_finish_decompress(jpeg);
+    *out = image;
+    return true;
+}
+
+} // namespace
+
+BITMAP* TrelJpegDecoder::decode(const std::string& bytes, std::size_t memoryLimit,
+                                std::string& fault) {
+    jpeg_decompress_struct jpeg;
+    JpegErrors errors;
+    jpeg.err = jpeg_std_error(&errors.base);
+    errors.base.error_exit = onError;
+    errors.base.emit_message = onMessage;
+    errors.message[0] = '\0';
+    errors.unsupported = false;
+    jpeg_progress_mgr progress;
+    progress.progress_monitor = onProgress;
+    if (setjmp(errors.back)) {
+        fault = "could not be loaded: out of memory";
+        return nullptr;
+    }
+    jpeg_create_decompress(&jpeg);
+    jpeg.progress = &progress;
+    // Without a backing store, libjpeg refuses work that needs more than this.
+    jpeg.mem->max_memory_to_use = static_cast<long>(memoryLimit);
+    jpeg_mem_src(&jpeg, reinterpret_cast<const unsigned char*>(bytes.data()),
+                 static_cast<unsigned long>(bytes.size()));
+    BITMAP* image = nullptr;
+    bool read = readImage(&jpeg, &errors, &image);
+    jpeg_destroy_decompress(&jpeg);
+    if (!read && errors.unsupported)
+        fault = std::string("uses a JPEG encoding that cannot be read (") + errors.message + ")";
+    else if (!read)
+        fault =
+            std::string("is damaged: its image data cannot be decoded (") + errors.message + ")";
+    return image;
+}
