@@ -25,9 +25,9 @@ std::string base64(const std::string& bytes) {
     return out;
 }
 
-std::string deflateBytes(const std::string& bytes, int windowBits) {
+std::string deflateBytes(const std::string& bytes, int windowBits, int level = Z_BEST_COMPRESSION) {
     z_stream z{};
-    deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY);
+    deflateInit2(&z, level, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY);
     std::string out(deflateBound(&z, bytes.size()) + 32, '\0');
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
     z.avail_in = static_cast<uInt>(bytes.size());
@@ -46,7 +46,7 @@ std::string gzipBytes(const std::string& bytes) {
 }
 
 std::string encodeGids(const std::vector<std::uint32_t>& gids, const std::string& encoding,
-                       const std::string& compression) {
+                       const std::string& compression, bool fast) {
     if (encoding == "csv") {
         std::string out;
         for (std::size_t i = 0; i < gids.size(); ++i)
@@ -58,7 +58,7 @@ std::string encodeGids(const std::vector<std::uint32_t>& gids, const std::string
         for (int b = 0; b < 4; ++b)
             raw += static_cast<char>(g >> (8 * b) & 0xFF); // little-endian
     if (compression == "zlib") {
-        raw = deflateBytes(raw, 15);
+        raw = deflateBytes(raw, 15, fast ? Z_BEST_SPEED : Z_BEST_COMPRESSION);
     } else if (compression == "gzip") {
         raw = gzipBytes(raw);
     } else if (compression == "zstd") {

@@ -8,9 +8,9 @@
 // Writers of Tiled files for the map tests, in both of Tiled's formats.
 
 // A layer's data as Tiled writes it: encoding "csv" or "base64", compression "", "zlib",
-// "gzip" or "zstd".
+// "gzip" or "zstd"; fast compresses zlib data at the fastest level, for large layers.
 std::string encodeGids(const std::vector<std::uint32_t>& gids, const std::string& encoding,
-                       const std::string& compression);
+                       const std::string& compression, bool fast = false);
 std::string gzipBytes(const std::string& bytes);
 
 // Writes a 24-bit BMP of columns × rows tiles of w × h pixels, with margin and spacing, in

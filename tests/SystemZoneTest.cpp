@@ -24,6 +24,8 @@ protected:
     void TearDown() override {
         if (sys) {
             sys->iface.loaded = false; // so that the destructor does not shut Allegro down
+            destroy_bitmap(sys->iface.gfx.buffer);
+            sys->iface.gfx.buffer = sys->iface.gfx.target = nullptr;
             sys.reset();
         }
         destroy_bitmap(screen);
@@ -65,8 +67,10 @@ TEST_F(SystemZones, ShutdownClearsTheZoneBeforeTheResources) {
     load();
     sys->newZone("Z");
     sys->newSpriteResource(writeImage("a.bmp", 8, 8).c_str());
+    BITMAP* buffer = sys->iface.gfx.buffer;
     sys->iface.loaded = false;
     sys.reset();
+    destroy_bitmap(buffer);
     EXPECT_TRUE(
         containsInOrder(readLog(), {"\n\nSystem shutdown.\n", "\nClearing zone...",
                                     "\nFreeing sprite resources...", "\nBegin interface deinit"}));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <set>
 
 namespace {
 
@@ -186,12 +187,14 @@ bool TrelTiledCheck::gidsAndFrames(Map& map) {
 unsigned long long TrelTiledCheck::framePixels(const Map& map) {
     unsigned long long pixels = 0;
     std::vector<unsigned long long> tilePixels(map.baseFrames + 1, 1);
+    std::set<std::string> sheets; // an image several tilesets name is decoded once
     for (const Map::Tileset& set : map.tilesets) {
         const unsigned long long tile = static_cast<unsigned long long>(set.tileWidth) *
                                         static_cast<unsigned long long>(set.tileHeight);
         if (!set.image.empty()) {
-            pixels += static_cast<unsigned long long>(set.imageWidth) *
-                      static_cast<unsigned long long>(set.imageHeight);
+            if (sheets.insert(set.image).second)
+                pixels += static_cast<unsigned long long>(set.imageWidth) *
+                          static_cast<unsigned long long>(set.imageHeight);
             for (int id = 0; id < set.getGidCount(); ++id)
                 tilePixels[set.firstGid + static_cast<std::uint32_t>(id)] = tile;
         }

@@ -1,0 +1,374 @@
+// Maps, tilesets and images as a hostile modder would make them: each is refused in one line
+// or loaded within the limits, never a crash, a hang or memory exhausted. Every file is made
+// at test time; the suite runs under a memory limit and a timeout.
+#include <allegro.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "MapFiles.h"
+#include "TestSupport.h"
+#include "core/TrelLoadLimits.h"
+#include "core/TrelSystem.h"
+#include "gfx/TrelISprite.h"
+#include "gfx/TrelResource.h"
+#include "map/TrelTiledMap.h"
+#include "world/TrelZone.h"
+
+namespace {
+
+std::string le16(int v) {
+    return {static_cast<char>(v & 0xff), static_cast<char>(v >> 8 & 0xff)};
+}
+std::string le32(std::uint32_t v) {
+    return le16(static_cast<int>(v & 0xffff)) + le16(static_cast<int>(v >> 16));
+}
+std::string be32(std::uint32_t v) {
+    return {static_cast<char>(v >> 24), static_cast<char>(v >> 16 & 0xff),
+            static_cast<char>(v >> 8 & 0xff), static_cast<char>(v & 0xff)};
+}
+
+// An 8-bit BMP of w x h pixels, grey palette, whose pixel data is rle (compression 1), or
+// plain rows when rle is empty.
+std::string bmp8(int w, int h, const std::string& rle) {
+    std::string palette;
+    for (int i = 0; i < 256; ++i)
+        palette += std::string(3, static_cast<char>(i)) + '\0';
+    std::string pixels = rle;
+    if (rle.empty())
+        pixels.assign(static_cast<std::size_t>((w + 3) / 4 * 4 * h), '\x40');
+    const std::uint32_t offset = 54 + 1024;
+    return "BM" + le32(offset + static_cast<std::uint32_t>(pixels.size())) + le32(0) +
+           le32(offset) + le32(40) + le32(static_cast<std::uint32_t>(w)) +
+           le32(static_cast<std::uint32_t>(h)) + le16(1) + le16(8) + le32(rle.empty() ? 0 : 1) +
+           le32(static_cast<std::uint32_t>(pixels.size())) + le32(0) + le32(0) + le32(0) + le32(0) +
+           palette + pixels;
+}
+
+// A TGA header: 24-bit truecolour (type 2, +8 when run-length coded) unless given otherwise.
+std::string tgaHeader(int w, int h, int type = 10, int paletteColours = 0) {
+    return std::string{0, static_cast<char>(paletteColours > 0), static_cast<char>(type)} +
+           le16(0) + le16(paletteColours) + std::string(1, 24) + le16(0) + le16(0) + le16(w) +
+           le16(h) + std::string{24, 0};
+}
+
+std::string pcx(int xmin, int xmax, int bytesPerLine, const std::string& data) {
+    std::string header{10, 5, 1, 8};
+    header += le16(xmin) + le16(0) + le16(xmax) + le16(1) + le16(72) + le16(72);
+    header += std::string(48, '\0') + '\0' + '\1' + le16(bytesPerLine);
+    header.resize(128, '\0');
+    return header + data;
+}
+
+// A PNG signature and header chunk that claim w x h pixels (nothing after them).
+std::string pngClaiming(std::uint32_t w, std::uint32_t h) {
+    return std::string("\x89PNG\r\n\x1a\n", 8) + be32(13) + "IHDR" + be32(w) + be32(h) +
+           std::string{8, 6, 0, 0, 0} + be32(0);
+}
+
+std::string tmx(int w, int h, const std::string& body) {
+    return "<map orientation=\"orthogonal\" width=\"" + std::to_string(w) + "\" height=\"" +
+           std::to_string(h) + "\" tilewidth=\"8\" tileheight=\"8\">\n" + body + "</map>\n";
+}
+std::string sheetTileset(int firstGid, const std::string& image, int imageSide,
+                         const std::string& extra = "") {
+    return "<tileset firstgid=\"" + std::to_string(firstGid) +
+           "\" name=\"s\" tilewidth=\"8\" tileheight=\"8\"" + extra + "><image source=\"" + image +
+           "\" width=\"" + std::to_string(imageSide) + "\" height=\"" + std::to_string(imageSide) +
+           "\"/></tileset>\n";
+}
+std::string csvLayer(int w, int h, std::uint32_t gid) {
+    return "<layer name=\"l\" width=\"" + std::to_string(w) + "\" height=\"" + std::to_string(h) +
+           "\"><data encoding=\"csv\">" +
+           encodeGids(std::vector<std::uint32_t>(static_cast<std::size_t>(w) * h, gid), "csv", "") +
+           "</data></layer>\n";
+}
+
+void writeSquarePng(const std::string& name, int side) {
+    BITMAP* image = create_bitmap_ex(24, side, side);
+    clear_to_color(image, makecol24(30, 60, 90));
+    ASSERT_EQ(save_bitmap(name.c_str(), image, nullptr), 0);
+    destroy_bitmap(image);
+}
+
+class StrangerFiles : public InTempDir {
+protected:
+    void TearDown() override {
+        TrelLoadLimits::set(TrelLoadLimits());
+        InTempDir::TearDown();
+    }
+
+    // The error of a resource load that must fail, checked to be one line.
+    std::string imageError(const std::string& file) {
+        TrelResource res;
+        EXPECT_EQ(res.loadData(file.c_str()), nullptr) << file;
+        std::string error = res.getLoadError();
+        EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+        return error;
+    }
+    // The error of a map load (and, when it loads, of addToZone), checked to be one line.
+    std::string mapError(const std::string& file, bool fromPlayer = false) {
+        TrelTiledMap map;
+        map.setFromPlayer(fromPlayer);
+        bool loaded = map.load(file.c_str());
+        if (loaded) {
+            TrelSystem system;
+            TrelZone zone(&system);
+            loaded = map.addToZone(&system, &zone);
+        }
+        std::string error = map.getError();
+        EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+        return loaded ? "" : error;
+    }
+};
+
+TEST_F(StrangerFiles, PipesDevicesAndFoldersAreRefusedAtOnce) {
+    ASSERT_EQ(mkfifo("pipe.png", 0600), 0);
+    ASSERT_EQ(mkfifo("pipe.tmx", 0600), 0);
+    ASSERT_EQ(mkfifo("pipe.tsx", 0600), 0);
+    // Nobody ever writes to the pipes: a reader that waited would never return.
+    EXPECT_EQ(imageError("pipe.png"), "Image file \"pipe.png\" is not a regular file (a device, "
+                                      "a pipe or a socket).");
+    ASSERT_EQ(symlink("/dev/zero", "zero.bmp"), 0);
+    EXPECT_EQ(imageError("zero.bmp"), "Image file \"zero.bmp\" is not a regular file (a device, "
+                                      "a pipe or a socket).");
+    EXPECT_EQ(mapError("pipe.tmx"),
+              "pipe.tmx: the file is not a regular file (a device, a pipe or a socket)");
+    EXPECT_EQ(mapError("/dev/null"),
+              "/dev/null: the file is not a regular file (a device, a pipe or a socket)");
+    writeText("named.tmx", tmx(1, 1, "<tileset firstgid=\"1\" source=\"pipe.tsx\"/>\n"));
+    EXPECT_EQ(mapError("named.tmx"),
+              "named.tmx:2: tileset \"pipe.tsx\" is not a regular file (a device, a pipe or a "
+              "socket)");
+    writeText("sheet.tmx", tmx(1, 1, sheetTileset(1, "pipe.png", 8) + csvLayer(1, 1, 1)));
+    EXPECT_EQ(mapError("sheet.tmx"), "sheet.tmx: Image file \"pipe.png\" is not a regular file "
+                                     "(a device, a pipe or a socket).");
+}
+
+TEST_F(StrangerFiles, RunsThatLeaveTheImageAreRefusedBeforeAllegroDecodesThem) {
+    // 4 x 2 pixels: a good RLE8 image, then runs past the row, below the bottom row (by a
+    // delta), and data without its end mark.
+    writeText("good.bmp", bmp8(4, 2, std::string("\x04\x10\x00\x00\x02\x20\x02\x30\x00\x01", 10)));
+    writeText("wide.bmp", bmp8(4, 2, std::string("\xff\x10\x00\x01", 4)));
+    writeText("below.bmp", bmp8(4, 2, std::string("\x00\x02\x00\x05\x02\x10\x00\x01", 8)));
+    writeText("literal.bmp", bmp8(4, 2, std::string("\x00\x06\x01\x02\x03\x04\x05\x06", 8)));
+    writeText("endless.bmp", bmp8(4, 2, std::string("\x04\x10\x00\x00", 4)));
+    writeText("good.tga", tgaHeader(2, 2) + "\x81" + std::string(3, 'a') + "\x81" + "bbb");
+    writeText("across.tga", tgaHeader(2, 2) + "\x83" + std::string(3, 'a'));
+    writeText("palette.tga", tgaHeader(2, 2, 1, 300) + std::string(900, 'p'));
+    writeText("empty.tga", tgaHeader(0, 5) + "abc");
+    writeText("wrapped.pcx", pcx(10, 2, 4, std::string(64, '\x01')));
+    writeText("short.pcx", pcx(0, 3, 4, "\xc9"));
+    writeText("art.lbm", "FORM....ILBMBMHD");
+
+    TrelResource res;
+    ASSERT_NE(res.loadData("good.bmp"), nullptr) << res.getLoadError();
+    BITMAP* good = res.getData(0)->bitmap;
+    EXPECT_EQ(getpixel(good, 0, 1), getpixel(good, 3, 1));
+    EXPECT_NE(getpixel(good, 0, 1), getpixel(good, 3, 0));
+    ASSERT_NE(res.loadData("good.tga"), nullptr) << res.getLoadError();
+    const std::string outside = " is damaged: a run of its RLE data passes the edge of the image.";
+    EXPECT_EQ(imageError("wide.bmp"), "Image file \"wide.bmp\"" + outside);
+    EXPECT_EQ(imageError("below.bmp"), "Image file \"below.bmp\"" + outside);
+    EXPECT_EQ(imageError("literal.bmp"), "Image file \"literal.bmp\"" + outside);
+    EXPECT_EQ(imageError("endless.bmp"),
+              "Image file \"endless.bmp\" is cut short: its RLE data has no end-of-image mark.");
+    EXPECT_EQ(imageError("across.tga"),
+              "Image file \"across.tga\" is damaged: a run of row 0 passes its end.");
+    EXPECT_EQ(imageError("palette.tga"),
+              "Image file \"palette.tga\" is damaged: its palette type is 1 with 300 colours.");
+    EXPECT_EQ(imageError("empty.tga"), "Image file \"empty.tga\" is damaged: its size is 0 x 5 "
+                                       "pixels.");
+    EXPECT_EQ(imageError("wrapped.pcx"),
+              "Image file \"wrapped.pcx\" is damaged: its size is -7 x 2 pixels.");
+    EXPECT_EQ(imageError("short.pcx"),
+              "Image file \"short.pcx\" is cut short: its pixel data ends after 129 bytes.");
+    EXPECT_EQ(imageError("art.lbm"), "Image file \"art.lbm\" is not of a format that can be "
+                                     "read: images may be PNG, JPEG, BMP, TGA or PCX.");
+}
+
+TEST_F(StrangerFiles, ImagesBeyondTheLimitsAreRefusedBeforeTheyAreDecoded) {
+    writeText("wide.png", pngClaiming(30000, 30000));
+    writeText("huge.jpg", std::string("\xff\xd8\xff\xc0\x00\x11\x08\xff\xff\xff\xff\x03", 12) +
+                              std::string(9, '\x11') + "\xff\xd9");
+    writeSquarePng("square.png", 64);
+    EXPECT_EQ(imageError("wide.png"), "Image file \"wide.png\" is 30000 x 30000 pixels, at 4 bytes "
+                                      "a pixel beyond the limit of 268435456 bytes "
+                                      "(TrelLoadLimits::imageMemory).");
+    EXPECT_EQ(imageError("huge.jpg"), "Image file \"huge.jpg\" is 65535 x 65535 pixels, at 4 bytes "
+                                      "a pixel beyond the limit of 268435456 bytes "
+                                      "(TrelLoadLimits::imageMemory).");
+    TrelLoadLimits limits;
+    limits.imageInput = 100;
+    TrelLoadLimits::set(limits);
+    const std::string size = std::to_string(readFile("square.png").size());
+    EXPECT_EQ(imageError("square.png"), "Image file \"square.png\" is " + size +
+                                            " bytes, beyond the limit of 100 bytes "
+                                            "(TrelLoadLimits::imageInput).");
+    limits.imageInput = 1 << 20;
+    limits.imageMemory = 64 * 64 * 4; // exactly enough
+    TrelLoadLimits::set(limits);
+    TrelResource res;
+    EXPECT_NE(res.loadData("square.png"), nullptr) << res.getLoadError();
+}
+
+TEST_F(StrangerFiles, MapsBeyondTheLimitsAreRefusedInOneLine) {
+    writeSquarePng("t.png", 8);
+    writeText("cells.tmx",
+              tmx(64, 64, sheetTileset(1, "t.png", 8) + csvLayer(64, 64, 1) + csvLayer(64, 64, 1)));
+    writeSquarePng("big.png", 512);
+    writeText("flips.tmx", tmx(2, 1,
+                               sheetTileset(1, "big.png", 512) + "<layer name=\"l\" width=\"2\" "
+                                                                 "height=\"1\"><data "
+                                                                 "encoding=\"csv\">1,2147483649"
+                                                                 "</data></layer>\n"));
+    std::string nested = "{\"type\":\"map\",\"layers\":[";
+    for (int i = 0; i < 200000; ++i)
+        nested += "[[]],";
+    writeText("nested.tmj.gz", gzipBytes(nested + "[]]}"));
+    TrelLoadLimits limits;
+    limits.mapMemory = 64 * 64 * 6 + 22000; // the XML and one layer, not two
+    TrelLoadLimits::set(limits);
+    EXPECT_EQ(mapError("cells.tmx"),
+              "cells.tmx:4: the layers' cells need 24576 bytes more, beyond the limit of " +
+                  std::to_string(limits.mapMemory) + " bytes (TrelLoadLimits::mapMemory)");
+    // 4096 tiles of 64 pixels, the 512 x 512 sheet and one flipped tile, at 4 bytes a pixel.
+    limits.mapMemory = 512 * 1024;
+    TrelLoadLimits::set(limits);
+    EXPECT_EQ(mapError("flips.tmx"), "flips.tmx: the tile images and frames need 2097408 bytes "
+                                     "more, beyond the limit of 524288 bytes "
+                                     "(TrelLoadLimits::mapMemory)");
+    limits.mapMemory = 1 << 20;
+    TrelLoadLimits::set(limits);
+    EXPECT_NE(mapError("nested.tmj.gz").find("nested.tmj.gz: the file's JSON values need 1048"),
+              std::string::npos);
+    limits = TrelLoadLimits();
+    limits.mapInput = readFile("nested.tmj.gz").size() + 10;
+    TrelLoadLimits::set(limits);
+    EXPECT_EQ(mapError("nested.tmj.gz"), "nested.tmj.gz: the file inflates beyond the limit of " +
+                                             std::to_string(limits.mapInput) +
+                                             " bytes (TrelLoadLimits::mapInput)");
+}
+
+TEST_F(StrangerFiles, AFileThatManyTilesetsNameIsReadAndDecodedOnce) {
+    writeSquarePng("big.png", 256);
+    writeText("one.tsx", "<tileset name=\"one\" tilewidth=\"8\" tileheight=\"8\" tilecount=\"1\" "
+                         "columns=\"1\"><image source=\"big.png\" width=\"256\" "
+                         "height=\"256\"/></tileset>\n");
+    std::string sets;
+    for (int i = 1; i <= 300; ++i)
+        sets += "<tileset firstgid=\"" + std::to_string(i) + "\" source=\"one.tsx\"/>\n";
+    writeText("shared.tmx", tmx(1, 1, sets + csvLayer(1, 1, 300)));
+    // Read 300 times, the tileset would pass the input limit, and decoded 300 times, the
+    // image the memory limit.
+    TrelLoadLimits limits;
+    limits.mapInput = readFile("shared.tmx").size() + 2 * readFile("one.tsx").size();
+    limits.mapMemory = 2 * 256 * 256 * 4;
+    TrelLoadLimits::set(limits);
+    EXPECT_EQ(mapError("shared.tmx"), "");
+}
+
+TEST_F(StrangerFiles, NamesThatHoldLineBreaksStayOnOneLine) {
+    writeText("odd.tmj", "{\"type\":\"map\",\"orientation\":\"orthogonal\",\"width\":1,"
+                         "\"height\":1,\"tilewidth\":8,\"tileheight\":8,\"layers\":[],"
+                         "\"tilesets\":[{\"firstgid\":1,\"source\":\"a\\nfake line.tsx\"}]}");
+    EXPECT_EQ(mapError("odd.tmj"), "odd.tmj: tileset \"a\\nfake line.tsx\" not found");
+    EXPECT_EQ(imageError("x\nLog: fake.png"),
+              "Image file \"x\\nLog: fake.png\" cannot be read: No such file or directory.");
+    writeText("line\nbreak.tmx", "not a map");
+    EXPECT_EQ(mapError("line\nbreak.tmx"),
+              "line\\nbreak.tmx: this is not a Tiled map (neither XML nor JSON)");
+}
+
+TEST_F(StrangerFiles, APlayersMapReachesNothingOutsideItsFolder) {
+    ASSERT_EQ(mkdir("level", 0700), 0);
+    writeSquarePng("secret.png", 8);
+    writeText("outside.tsx", "<tileset name=\"o\" tilewidth=\"8\" tileheight=\"8\"><image "
+                             "source=\"" +
+                                 dir + "/secret.png\" width=\"8\" height=\"8\"/></tileset>\n");
+    ASSERT_EQ(symlink((dir + "/outside.tsx").c_str(), "level/link.tsx"), 0);
+    ASSERT_EQ(mkdir("level/art", 0700), 0);
+    const std::string layer = csvLayer(1, 1, 1);
+    const std::vector<std::string> sources = {"../outside.tsx", dir + "/outside.tsx", "link.tsx",
+                                              "art/../../outside.tsx", "../missing.tsx"};
+    for (const std::string& source : sources) {
+        writeText("level/map.tmx",
+                  tmx(1, 1, "<tileset firstgid=\"1\" source=\"" + source + "\"/>\n" + layer));
+        bool missing = source == "../missing.tsx";
+        EXPECT_EQ(mapError("level/map.tmx", false).empty(), !missing) << source;
+        EXPECT_EQ(mapError("level/map.tmx", true),
+                  "level/map.tmx:2: tileset \"" + source + "\" not found");
+    }
+    writeText("level/sheet.tmx", tmx(1, 1, sheetTileset(1, "../secret.png", 8) + layer));
+    EXPECT_EQ(mapError("level/sheet.tmx", true),
+              "level/sheet.tmx: Image file \"level/../secret.png\" cannot be read: No such file "
+              "or directory.");
+    writeSquarePng("level/art/own.png", 8);
+    writeText("level/own.tmx", tmx(1, 1, sheetTileset(1, "art/../art/own.png", 8) + layer));
+    EXPECT_EQ(mapError("level/own.tmx", true), "");
+}
+
+TEST_F(StrangerFiles, SizesNearTheLimitsOfAnIntNeitherOverflowNorCrash) {
+    // Fault: tileWidth + spacing and the tile offset overflowed int while the frames were cut.
+    writeSquarePng("t.png", 8);
+    writeText("spaced.tmx", tmx(1, 1,
+                                sheetTileset(1, "t.png", 8,
+                                             " spacing=\"2147483000\" margin=\"2147483000\" "
+                                             "tilecount=\"2\" columns=\"2\"") +
+                                    csvLayer(1, 1, 2)));
+    EXPECT_EQ(mapError("spaced.tmx"), "");
+    writeText("offset.tmx",
+              tmx(1, 1,
+                  "<tileset firstgid=\"1\" name=\"s\" tilewidth=\"8\" tileheight=\"8\">"
+                  "<tileoffset x=\"0\" y=\"2147483647\"/><image source=\"t.png\" width=\"8\" "
+                  "height=\"8\"/></tileset>\n" +
+                      csvLayer(1, 1, 1)));
+    EXPECT_EQ(mapError("offset.tmx"),
+              "offset.tmx: tileset \"s\" has a tile offset beyond 65536 pixels");
+}
+
+TEST_F(StrangerFiles, HugeCountsOfLayersTilesetsAndCellsLoadOrAreRefusedInTime) {
+    // 150,000 one-cell layers: an error line used to be counted from the file's start each.
+    std::string layers;
+    for (int i = 0; i < 150000; ++i)
+        layers += "<layer name=\"l\" width=\"1\" height=\"1\"><data encoding=\"csv\">0</data>"
+                  "</layer>\n";
+    writeText("layers.tmx", tmx(1, 1, layers));
+    TrelTiledMap map;
+    EXPECT_TRUE(map.load("layers.tmx")) << map.getError();
+    // 32,767 tilesets over 16 million cells: each cell's tileset used to be searched for.
+    std::string sets;
+    for (int i = 1; i <= 32767; ++i)
+        sets += "<tileset firstgid=\"" + std::to_string(i) +
+                "\" name=\"s\" tilewidth=\"8\" tileheight=\"8\"><tile id=\"0\"><image "
+                "source=\"t.png\" width=\"8\" height=\"8\"/></tile></tileset>\n";
+    std::vector<std::uint32_t> gids(4000u * 4000u);
+    for (std::size_t i = 0; i < gids.size(); ++i)
+        gids[i] = static_cast<std::uint32_t>(i % 32767 + 1);
+    writeText("sets.tmx", tmx(4000, 4000,
+                              sets +
+                                  "<layer name=\"l\" width=\"4000\" "
+                                  "height=\"4000\"><data encoding=\"base64\" "
+                                  "compression=\"zlib\">" +
+                                  encodeGids(gids, "base64", "zlib", true) + "</data></layer>\n"));
+    EXPECT_TRUE(map.load("sets.tmx")) << map.getError();
+    // 200 layers of 4000 x 4000: 4 GB once, now refused at the first layer past the limit.
+    std::string big = "<layer name=\"l\" width=\"4000\" height=\"4000\"><data encoding=\"base64\" "
+                      "compression=\"zlib\">" +
+                      encodeGids(std::vector<std::uint32_t>(4000u * 4000u), "base64", "zlib") +
+                      "</data></layer>\n";
+    std::string many;
+    for (int i = 0; i < 200; ++i)
+        many += big;
+    writeText("deep.tmx", tmx(4000, 4000, many));
+    EXPECT_FALSE(map.load("deep.tmx"));
+    EXPECT_NE(std::string(map.getError()).find(": the layers' cells need 96000000 bytes more"),
+              std::string::npos)
+        << map.getError();
+}
+
+} // namespace
