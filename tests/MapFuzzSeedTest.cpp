@@ -1,3 +1,4 @@
+#include <allegro.h>
 #include <dirent.h>
 #include <gtest/gtest.h>
 
@@ -6,25 +7,47 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "core/TrelSystem.h"
+#include "fuzz/ImageFuzzInput.h"
 #include "fuzz/MapFuzzInput.h"
 
-// Every input the fuzz target keeps as a seed, those that once found a fault among them,
-// loaded as the fuzzer loads them, so that no clang is needed to replay them.
-TEST_F(InTempDir, EveryFuzzSeedLoadsOrFailsInOneLine) {
+namespace {
+
+// The files of a seed folder, in name order.
+std::vector<std::string> seedsIn(const char* path) {
     std::vector<std::string> seeds;
-    if (DIR* folder = opendir(TREL_FUZZ_SEEDS)) {
+    if (DIR* folder = opendir(path)) {
         while (dirent* entry = readdir(folder))
             if (entry->d_name[0] != '.')
                 seeds.push_back(entry->d_name);
         closedir(folder);
     }
     std::sort(seeds.begin(), seeds.end());
-    ASSERT_GE(seeds.size(), 17u);
+    return seeds;
+}
+
+const std::uint8_t* bytesOf(const std::string& text) {
+    return reinterpret_cast<const std::uint8_t*>(text.data());
+}
+
+} // namespace
+
+// Every input the fuzz targets keep as seeds, those that once found a fault among them,
+// loaded as the fuzzers load them, so that no clang is needed to replay them.
+TEST_F(InTempDir, EveryFuzzSeedLoadsOrFailsInOneLine) {
+    std::vector<std::string> seeds = seedsIn(TREL_FUZZ_SEEDS);
+    ASSERT_GE(seeds.size(), 18u);
+    set_color_depth(16);
+    TrelSystem system;
     for (const std::string& seed : seeds) {
         std::string bytes = readFile(std::string(TREL_FUZZ_SEEDS) + "/" + seed);
-        EXPECT_EQ(loadFuzzInput(dir + "/", reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                                bytes.size()),
-                  "")
-            << seed;
+        EXPECT_EQ(loadFuzzInput(dir + "/", bytesOf(bytes), bytes.size(), &system), "") << seed;
     }
+    seeds = seedsIn(TREL_IMAGE_FUZZ_SEEDS);
+    ASSERT_GE(seeds.size(), 9u);
+    for (const std::string& seed : seeds) {
+        std::string bytes = readFile(std::string(TREL_IMAGE_FUZZ_SEEDS) + "/" + seed);
+        EXPECT_EQ(loadImageFuzzInput(dir + "/", bytesOf(bytes), bytes.size()), "") << seed;
+    }
+    set_color_depth(32);
 }

@@ -2,7 +2,9 @@
 
 #include <cstdio>
 
+#include "core/TrelSystem.h"
 #include "map/TrelTiledMap.h"
+#include "world/TrelZone.h"
 
 namespace {
 
@@ -28,23 +30,53 @@ std::string checkLoaded(TrelTiledMap& map) {
     return "";
 }
 
+// The part of input after mark and before the next "@@" mark, cut from input.
+std::string cutPart(std::string& input, const std::string& mark) {
+    std::size_t at = input.find(mark);
+    if (at == std::string::npos)
+        return "";
+    std::size_t end = input.find("@@", at + mark.size());
+    std::string part = input.substr(
+        at + mark.size(), end == std::string::npos ? std::string::npos : end - at - mark.size());
+    input.erase(at, part.size() + mark.size());
+    return part;
+}
+
+// "" when ok matches an empty one-line error, else what is wrong.
+std::string checkOutcome(bool ok, const std::string& error) {
+    if (ok != error.empty())
+        return ok ? "a success that gives an error" : "a failure that says nothing";
+    if (error.find('\n') != std::string::npos)
+        return "an error of more than one line: " + error;
+    return "";
+}
+
 } // namespace
 
-std::string loadFuzzInput(const std::string& folder, const std::uint8_t* data, std::size_t size) {
-    const std::string input(reinterpret_cast<const char*>(data), size);
-    const std::string mark = "@@tileset@@";
-    std::size_t split = input.find(mark);
-    std::string setBytes = split == std::string::npos ? "" : input.substr(split + mark.size());
-    if (!writeFile(folder + "map.tmx", input.substr(0, split)) ||
-        !writeFile(folder + "fuzz.tsx", setBytes) || !writeFile(folder + "fuzz.tsj", setBytes))
+std::string loadFuzzInput(const std::string& folder, const std::uint8_t* data, std::size_t size,
+                          TrelSystem* system) {
+    std::string input(reinterpret_cast<const char*>(data), size);
+    const std::string image = cutPart(input, "@@image@@");
+    const std::string setBytes = cutPart(input, "@@tileset@@");
+    bool written = writeFile(folder + "map.tmx", input) &&
+                   writeFile(folder + "fuzz.tsx", setBytes) &&
+                   writeFile(folder + "fuzz.tsj", setBytes);
+    for (const char* name : {"fuzz.png", "fuzz.jpg", "fuzz.bmp", "fuzz.tga", "fuzz.pcx"})
+        written = written && writeFile(folder + name, image);
+    if (!written)
         return "the input's files could not be written in " + folder;
 
     TrelTiledMap map;
     bool loaded = map.load((folder + "map.tmx").c_str());
-    std::string error = map.getError();
-    if (loaded != error.empty())
-        return loaded ? "a success that gives an error" : "a failure that says nothing";
-    if (error.find('\n') != std::string::npos)
-        return "an error of more than one line: " + error;
-    return loaded ? checkLoaded(map) : "";
+    std::string problem = checkOutcome(loaded, map.getError());
+    if (!problem.empty() || !loaded)
+        return problem;
+    problem = checkLoaded(map);
+    if (!problem.empty() || system == nullptr)
+        return problem;
+    TrelZone zone(system);
+    bool added = map.addToZone(system, &zone);
+    problem = checkOutcome(added, map.getError());
+    system->clearSpriteResources();
+    return problem;
 }
