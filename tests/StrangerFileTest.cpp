@@ -7,8 +7,11 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
+// jpeglib.h needs FILE and size_t declared before it.
+#include <jpeglib.h>
 
 #include "MapFiles.h"
 #include "TestSupport.h"
@@ -86,6 +89,41 @@ std::string csvLayer(int w, int h, std::uint32_t gid) {
            "\"><data encoding=\"csv\">" +
            encodeGids(std::vector<std::uint32_t>(static_cast<std::size_t>(w) * h, gid), "csv", "") +
            "</data></layer>\n";
+}
+
+// A grey progressive JPEG of side x side pixels in 127 valid scans: the DC, then each AC
+// coefficient on its own, first its high bits and then its last one. Each scan costs a pass
+// over the whole image, which is how a small file can take minutes to decode.
+void writeManyScanJpeg(const std::string& name, int side) {
+    std::vector<jpeg_scan_info> scans(1 + 2 * 63);
+    scans[0] = {1, {0}, 0, 0, 0, 0};
+    for (int k = 1; k <= 63; ++k) {
+        scans[static_cast<std::size_t>(2 * k - 1)] = {1, {0}, k, k, 0, 1};
+        scans[static_cast<std::size_t>(2 * k)] = {1, {0}, k, k, 1, 0};
+    }
+    jpeg_compress_struct jpeg;
+    jpeg_error_mgr errors;
+    jpeg.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&jpeg);
+    FILE* out = std::fopen(name.c_str(), "wb");
+    jpeg_stdio_dest(&jpeg, out);
+    jpeg.image_width = jpeg.image_height = static_cast<JDIMENSION>(side);
+    jpeg.input_components = 1;
+    jpeg.in_color_space = JCS_GRAYSCALE;
+    jpeg_set_defaults(&jpeg);
+    jpeg.scan_info = scans.data();
+    jpeg.num_scans = static_cast<int>(scans.size());
+    jpeg_start_compress(&jpeg, TRUE);
+    std::vector<JSAMPLE> row(static_cast<std::size_t>(side));
+    for (int y = 0; y < side; ++y) {
+        for (int x = 0; x < side; ++x)
+            row[static_cast<std::size_t>(x)] = static_cast<JSAMPLE>((x * 7 + y * 13) & 0xff);
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&jpeg, rows, 1);
+    }
+    jpeg_finish_compress(&jpeg);
+    jpeg_destroy_compress(&jpeg);
+    std::fclose(out);
 }
 
 void writeSquarePng(const std::string& name, int side) {
@@ -196,6 +234,9 @@ TEST_F(StrangerFiles, ImagesBeyondTheLimitsAreRefusedBeforeTheyAreDecoded) {
     writeText("huge.jpg", std::string("\xff\xd8\xff\xc0\x00\x11\x08\xff\xff\xff\xff\x03", 12) +
                               std::string(9, '\x11') + "\xff\xd9");
     writeSquarePng("square.png", 64);
+    writeManyScanJpeg("scans.jpg", 64);
+    EXPECT_EQ(imageError("scans.jpg"), "Image file \"scans.jpg\" uses a JPEG encoding that cannot "
+                                       "be read (more than 100 scans).");
     EXPECT_EQ(imageError("wide.png"), "Image file \"wide.png\" is 30000 x 30000 pixels, at 4 bytes "
                                       "a pixel beyond the limit of 268435456 bytes "
                                       "(TrelLoadLimits::imageMemory).");

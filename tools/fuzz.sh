@@ -34,5 +34,5 @@ case "$target" in
 esac
 ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1" UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" \
 LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0" \
-  "$binary" "$corpus" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 -max_len=1048576 \
+  "$binary" "$corpus" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 -max_len=1048576 -len_control=10 \
   -artifact_prefix="$PWD/build-fuzz/findings/$target-" -print_final_stats=1 "$@"

@@ -201,16 +201,27 @@ bool TrelTiledMap::read(const std::string& text) {
 }
 
 bool TrelTiledMap::readImageSizes() {
+    // An image that several tilesets name is read once.
+    std::unordered_map<std::string, std::pair<int, int>> sizes;
     for (Tileset& set : tilesets) {
-        if (set.image.empty())
+        if (set.image.empty() || (set.imageWidth > 0 && set.imageHeight > 0))
             continue;
-        if ((set.imageWidth <= 0 || set.imageHeight <= 0) &&
-            (!reachable_(set.image) ||
-             !TrelImageFile::readSize(set.image, set.imageWidth, set.imageHeight)))
+        auto known = sizes.find(set.image);
+        if (known != sizes.end()) {
+            set.imageWidth = known->second.first;
+            set.imageHeight = known->second.second;
+        } else if (!reachable_(set.image) ||
+                   !TrelImageFile::readSize(set.image, set.imageWidth, set.imageHeight)) {
             return fail_(fileName, 0,
                          "tileset " + Data::quoted(set.name.empty() ? set.source : set.name) +
                              ": the size of the image " + Data::quoted(set.image) +
                              " cannot be read");
+        }
+        sizes[set.image] = {set.imageWidth, set.imageHeight};
+    }
+    for (Tileset& set : tilesets) {
+        if (set.image.empty())
+            continue;
         if (set.columns == 0)
             set.columns = static_cast<int>(
                 std::min(tilesAlong(set.imageWidth, set.tileWidth, set.margin, set.spacing),
@@ -350,7 +361,8 @@ bool TrelSystem::newZoneFromMap(const char* file) {
         giveError(1, "%s", map.getError());
         return false;
     }
-    if (!newZone(stemOf(file).c_str())) {
+    // Named after the file, escaped as names in the log are.
+    if (!newZone(TrelFileBytes::escaped(stemOf(file)).c_str())) {
         delete frames; // newZone has said why
         return false;
     }

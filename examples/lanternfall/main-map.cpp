@@ -48,6 +48,21 @@ int main() {
     TrelLayer* top = zone->getLayer(zone->getNumLayers() - 1);
     // guide: end
 
+    // guide: map-player
+    // A level of the player's own, when there is one, is laid over the meadow. It is held to
+    // what this game's levels need, may name no file outside its folder, and is left out, with
+    // the reason in the log, when it asks for more.
+    const char* custom = "data/custom.tmx";
+    TrelLoadLimits limits;
+    limits.mapMemory = 32 << 20;
+    limits.imageMemory = 16 << 20;
+    TrelLoadLimits::set(limits);
+    TrelTiledMap level;
+    level.setFromPlayer(true);
+    if (exists(custom) && !(level.load(custom) && level.addToZone(&game, zone)))
+        game.giveError(2, "The level \"%s\" was left out: %s", custom, level.getError());
+    // guide: end
+
     // guide: map-objects
     // The zone holds the map's tiles; the map's objects are the game's to make.
     TrelTiledMap map;

@@ -1,6 +1,7 @@
 #include "map/internal/TrelTiledZone.h"
 
 #include "core/TrelSystem.h"
+#include "image/TrelFileBytes.h"
 #include "world/TrelLayer.h"
 #include "world/TrelZone.h"
 
@@ -9,7 +10,7 @@ void TrelTiledZone::fill(TrelTiledMap& map, TrelSystem* system, TrelZone* zone,
     system->spriteResources.push_back(frames);
     for (const std::string& feature : map.warnings)
         system->giveError(2, "The map \"%s\" uses %s, which the engine does not show.",
-                          map.fileName.c_str(), feature.c_str());
+                          TrelFileBytes::escaped(map.fileName).c_str(), feature.c_str());
     for (const TrelTiledMap::TileLayer& source : map.tileLayers) {
         zone->addLayer(static_cast<unsigned>(map.width), static_cast<unsigned>(map.height),
                        static_cast<unsigned>(map.tileWidth), static_cast<unsigned>(map.tileHeight));
