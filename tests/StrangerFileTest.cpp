@@ -311,6 +311,15 @@ TEST_F(StrangerFiles, AFileThatManyTilesetsNameIsReadAndDecodedOnce) {
     limits.mapMemory = 2 * 256 * 256 * 4;
     TrelLoadLimits::set(limits);
     EXPECT_EQ(mapError("shared.tmx"), "");
+    // One byte short of reading it even once.
+    const std::size_t tileset = readFile("one.tsx").size();
+    limits.mapInput = readFile("shared.tmx").size() + tileset - 1;
+    TrelLoadLimits::set(limits);
+    EXPECT_EQ(mapError("shared.tmx"),
+              "shared.tmx:2: tileset \"one.tsx\" is " + std::to_string(tileset) +
+                  " bytes, beyond the " + std::to_string(tileset - 1) +
+                  " bytes left of the limit of " + std::to_string(limits.mapInput) +
+                  " bytes (TrelLoadLimits::mapInput)");
 }
 
 TEST_F(StrangerFiles, NamesThatHoldLineBreaksStayOnOneLine) {
@@ -344,6 +353,14 @@ TEST_F(StrangerFiles, APlayersMapReachesNothingOutsideItsFolder) {
         EXPECT_EQ(mapError("level/map.tmx", true),
                   "level/map.tmx:2: tileset \"" + source + "\" not found");
     }
+    // Even a path that names a file inside the folder is refused when it is absolute.
+    writeSquarePng("level/inside.png", 8);
+    writeText("level/absolute.tmx",
+              tmx(1, 1, sheetTileset(1, dir + "/level/inside.png", 8) + layer));
+    EXPECT_EQ(mapError(dir + "/level/absolute.tmx", false), "");
+    EXPECT_EQ(mapError(dir + "/level/absolute.tmx", true),
+              dir + "/level/absolute.tmx: Image file \"" + dir +
+                  "/level/inside.png\" cannot be read: No such file or directory.");
     writeText("level/sheet.tmx", tmx(1, 1, sheetTileset(1, "../secret.png", 8) + layer));
     EXPECT_EQ(mapError("level/sheet.tmx", true),
               "level/sheet.tmx: Image file \"level/../secret.png\" cannot be read: No such file "

@@ -21,8 +21,9 @@ struct TREL_API TrelLoadLimits {
     // The memory one decoded image may take, at 4 bytes a pixel (the default: 8192 x 8192).
     std::size_t imageMemory = std::size_t(256) << 20;
     // For a map loaded as a player's (TrelTiledMap::setFromPlayer): refuse every file it names
-    // by an absolute path or by a path that leaves the map's folder, with the same error as
-    // for a file that is not there, so that a map cannot probe the rest of the disk.
+    // by an absolute path or by a path that leaves the map's folder (by ".." or a symbolic
+    // link), with the same error as for a file that is not there, so that a map cannot probe
+    // the rest of the disk.
     bool confinePlayerPaths = true;
 
     // The limits in force; the defaults until set() is called.

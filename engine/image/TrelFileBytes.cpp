@@ -68,7 +68,11 @@ bool readMore(int fd, std::size_t count, std::string& bytes) {
 } // namespace
 
 std::string TrelFileBytes::beyond(const Limit& limit) {
-    return "beyond the limit of " + std::to_string(limit.bytes) +
+    std::string left = limit.whole > limit.bytes
+                           ? "the " + std::to_string(limit.bytes) + " bytes left of "
+                           : std::string();
+    const std::size_t whole = limit.whole > limit.bytes ? limit.whole : limit.bytes;
+    return "beyond " + left + "the limit of " + std::to_string(whole) +
            " bytes (TrelLoadLimits::" + limit.name + ")";
 }
 

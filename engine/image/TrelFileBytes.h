@@ -10,12 +10,15 @@
 // Engine-internal: used by the image checks and loaders and by the map readers.
 class TrelFileBytes {
 public:
-    // A limit of TrelLoadLimits, with the name of its field for the messages.
+    // A limit of TrelLoadLimits, with the name of its field for the messages: bytes is what
+    // may still be read, of whole bytes when part of the limit is spent (0: none is).
     struct Limit {
         std::size_t bytes;
         const char* name;
+        std::size_t whole = 0;
     };
-    // "beyond the limit of M bytes (TrelLoadLimits::name)": how a refusal names the limit.
+    // "beyond the limit of M bytes (TrelLoadLimits::name)", or "beyond the B bytes left of the
+    // limit of M bytes (...)": how a refusal names the limit.
     static std::string beyond(const Limit& limit);
 
     // The whole file, which must be a regular file: it is opened without blocking, so a pipe,

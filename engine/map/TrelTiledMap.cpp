@@ -156,7 +156,8 @@ bool TrelTiledMap::loadFile(const char* file) {
 }
 
 bool TrelTiledMap::readInput(const std::string& path, std::string& text, std::string& reason) {
-    if (!Data::readFile(path, TrelFileBytes::Limit{inputLeft, "mapInput"}, text, reason))
+    const TrelFileBytes::Limit limit{inputLeft, "mapInput", TrelLoadLimits::get().mapInput};
+    if (!Data::readFile(path, limit, text, reason))
         return false;
     inputLeft -= text.size();
     return true;
@@ -171,11 +172,19 @@ std::string TrelTiledMap::charge_(unsigned long long bytes, const std::string& w
     return what + " need " + std::to_string(bytes) + " bytes more, " + TrelFileBytes::beyond(limit);
 }
 
+std::string TrelTiledMap::resolve_(const std::string& folder, const std::string& path) {
+    std::string resolved = Data::resolve(folder, path);
+    if (resolved == path && !path.empty() && path[0] == '/')
+        absolutePaths.insert(path);
+    return resolved;
+}
+
 bool TrelTiledMap::reachable_(const std::string& path) const {
     if (!fromPlayer || !TrelLoadLimits::get().confinePlayerPaths)
         return true;
     const std::string folder = Data::folderOf(fileName);
-    return staysInside(path, folder) && reallyInside(path, folder);
+    return absolutePaths.count(path) == 0 && staysInside(path, folder) &&
+           reallyInside(path, folder);
 }
 
 bool TrelTiledMap::read(const std::string& text) {
@@ -233,7 +242,7 @@ bool TrelTiledMap::readImageSizes() {
 }
 
 bool TrelTiledMap::loadExternalTileset_(Tileset& set, int line) {
-    std::string path = Data::resolve(Data::folderOf(fileName), set.source);
+    std::string path = resolve_(Data::folderOf(fileName), set.source);
     auto known = tilesetFiles.find(path);
     if (known == tilesetFiles.end()) {
         Tileset read;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "core/TrelExport.h"
@@ -107,9 +108,9 @@ public:
     // name it, and only regular files are read.
     bool load(const char* file);
     // Marks the maps this object loads as a player's (downloaded, or made in the game): with
-    // TrelLoadLimits::confinePlayerPaths, a tileset or image whose path leads outside the
-    // map's folder (by "..", an absolute path or a symbolic link) is refused with the same
-    // error as a missing one. Off by default; kept across loads.
+    // TrelLoadLimits::confinePlayerPaths, a tileset or image it names by an absolute path, or
+    // by a path that leads outside the map's folder (by ".." or a symbolic link), is refused
+    // with the same error as a missing one. Off by default; kept across loads.
     void setFromPlayer(bool player) { fromPlayer = player; }
     bool getFromPlayer() { return fromPlayer; }
     // After a failed load or addToZone: one line naming the file and, where it can, the line
@@ -173,8 +174,10 @@ public:
     // Counts bytes the map will take against what is left of TrelLoadLimits::mapMemory for
     // this load: "" while within it, else the problem, naming what needs them.
     std::string charge_(unsigned long long bytes, const std::string& what);
+    // The path of a file the map names, relative to folder unless it is absolute.
+    std::string resolve_(const std::string& folder, const std::string& path);
     // Whether a file the map names may be read: always, unless the map is a player's and the
-    // path leads outside its folder.
+    // path is absolute or leads outside its folder.
     bool reachable_(const std::string& path) const;
 
 private:
@@ -223,6 +226,7 @@ private:
     std::size_t inputLeft = 0;
     std::size_t memoryLeft = 0;
     std::unordered_map<std::string, Tileset> tilesetFiles; // external tilesets read, by path
+    std::unordered_set<std::string> absolutePaths; // the files the map names by an absolute path
 };
 
 #endif

@@ -330,7 +330,7 @@ struct TrelTmjReader::Reader {
         if (!text(node, "image", image, where) || !text(node, "transparentcolor", trans, where))
             return false;
         if (!image.empty())
-            set.image = Data::resolve(folder, image);
+            set.image = map.resolve_(folder, image);
         if (!trans.empty() && !Data::parseColor(trans, set.transparent))
             return fail(where + ": \"transparentcolor\" is not a colour");
         // Tiled 1.1 and earlier wrote "tiles" as an object keyed by tile id.
@@ -374,7 +374,7 @@ struct TrelTmjReader::Reader {
             !properties(t, tile.properties, where))
             return false;
         if (!tileImage.empty())
-            tile.image = Data::resolve(folder, tileImage);
+            tile.image = map.resolve_(folder, tileImage);
         tile.animated = t.contains("animation");
         if (tile.animated)
             map.warn_("tile animations");

@@ -250,7 +250,7 @@ struct TrelTmxReader::Reader {
             if (!image.attribute("source"))
                 return fail(image, "tileset " + Data::quoted(set.name) +
                                        " has an embedded image, which is not supported");
-            set.image = Data::resolve(folder, image.attribute("source").value());
+            set.image = map.resolve_(folder, image.attribute("source").value());
             if (!intAttribute(image, "width", set.imageWidth, 0) ||
                 !intAttribute(image, "height", set.imageHeight, 0))
                 return false;
@@ -265,7 +265,7 @@ struct TrelTmxReader::Reader {
             if (!intAttribute(t, "id", tile.id, -1) || !check(t, Check::tileId(set, tile.id)))
                 return false;
             if (pugi::xml_node image = t.child("image")) {
-                tile.image = Data::resolve(folder, image.attribute("source").value());
+                tile.image = map.resolve_(folder, image.attribute("source").value());
                 if (!intAttribute(image, "width", tile.imageWidth, 0) ||
                     !intAttribute(image, "height", tile.imageHeight, 0))
                     return false;
