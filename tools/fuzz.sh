@@ -3,8 +3,8 @@
 # addToZone (with a tileset and an image the map may name), "images" every image decoder.
 # Builds the fuzz targets with clang into build-fuzz/, starts from the committed seeds (and,
 # for maps, those that ship with Tiled), and runs for the given number of seconds (default
-# 600) with inputs of up to 1 MiB, so that sizes and counts that only large files reach are
-# tried. A finding is written to build-fuzz/findings/ and ends the run with a non-zero status.
+# 600) with inputs of up to 1 MiB, their length let grow quickly (-len_control=10), so that
+# sizes and counts that only large files reach are tried. A finding is written to build-fuzz/findings/ and ends the run with a non-zero status.
 # Usage: fuzz.sh maps|images [seconds] [extra libFuzzer options]
 set -euo pipefail
 cd "$(dirname "$0")/.."

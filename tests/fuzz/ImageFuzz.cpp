@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "ImageFuzzInput.h"
+#include "core/TrelLoadLimits.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const std::string folder = [] {
@@ -14,6 +15,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (mkdtemp(pattern) == nullptr || install_allegro(SYSTEM_NONE, &errno, nullptr) != 0)
             std::abort();
         set_color_depth(16);
+        // Smaller images than a game allows, so that each run is quick: an image at the limit
+        // is slow only by its size, which the limit bounds.
+        TrelLoadLimits limits;
+        limits.imageMemory = 16 << 20;
+        TrelLoadLimits::set(limits);
         return std::string(pattern) + "/";
     }();
     std::string problem = loadImageFuzzInput(folder, data, size);

@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "MapFuzzInput.h"
+#include "core/TrelLoadLimits.h"
 #include "core/TrelSystem.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -19,6 +20,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             install_allegro(SYSTEM_NONE, &errno, nullptr) != 0)
             std::abort();
         set_color_depth(16);
+        // Smaller maps and images than a game allows, so that each run is quick: a file at
+        // the limits is slow only by its size, which the limits bound.
+        TrelLoadLimits limits;
+        limits.mapMemory = 64 << 20;
+        limits.imageMemory = 16 << 20;
+        TrelLoadLimits::set(limits);
         system = new TrelSystem();
         return std::string(pattern) + "/";
     }();
