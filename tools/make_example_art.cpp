@@ -4,8 +4,7 @@
 // ground tiles (with a margin and spacing, as Tiled's sheets often have) and a sheet of two
 // trees twice as tall as a cell.
 #include <allegro.h>
-#include <jpgalleg.h>
-#include <loadpng.h>
+#include <trel.h>
 
 #include <cmath>
 #include <cstdio>
@@ -144,8 +143,7 @@ int main(int argc, char** argv) {
     std::string dir = argc > 1 ? argv[1] : "examples/lanternfall/data";
     if (install_allegro(SYSTEM_NONE, &errno, nullptr) != 0)
         return 2;
-    register_png_file_type();
-    jpgalleg_init();
+    TrelInterface::extendAllegro_(); // the engine's PNG and JPEG savers
     set_color_depth(32);
     bool ok = saveImage(dir, "grass.jpg", ground(60, 110, 50, 11));
     ok &= saveImage(dir, "moss.jpg", ground(45, 85, 60, 12));

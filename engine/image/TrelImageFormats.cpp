@@ -1,8 +1,6 @@
 #include "image/TrelImageFormats.h"
 
 #include <allegro.h>
-#include <jpgalleg.h>
-#include <loadpng.h>
 
 #include <cstring>
 #include <new>
@@ -12,8 +10,8 @@
 #include "image/TrelClassicFormats.h"
 #include "image/TrelFileBytes.h"
 #include "image/TrelImageFile.h"
-#include "image/TrelJpegDecoder.h"
-#include "image/TrelPngDecoder.h"
+#include "image/TrelJpegCodec.h"
+#include "image/TrelPngCodec.h"
 
 namespace {
 
@@ -105,11 +103,11 @@ BITMAP* decodeChecked(const char* fileName, const std::string& extension, const 
     if (extension == "png") {
         if (!TrelImageFile::checkPng(fileName, bytes, reason))
             return nullptr;
-        image = TrelPngDecoder::decode(bytes, limits.imageInput, palette, fault);
+        image = TrelPngCodec::decode(bytes, limits.imageInput, palette, fault);
     } else if (extension == "jpg" || extension == "jpeg") {
         if (!TrelImageFile::checkJpeg(fileName, bytes, reason))
             return nullptr;
-        image = TrelJpegDecoder::decode(bytes, limits.imageMemory, fault);
+        image = TrelJpegCodec::decode(bytes, limits.imageMemory, fault);
     } else {
         bool checked = extension == "bmp"   ? TrelImageFile::checkBmp(fileName, bytes, reason)
                        : extension == "tga" ? TrelClassicFormats::checkTga(fileName, bytes, reason)
@@ -130,14 +128,6 @@ BITMAP* decodeChecked(const char* fileName, const std::string& extension, const 
     if (image == nullptr)
         reason = TrelImageFile::named(fileName) + " could not be loaded: out of memory.";
     return image;
-}
-
-int savePng(const char* fileName, BITMAP* bitmap, const RGB* palette) {
-    return save_png(fileName, bitmap, palette);
-}
-
-int saveJpeg(const char* fileName, BITMAP* bitmap, const RGB* palette) {
-    return save_jpg(fileName, bitmap, palette);
 }
 
 } // namespace
@@ -172,9 +162,9 @@ BITMAP* TrelImageFormats::load(const char* fileName, RGB* palette) {
 }
 
 void TrelImageFormats::register_() {
-    register_bitmap_file_type("png", loadRegistered, savePng);
-    register_bitmap_file_type("jpg", loadRegistered, saveJpeg);
-    register_bitmap_file_type("jpeg", loadRegistered, saveJpeg);
+    register_bitmap_file_type("png", loadRegistered, TrelPngCodec::encode);
+    register_bitmap_file_type("jpg", loadRegistered, TrelJpegCodec::encode);
+    register_bitmap_file_type("jpeg", loadRegistered, TrelJpegCodec::encode);
 }
 
 BITMAP* TrelImageFormats::loadRegistered(const char* fileName, RGB* palette) {

@@ -1,9 +1,10 @@
-#include "image/TrelJpegDecoder.h"
+#include "image/TrelJpegCodec.h"
 
 #include <allegro.h>
 
 #include <csetjmp>
 #include <cstdio>
+#include <vector>
 // jpeglib.h needs FILE and size_t declared before it.
 #include <jpeglib.h>
 
@@ -34,10 +35,10 @@ void onMessage(j_common_ptr jpeg, int level) {
 // Stops a progressive image whose scans would take too long.
 void onProgress(j_common_ptr jpeg) {
     auto* d = reinterpret_cast<j_decompress_ptr>(jpeg);
-    if (d->input_scan_number > TrelJpegDecoder::kMaxScans) {
+    if (d->input_scan_number > TrelJpegCodec::kMaxScans) {
         auto* errors = reinterpret_cast<JpegErrors*>(jpeg->err);
         std::snprintf(errors->message, sizeof errors->message, "more than %d scans",
-                      TrelJpegDecoder::kMaxScans);
+                      TrelJpegCodec::kMaxScans);
         errors->unsupported = true;
         std::longjmp(errors->back, 1);
     }
@@ -80,10 +81,62 @@ bool readImage(jpeg_decompress_struct* jpeg, JpegErrors* errors, BITMAP** out) {
     return true;
 }
 
+// Writes the rows; on an error libjpeg jumps back here. row holds one row's bytes.
+bool writeImage(jpeg_compress_struct* jpeg, JpegErrors* errors, BITMAP* bitmap, std::FILE* out,
+                JSAMPLE* row) {
+    if (setjmp(errors->back))
+        return false;
+    jpeg_create_compress(jpeg);
+    jpeg_stdio_dest(jpeg, out);
+    jpeg->image_width = static_cast<JDIMENSION>(bitmap->w);
+    jpeg->image_height = static_cast<JDIMENSION>(bitmap->h);
+    jpeg->input_components = 3;
+    jpeg->in_color_space = JCS_RGB;
+    jpeg_set_defaults(jpeg);
+    jpeg_set_quality(jpeg, TrelJpegCodec::kQuality, TRUE);
+    // Colour kept at full resolution: art has sharp colour edges that halving would smear.
+    for (int c = 0; c < jpeg->num_components; ++c)
+        jpeg->comp_info[c].h_samp_factor = jpeg->comp_info[c].v_samp_factor = 1;
+    jpeg_start_compress(jpeg, TRUE);
+    const int depth = bitmap_color_depth(bitmap);
+    for (int y = 0; y < bitmap->h; ++y) {
+        for (int x = 0; x < bitmap->w; ++x) {
+            const int pixel = getpixel(bitmap, x, y);
+            row[3 * x] = static_cast<JSAMPLE>(getr_depth(depth, pixel));
+            row[3 * x + 1] = static_cast<JSAMPLE>(getg_depth(depth, pixel));
+            row[3 * x + 2] = static_cast<JSAMPLE>(getb_depth(depth, pixel));
+        }
+        jpeg_write_scanlines(jpeg, &row, 1);
+    }
+    jpeg_finish_compress(jpeg);
+    return true;
+}
+
 } // namespace
 
-BITMAP* TrelJpegDecoder::decode(const std::string& bytes, std::size_t memoryLimit,
-                                std::string& fault) {
+int TrelJpegCodec::encode(const char* fileName, BITMAP* bitmap, const RGB* palette) {
+    std::FILE* out = std::fopen(fileName, "wb");
+    if (out == nullptr)
+        return -1;
+    std::vector<JSAMPLE> row(static_cast<std::size_t>(bitmap->w) * 3);
+    jpeg_compress_struct jpeg;
+    JpegErrors errors;
+    jpeg.err = jpeg_std_error(&errors.base);
+    errors.base.error_exit = onError;
+    errors.message[0] = '\0';
+    errors.unsupported = false;
+    jpeg.mem = nullptr; // jpeg_destroy_compress then knows when nothing was made
+    if (palette != nullptr)
+        select_palette(palette);
+    bool written = writeImage(&jpeg, &errors, bitmap, out, row.data());
+    if (palette != nullptr)
+        unselect_palette();
+    jpeg_destroy_compress(&jpeg);
+    return std::fclose(out) == 0 && written ? 0 : -1;
+}
+
+BITMAP* TrelJpegCodec::decode(const std::string& bytes, std::size_t memoryLimit,
+                              std::string& fault) {
     jpeg_decompress_struct jpeg;
     JpegErrors errors;
     jpeg.err = jpeg_std_error(&errors.base);

@@ -1,10 +1,12 @@
-#include "image/TrelPngDecoder.h"
+#include "image/TrelPngCodec.h"
 
 #include <allegro.h>
 #include <png.h>
 
 #include <csetjmp>
+#include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -98,10 +100,59 @@ bool readImage(png_structp png, png_infop info, RGB* palette, BITMAP** out) {
     return true;
 }
 
+// One pixel's colour bytes (RGB, or RGBA with alpha) at out.
+void putColour(BITMAP* bitmap, int x, int y, bool alpha, unsigned char* out) {
+    const int depth = bitmap_color_depth(bitmap);
+    const int pixel = getpixel(bitmap, x, y);
+    out[0] = static_cast<unsigned char>(getr_depth(depth, pixel));
+    out[1] = static_cast<unsigned char>(getg_depth(depth, pixel));
+    out[2] = static_cast<unsigned char>(getb_depth(depth, pixel));
+    if (alpha)
+        out[3] = static_cast<unsigned char>(geta32(pixel));
+}
+
+// Writes the rows; on an error libpng jumps back here. row holds one row's bytes.
+bool writeImage(png_structp png, png_infop info, BITMAP* bitmap, std::FILE* out,
+                unsigned char* row) {
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    const bool alpha = bitmap_color_depth(bitmap) == 32;
+    png_init_io(png, out);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(bitmap->w),
+                 static_cast<png_uint_32>(bitmap->h), 8,
+                 alpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < bitmap->h; ++y) {
+        for (int x = 0; x < bitmap->w; ++x)
+            putColour(bitmap, x, y, alpha, row + x * (alpha ? 4 : 3));
+        png_write_row(png, row);
+    }
+    png_write_end(png, nullptr);
+    return true;
+}
+
 } // namespace
 
-BITMAP* TrelPngDecoder::decode(const std::string& bytes, std::size_t chunkLimit, RGB* palette,
-                               std::string& fault) {
+int TrelPngCodec::encode(const char* fileName, BITMAP* bitmap, const RGB* palette) {
+    std::FILE* out = std::fopen(fileName, "wb");
+    if (out == nullptr)
+        return -1;
+    std::vector<unsigned char> row(static_cast<std::size_t>(bitmap->w) * 4);
+    PngSource errors = {nullptr, 0, 0, {}};
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &errors, onError, onWarning);
+    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+    if (palette != nullptr)
+        select_palette(palette);
+    bool written = info != nullptr && writeImage(png, info, bitmap, out, row.data());
+    if (palette != nullptr)
+        unselect_palette();
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(out) == 0 && written ? 0 : -1;
+}
+
+BITMAP* TrelPngCodec::decode(const std::string& bytes, std::size_t chunkLimit, RGB* palette,
+                             std::string& fault) {
     PngSource source = {reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), 0, {}};
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &source, onError, onWarning);
     png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
