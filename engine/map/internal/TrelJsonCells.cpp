@@ -106,10 +106,12 @@ bool TrelJsonCells::open(Json&& value) {
 bool TrelJsonCells::cell(std::uint64_t value) {
     if (value > 0xFFFFFFFFu)
         return flush() && add(Json(value));
-    if (!spend(4))
-        return false;
     for (int b = 0; b < 4; ++b)
         packed.push_back(static_cast<std::uint8_t>(value >> (8 * b)));
+    // The packed cells are counted once, when the array ends; until then, now and then, what
+    // they would add is checked against the budget.
+    if (packed.size() % kCheckEvery == 0 && spent + packed.size() > budget)
+        return spend(packed.size());
     return true;
 }
 
@@ -118,6 +120,8 @@ bool TrelJsonCells::flush() {
         return true;
     packing = false;
     if (!open(Json::array()))
+        return false;
+    if (!spend(packed.size() / 4 * kValueBytes))
         return false;
     Json& array = *nest.back();
     for (std::size_t i = 0; i < packed.size(); i += 4)

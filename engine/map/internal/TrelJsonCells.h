@@ -63,6 +63,7 @@ private:
     bool flush();
     // Counts bytes the document takes; false once they pass the budget.
     bool spend(std::size_t bytes);
+    static const std::size_t kCheckEvery = 65536; // bytes of packed cells
 
     Json& root;
     std::size_t budget;
