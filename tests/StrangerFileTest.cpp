@@ -283,6 +283,14 @@ TEST_F(StrangerFiles, MapsBeyondTheLimitsAreRefusedInOneLine) {
     EXPECT_EQ(mapError("flips.tmx"), "flips.tmx: the tile images and frames need 2097408 bytes "
                                      "more, beyond the limit of 524288 bytes "
                                      "(TrelLoadLimits::mapMemory)");
+    // A tile image larger than the map declares is counted as it is decoded.
+    writeText("liar.tmx", tmx(1, 1,
+                              "<tileset firstgid=\"1\" name=\"s\" tilewidth=\"8\" "
+                              "tileheight=\"8\"><tile id=\"0\"><image source=\"big.png\" "
+                              "width=\"8\" height=\"8\"/></tile></tileset>\n" +
+                                  csvLayer(1, 1, 1)));
+    EXPECT_EQ(mapError("liar.tmx"), "liar.tmx: the tile images and frames go beyond the limit of "
+                                    "524288 bytes (TrelLoadLimits::mapMemory)");
     limits.mapMemory = 1 << 20;
     TrelLoadLimits::set(limits);
     EXPECT_NE(mapError("nested.tmj.gz").find("nested.tmj.gz: the file's JSON values need 1048"),

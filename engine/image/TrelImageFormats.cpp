@@ -162,11 +162,7 @@ BITMAP* TrelImageFormats::load(const char* fileName, RGB* palette) {
 }
 
 void TrelImageFormats::register_() {
-    register_bitmap_file_type("png", loadRegistered, TrelPngCodec::encode);
-    register_bitmap_file_type("jpg", loadRegistered, TrelJpegCodec::encode);
-    register_bitmap_file_type("jpeg", loadRegistered, TrelJpegCodec::encode);
-}
-
-BITMAP* TrelImageFormats::loadRegistered(const char* fileName, RGB* palette) {
-    return load(fileName, palette);
+    register_bitmap_file_type("png", load, TrelPngCodec::encode);
+    register_bitmap_file_type("jpg", load, TrelJpegCodec::encode);
+    register_bitmap_file_type("jpeg", load, TrelJpegCodec::encode);
 }

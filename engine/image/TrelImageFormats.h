@@ -25,10 +25,6 @@ public:
     // own load_bitmap and save_bitmap read and write them too. Called by
     // TrelInterface::extendAllegro_ only.
     static void register_();
-
-private:
-    // load for the file types registered with Allegro.
-    static BITMAP* loadRegistered(const char* fileName, RGB* palette);
 };
 
 #endif

@@ -165,7 +165,6 @@ BITMAP* TrelPngCodec::decode(const std::string& bytes, std::size_t chunkLimit, R
     // Ancillary chunks (text, colour profiles) may be compressed: they are held to the
     // image's input limit, and pixel sizes were checked before decoding.
     png_set_chunk_malloc_max(png, chunkLimit);
-    png_set_user_limits(png, 0x7fffffff, 0x7fffffff);
     PALETTE unused;
     BITMAP* image = nullptr;
     bool read = readImage(png, info, palette != nullptr ? palette : unused, &image);

@@ -156,8 +156,7 @@ bool TrelTiledFrames::charge(long long w, long long h) {
     }
     const TrelFileBytes::Limit limit{TrelLoadLimits::get().mapMemory, "mapMemory"};
     return map.fail_(map.fileName, 0,
-                     "the tile images and frames need more than " + std::to_string(limit.bytes) +
-                         " bytes, " + TrelFileBytes::beyond(limit));
+                     "the tile images and frames go " + TrelFileBytes::beyond(limit));
 }
 
 BITMAP* TrelTiledFrames::blank() {
