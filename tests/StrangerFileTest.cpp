@@ -395,6 +395,18 @@ TEST_F(StrangerFiles, SizesNearTheLimitsOfAnIntNeitherOverflowNorCrash) {
                       csvLayer(1, 1, 1)));
     EXPECT_EQ(mapError("offset.tmx"),
               "offset.tmx: tileset \"s\" has a tile offset beyond 65536 pixels");
+    // A tile of a 32768 x 1 image, and the same tile flipped.
+    BITMAP* strip = create_bitmap_ex(24, 32768, 1);
+    clear_to_color(strip, makecol24(200, 0, 0));
+    ASSERT_EQ(save_bitmap("strip.png", strip, nullptr), 0);
+    destroy_bitmap(strip);
+    writeText("strip.tmx", tmx(2, 1,
+                               "<tileset firstgid=\"1\" name=\"s\" tilewidth=\"8\" "
+                               "tileheight=\"8\"><tile id=\"0\"><image "
+                               "source=\"strip.png\"/></tile></tileset>\n<layer name=\"l\" "
+                               "width=\"2\" height=\"1\"><data "
+                               "encoding=\"csv\">1,2147483649</data></layer>\n"));
+    EXPECT_EQ(mapError("strip.tmx"), "");
 }
 
 TEST_F(StrangerFiles, HugeCountsOfLayersTilesetsAndCellsLoadOrAreRefusedInTime) {
