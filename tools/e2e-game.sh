@@ -15,29 +15,7 @@ pid=""
 trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
-# Starts the game in the background (pid). Now and then, with other X tests running beside,
-# Allegro fails to start ("Could not initialize Allegro!" and no reason; about one start in
-# thirty here, and none in 400 starts without other X tests): such a start says nothing of the
-# game, so it is tried again, up to three times, as the memcheck run does. Any other ending
-# counts.
-start_game() {
-  for attempt in 1 2 3; do
-    rm -f log.txt
-    "$game" >game.out 2>&1 &
-    pid=$!
-    for _ in $(seq 1 20); do
-      grep -q "Success!" log.txt 2>/dev/null && return 0
-      kill -0 "$pid" 2>/dev/null || break
-      sleep 0.05
-    done
-    kill -0 "$pid" 2>/dev/null && return 0
-    grep -q "Could not initialize Allegro!" log.txt 2>/dev/null || return 0
-    wait "$pid" || true
-    pid=""
-    echo "Allegro did not start (attempt $attempt); trying again." >&2
-  done
-  fail "Allegro did not start in three attempts: $(tail -c 200 log.txt)"
-}
+. "$(dirname "$0")/start-game.sh"
 hold() { xdotool keydown "$1"; sleep "$2"; xdotool keyup "$1"; }
 # Waits up to ten seconds for a window titled exactly $1 while the game runs.
 wait_window() {
@@ -83,7 +61,7 @@ log_ends_with_shutdown() {
 
 # --- 1. A normal run -------------------------------------------------------------------
 mkdir "$work/run" && cd "$work/run" && cp -r "$data" data
-start_game
+start_game "$game"
 wait_window Quenmoor
 # Keys go to the focused window; an earlier test may have left the focus elsewhere.
 xdotool windowfocus --sync "$(xdotool search --name '^Quenmoor$' | head -1)"
@@ -120,7 +98,7 @@ expect_fatal_image() {
   local name="$1" file="$2" reason="$3"
   shift 3
   mkdir "$work/$name" && cd "$work/$name" && cp -r "$data" data && "$@"
-  start_game
+  start_game "$game"
   local box=""
   for _ in $(seq 1 100); do
     box=$(xdotool search --name '^xmessage$' 2>/dev/null | head -1 || true)

@@ -13,11 +13,11 @@ work="$(mktemp -d /tmp/trel-example-XXXXXX)"
 pid=""
 trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; [ -f "$work/log.txt" ] && tail -c 400 "$work/log.txt" >&2; exit 1; }
+. "$(dirname "$0")/start-game.sh"
 
 cp -r "$example/data" "$work/data"
 cd "$work"
-"$game" >game.out 2>&1 &
-pid=$!
+start_game "$game"
 for _ in $(seq 1 100); do
   xdotool search --name '^Lanternfall$' >/dev/null 2>&1 && break
   kill -0 "$pid" 2>/dev/null || fail "the game ended early"
