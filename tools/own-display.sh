@@ -19,9 +19,12 @@ trap cleanup EXIT
 # Starts a server and waits until it answers; false when it does not. Once in a while, with
 # the machine busy, a server that has given its number never answers (seen when another test's
 # server on the same number was just shutting down), so a second or third server is tried.
+# -noreset: by default an X server resets when its last client leaves, so the client that
+# came next (the game, just after the readiness check below disconnected) was now and then
+# refused with "Connection reset by peer", and Allegro failed to start without a reason.
 start_server() {
   : >"$number_file"
-  Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp -noreset 3>"$number_file" >/dev/null 2>&1 &
   xvfb_pid=$!
   # Xvfb writes the number once it accepts connections.
   for _ in $(seq 1 200); do

@@ -1,9 +1,9 @@
 # Sourced by the scripts that run a game under X (which define fail). start_game BINARY starts
 # the game in the background in the current folder, its output in game.out, and sets pid.
-# Now and then, with other X tests running beside, Allegro fails to start ("Could not
-# initialize Allegro!" and no reason; about one start in thirty here, and none in 400 starts
-# without other X tests): such a start says nothing of the game, so it is tried again, up to
-# three times, as the memcheck run does. Any other ending counts.
+# Allegro used to fail to start now and then beside other X tests ("Could not initialize
+# Allegro!" and no reason): XOpenDisplay was refused while the virtual server reset itself,
+# which own-display.sh now stops it doing. Such a start says nothing of the game, so it is
+# still tried again, up to three times, as the memcheck run does. Any other ending counts.
 start_game() {
   for attempt in 1 2 3; do
     rm -f log.txt
