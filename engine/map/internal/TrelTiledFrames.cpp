@@ -9,8 +9,8 @@
 #include "core/TrelLoadLimits.h"
 #include "gfx/TrelISprite.h"
 #include "gfx/TrelResource.h"
+#include "image/TrelFileBytes.h"
 #include "image/TrelImageFile.h"
-#include "map/internal/TrelTiledData.h"
 
 namespace {
 
@@ -131,11 +131,9 @@ bool TrelTiledFrames::loadImage(const std::string& path, int transparent, BITMAP
         return map.fail_(map.fileName, 0, loader.getLoadError());
     if (!charge(sprite->bitmap->w, sprite->bitmap->h))
         return false;
-    out = create_bitmap_ex(depth, sprite->bitmap->w, sprite->bitmap->h);
-    if (out == nullptr)
-        return map.fail_(map.fileName, 0, "no memory for the image " + TrelTiledData::quoted(path));
+    // The loaded image is at the frames' depth already: it is taken, not copied.
+    out = std::exchange(sprite->bitmap, nullptr);
     images[{path, transparent}] = out;
-    blit(sprite->bitmap, out, 0, 0, 0, 0, out->w, out->h);
     if (transparent < 0)
         return true;
     int colourKey =
