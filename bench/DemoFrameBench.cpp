@@ -132,8 +132,42 @@ void BM_fourLayers256(benchmark::State& state) {
     destroy_bitmap(buffer);
 }
 
+// Headless logic ticks of the demo's level, as a replay runs them: the arrow keys turn every
+// 90 ticks, so the ball crosses the field and collects gems. Arg 1 adds the state hash after
+// each tick, as recording and playing do.
+void BM_demoTick(benchmark::State& state) {
+    DemoLevel level;
+    gameSystem.iface.headless = true; // runTicks then runs at once, as after initHeadless
+    gameSystem.input.setSource(TrelInput::kFed);
+    const int turns[] = {KEY_RIGHT, KEY_DOWN, KEY_LEFT, KEY_UP};
+    const bool hashed = state.range(0) != 0;
+    std::uint64_t hash = 0;
+    int t = 0;
+    for (auto _ : state) {
+        gameSystem.input.releaseFed();
+        gameSystem.input.feed(turns[t++ / 90 % 4], true);
+        gameSystem.runTicks(1);
+        if (hashed)
+            hash ^= gameSystem.zone->stateHash();
+    }
+    benchmark::DoNotOptimize(hash);
+    gameSystem.input.releaseFed();
+    gameSystem.iface.headless = false;
+}
+
+// The state hash alone, on the demo's level.
+void BM_demoStateHash(benchmark::State& state) {
+    DemoLevel level;
+    std::uint64_t hash = 0;
+    for (auto _ : state)
+        hash ^= gameSystem.zone->stateHash();
+    benchmark::DoNotOptimize(hash);
+}
+
 } // namespace
 
+BENCHMARK(BM_demoTick)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_demoStateHash)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_demoFrame)->Arg(0)->Arg(1)->Arg(2)->Arg(-1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_blit_demoView)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_fourLayers256)->Unit(benchmark::kMicrosecond);

@@ -10,12 +10,17 @@
 #include "gfx/TrelIGfx.h"
 #include "gfx/TrelISprite.h"
 #include "gfx/TrelResource.h"
+#include "headless/TrelHeadlessRun.h"
+#include "input/TrelInput.h"
 #include "map/TrelTiledMap.h"
 #include "math/FixedMath.h"
 #include "math/FixedPoint.h"
 #include "math/Vec2.h"
+#include "replay/TrelPlayer.h"
+#include "replay/TrelRecorder.h"
 #include "world/TrelLayer.h"
 #include "world/TrelObject.h"
+#include "world/TrelState.h"
 #include "world/TrelZone.h"
 
 #endif

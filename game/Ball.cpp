@@ -40,7 +40,8 @@ void cap(fix16& v) {
 } // namespace
 
 Ball::Ball(TrelLayer* home, fix16 x, fix16 y, fix16 w, fix16 h)
-    : TrelObject(home, x, y, w, h), gems(0), ticks(0), bestTime(999999), lastTime(999999) {
+    : TrelObject(home, x, y, w, h), gems(0), ticks(0), bestTime(999999), lastTime(999999),
+      rounds(0) {
 }
 
 void Ball::onProcess() {
@@ -51,13 +52,14 @@ void Ball::onProcess() {
     const fix16 push = fix16::fromRaw(fixedpoint::float2fix<16>(0.2f));
     const fix16 pull = fix16::fromRaw(fixedpoint::float2fix<16>(-0.2f));
     fix16 gx, gy;
-    if (key[KEY_LEFT])
+    const TrelInput& input = gameSystem.input; // this tick's keys, the same all tick long
+    if (input.isDown(KEY_LEFT))
         gx = pull;
-    else if (key[KEY_RIGHT])
+    else if (input.isDown(KEY_RIGHT))
         gx = push;
-    if (key[KEY_UP])
+    if (input.isDown(KEY_UP))
         gy = pull;
-    else if (key[KEY_DOWN])
+    else if (input.isDown(KEY_DOWN))
         gy = push;
 
     bounce(p.x, v.x);
@@ -89,6 +91,7 @@ void Ball::onPostProcess() {
         gems = 0;
         spawnGems(&gameSystem, gemResource);
         lastTime = ticks;
+        ++rounds;
         if (ticks < bestTime)
             bestTime = ticks;
         ticks = 0;

@@ -20,6 +20,7 @@ public:
     std::int32_t ticks;    // ticks of the current round
     std::int32_t bestTime; // smallest round time so far, in ticks
     std::int32_t lastTime; // time of the last completed round, in ticks
+    std::int32_t rounds;   // rounds completed
 };
 
 #endif

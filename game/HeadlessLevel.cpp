@@ -30,6 +30,7 @@ HeadlessLevel::~HeadlessLevel() {
 }
 
 void HeadlessLevel::tick() {
+    gameSystem.input.latch_(false); // the keys the test wrote into key[]
     gameSystem.zone->process();
     gameSystem.iface.gfx.drawLoop();
 }

@@ -21,7 +21,8 @@ public:
 
     // The bitmap frames are drawn into.
     BITMAP* getBuffer() { return buffer; }
-    // Processes the zone once and draws the frame, as one pass of the main loop that draws.
+    // Latches the keys written into key[], processes the zone once and draws the frame, as
+    // one pass of the main loop that draws.
     void tick();
 
 private:

@@ -50,6 +50,19 @@ void minimapSpot(TrelObject* object, int& mx, int& my) {
     my = p.y.toInt() / std::max(h / 32, 1);
 }
 
+void writeGameState(TrelState& state, void*) {
+    if (ball == nullptr)
+        return;
+    state.add("gems", ball->gems);
+    state.add("round ticks", ball->ticks);
+    state.add("best time", ball->bestTime);
+    state.add("last time", ball->lastTime);
+    state.add("rounds", ball->rounds);
+    for (TrelObject* object : ball->getLayer()->getObjects_())
+        if (object != ball)
+            state.add("gem active", static_cast<Gem*>(object)->active);
+}
+
 void setUpLevel() {
     gameSystem.newZone("Hollowmere");
     TrelZone* zone = gameSystem.zone;
@@ -73,4 +86,5 @@ void setUpLevel() {
     ball = player;
     spawnGems(&gameSystem, gemResource);
     zone->setCameraRegion(0, 0, 640, 448);
+    gameSystem.setStateFunction(writeGameState, nullptr);
 }

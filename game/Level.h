@@ -21,6 +21,10 @@ void fillLayer(TrelLayer* layer, short value);
 // than 32 pixels, so that the divisor is never 0.
 void minimapSpot(TrelObject* object, int& mx, int& my);
 
+// Adds the game's own values to the zone's state (TrelZone::stateHash, dumpState): the
+// ball's round, its times and gem count, and which gems are drawn towards it.
+void writeGameState(TrelState& state, void* unused);
+
 // Builds the level once the interface is loaded: the zone with its two layers, the images,
 // the ball, the first gems and the camera region. A missing image is a fatal error.
 void setUpLevel();

@@ -28,6 +28,11 @@ void releaseKeys() {
         key[k] = 0;
 }
 
+// What the main loop does at the start of a tick: the game reads the keys latched then.
+void latchKeys() {
+    gameSystem.input.latch_(false);
+}
+
 } // namespace
 
 // The level as the game builds it, on the game's own global system, drawing into memory.
@@ -156,6 +161,7 @@ TEST_F(Game, ArrowKeysSteerWithLeftAndUpWinning) {
         releaseKeys();
         for (int k : c.keys)
             key[k] = 1;
+        latchKeys();
         ball->onProcess();
         EXPECT_EQ(gravity(ball).x, c.gx);
         EXPECT_EQ(gravity(ball).y, c.gy);
@@ -193,6 +199,7 @@ TEST_F(Game, SpeedIsCappedBeforeTheMove) {
     ball->setPos(fix16(500), fix16(500));
     ball->setSpeed(fix16(12), fix16(-12));
     key[KEY_RIGHT] = 1;
+    latchKeys();
     ball->onProcess();
     EXPECT_EQ(speed(ball).x, fix16(10));
     EXPECT_EQ(speed(ball).y, fix16(-10));
@@ -335,6 +342,7 @@ RunResult playScript(TrelZone* zone) {
         for (int k : pattern[(tick / 97) % 6])
             if (k >= 0)
                 key[k] = 1;
+        latchKeys();
         zone->process();
         if (ball->lastTime != lastSeen) {
             ++result.rounds;
@@ -440,6 +448,7 @@ TEST_F(GameDrawing, FramesOfThePlayedLevelEqualThePlainRenderersPixelForPixel) {
         if (tick % 40 == 0) // an occasional write straight into the map
             field->getMapData()[tick / 40 + 3][tick / 20 + 2] =
                 static_cast<short>(tick / 40 % 4 + 1);
+        latchKeys();
         zone->process();
         if (tick % 3 != 0)
             continue;

@@ -71,7 +71,8 @@ const int kCapabilityLineLimit = 50;
 } // namespace
 
 TrelInterface::TrelInterface(TrelSystem* owner)
-    : allegroState(0), loaded(false), pendingTics(0), totalTics(0), skipCount(0), system(owner) {
+    : allegroState(0), loaded(false), headless(false), pendingTics(0), totalTics(0), skipCount(0),
+      system(owner) {
     gfx.owner = this;
 }
 
@@ -83,13 +84,13 @@ void TrelInterface::fatalAllegroError(const char* format) {
     system->giveError(0, format, allegro_error[0] != '\0' ? allegro_error : "Unknown error!");
 }
 
-bool TrelInterface::init() {
+bool TrelInterface::startAllegro(int systemDriver) {
     // A second start would install Allegro, the keyboard and the tick callback twice.
     if (loaded || allegroState != 0) {
         system->giveError(1, "The interface is already initialized.");
         return false;
     }
-    // The timer speed below divides by the framerate, so a bad setting must stop us here.
+    // The timer speed divides by the framerate, so a bad setting must stop us here.
     if (system->framerate < 1) {
         system->giveError(0, "Invalid framerate: %i. It must be at least 1.",
                           static_cast<int>(system->framerate));
@@ -99,7 +100,7 @@ bool TrelInterface::init() {
                        ALLEGRO_PLATFORM_STR, (ALLEGRO_DATE / 100) % 100, ALLEGRO_DATE % 100,
                        ALLEGRO_DATE / 10000);
     system->consprint("\nInitializing main Allegro system...");
-    if (install_allegro(SYSTEM_AUTODETECT, &errno, nullptr) != 0)
+    if (install_allegro(systemDriver, &errno, nullptr) != 0)
         fatalAllegroError("Could not initialize Allegro!\n%s");
     allegroState = 1;
     extendAllegro_();
@@ -107,6 +108,12 @@ bool TrelInterface::init() {
 
     logMachine_(cpu_family, cpu_vendor, cpu_capabilities, os_type, os_version, os_revision,
                 os_multitasking);
+    return true;
+}
+
+bool TrelInterface::init() {
+    if (!startAllegro(SYSTEM_AUTODETECT))
+        return false;
 
     // Left at 0 x 0 where the platform cannot report the desktop.
     int desktopWidth = 0;
@@ -125,6 +132,7 @@ bool TrelInterface::init() {
     system->consprint("\nInstalling keyboard...");
     if (install_keyboard() != 0)
         fatalAllegroError("Could not install the keyboard!\n%s");
+    system->input.startKeyboard_();
 
     system->consprint("\nInstalling timer...");
     if (install_timer() != 0)
@@ -134,6 +142,20 @@ bool TrelInterface::init() {
                        static_cast<int>(system->framerate));
     install_param_int_ex(incrementTics, this, TIMERS_PER_SECOND / system->framerate);
 
+    loaded = true;
+    system->consprint("\n\nInit successful!\n");
+    return true;
+}
+
+bool TrelInterface::initHeadless() {
+    if (!startAllegro(SYSTEM_NONE))
+        return false;
+    system->consprint("\n\nGrabbing Allegro config...");
+    set_config_file("trela4.ini");
+    gfx.initHeadless_();
+    system->consprint("\nRunning headless: no window, keyboard or timer.");
+    system->input.setSource(TrelInput::kFed);
+    headless = true;
     loaded = true;
     system->consprint("\n\nInit successful!\n");
     return true;
@@ -184,9 +206,11 @@ void TrelInterface::deinit() {
     if (!loaded)
         return;
     gfx.deinit_();
+    system->input.stopKeyboard_();
     system->consprint("\n\nDeinitializing Allegro...");
     allegro_exit(); // also removes the timer callback and the keyboard handler
     loaded = false;
+    headless = false;
     allegroState = 0;
     system->consprint("\nDeinit complete!\n");
 }
@@ -201,7 +225,8 @@ void TrelInterface::updateName_() {
 }
 
 void TrelInterface::displayError_(int level, const char* message) {
-    if (allegroState == 0)
+    // Headless, nobody could close a message box; the log holds the message.
+    if (allegroState == 0 || headless)
         return;
     switch (level) {
     case 0:
@@ -225,6 +250,25 @@ void TrelInterface::incrementTics(void* param) {
 }
 
 void TrelInterface::startLoop(int& draw) {
+    if (headless) {
+        // No timer: ticks follow each other at once, and frames are drawn only on request.
+        draw = 0;
+        totalTics.fetch_add(1);
+    } else {
+        waitForTick(draw);
+    }
+    TrelInput& input = system->input;
+    input.latch_(headless);
+    if (!input.getEscapeQuits())
+        return;
+    // A replay in a window takes its keys from the recording; Escape on the keyboard still
+    // ends it.
+    bool replayStopped = !headless && input.getSource() == TrelInput::kFed && key[KEY_ESC];
+    if (input.isDown(KEY_ESC) || replayStopped)
+        system->quit = 1;
+}
+
+void TrelInterface::waitForTick(int& draw) {
     while (pendingTics.load() <= 0)
         rest(1);
     if (skipCount == 0) {
@@ -235,6 +279,4 @@ void TrelInterface::startLoop(int& draw) {
         draw = 0;
     }
     --skipCount;
-    if (key[KEY_ESC])
-        system->quit = 1;
 }

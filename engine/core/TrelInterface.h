@@ -23,12 +23,21 @@ public:
     // way is fatal. Returns true, except when the interface is already up: a second call
     // is refused with an error and changes nothing.
     bool init();
+    // Brings the engine up without a window, keyboard or timer, for tests, replays and tools
+    // on machines without a display: Allegro's system driver for no display, a memory buffer
+    // of the screen size at 16 bits per pixel, and the image loaders, with the same log lines
+    // for each step that happens and one saying the run is headless. The main loop then runs
+    // ticks back to back, draws a frame only when asked (gfx.drawLoop, gfx.saveFrame), and the
+    // input is what TrelInput::feed sets. Fatal failures as for init; refused alike when up.
+    bool initHeadless();
     // Shuts everything down again; safe to call more than once.
     void deinit();
 
-    // Waits for the next timer tick and sets draw to 1 when this logic frame is to be drawn.
-    // Sets the system's quit flag while Escape is held.
+    // Waits for the next timer tick and sets draw to 1 when this logic frame is to be drawn
+    // (headless: no wait, and draw 0), latches the tick's input, and sets the system's quit
+    // flag when Escape is down in it (unless the game turned that off).
     void startLoop(int& draw);
+    bool isHeadless() { return headless; }
     std::int32_t getTics() { return totalTics.load(); }
 
     // The timer callback, run on Allegro's timer thread; param is the interface.
@@ -50,6 +59,7 @@ public:
 
     std::uint8_t allegroState; // 0 not running, 1 running without video mode, 2 video mode open
     bool loaded;               // true from a complete init until deinit
+    bool headless;             // brought up by initHeadless
     std::atomic<std::int32_t> pendingTics; // ticks not yet taken by startLoop
     std::atomic<std::int32_t> totalTics;   // all ticks since the timer was installed
     std::int32_t skipCount;                // logic frames left before the next drawn frame
@@ -58,6 +68,11 @@ public:
 
 private:
     void fatalAllegroError(const char* format);
+    // The checks and the first steps that init and initHeadless share, up to the machine's
+    // description; false when the interface is already up.
+    bool startAllegro(int systemDriver);
+    // The timer's pacing of startLoop in a window.
+    void waitForTick(int& draw);
 };
 
 #endif

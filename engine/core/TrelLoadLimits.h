@@ -25,6 +25,8 @@ struct TREL_API TrelLoadLimits {
     // link), with the same error as for a file that is not there, so that a map cannot probe
     // the rest of the disk.
     bool confinePlayerPaths = true;
+    // The bytes one recording (TrelPlayer) may hold: about five days of play.
+    std::size_t recordingInput = std::size_t(256) << 20;
 
     // The limits in force; the defaults until set() is called.
     static const TrelLoadLimits& get();

@@ -139,18 +139,34 @@ bool TrelSystem::mainLoop() {
                      "abnormally.");
         return false;
     }
-    while (quit == 0) {
-        int draw = 0;
-        iface.startLoop(draw);
-        inTick = true;
-        zone->process(); // read afresh: a hook may have replaced the zone
-        if (draw != 0)
-            iface.gfx.drawLoop();
-        inTick = false;
-        deleteRetiredZones();
-    }
+    while (quit == 0)
+        runTick();
     consprint("\nExiting main loop normally.");
     return true;
+}
+
+int TrelSystem::runTicks(int n) {
+    if (zone == nullptr) {
+        giveError(1, "Attempted to run ticks with no zone loaded.");
+        return 0;
+    }
+    int run = 0;
+    while (run < n && quit == 0) {
+        runTick();
+        ++run;
+    }
+    return run;
+}
+
+void TrelSystem::runTick() {
+    int draw = 0;
+    iface.startLoop(draw);
+    inTick = true;
+    zone->process(); // read afresh: a hook may have replaced the zone
+    if (draw != 0)
+        iface.gfx.drawLoop();
+    inTick = false;
+    deleteRetiredZones();
 }
 
 void TrelSystem::clearSpriteResources() {

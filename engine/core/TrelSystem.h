@@ -8,9 +8,11 @@
 #include "core/TrelCString.h"
 #include "core/TrelExport.h"
 #include "core/TrelInterface.h"
+#include "input/TrelInput.h"
 
 class TrelISprite;
 class TrelResource;
+class TrelState;
 class TrelZone;
 
 // The engine's version, shown in the log banner and on the start-up splash.
@@ -67,8 +69,26 @@ public:
     void clearSpriteResources();
 
     // Runs a tick per timer tick, drawing when the pacing allows, until quit is set. False
-    // at once when no zone is loaded.
+    // at once when no zone is loaded. Headless (iface.initHeadless), the ticks run back to
+    // back and no frame is drawn, so the loop ends only when something sets quit.
     bool mainLoop();
+    // Runs n ticks as mainLoop does and returns the number run: n, fewer when quit is set in
+    // one of them (quit is left set; clear it to run on), 0 when no zone is loaded.
+    int runTicks(int n);
+
+    // The game's own part of the zone's state (TrelZone::stateHash, dumpState): a function
+    // that adds the game's values (scores, timers) to the state, called with the user value
+    // after the zone's own. Null removes it.
+    using StateFunction = void (*)(TrelState& state, void* user);
+    void setStateFunction(StateFunction function, void* user) {
+        stateFunction = function;
+        stateUser = user;
+    }
+    // Called by TrelZone when it writes its state.
+    void writeGameState_(TrelState& state) {
+        if (stateFunction != nullptr)
+            stateFunction(state, stateUser);
+    }
 
     const char* getName() { return name.str; }
     // Also retitles the window once the interface is loaded. Null sets an empty name.
@@ -82,14 +102,23 @@ public:
     std::int32_t screenHeight;
     std::int16_t framerate;       // logic ticks per second, at least 1
     std::int16_t reservedSetting; // kept beside framerate for future use; nothing reads it
-    std::int32_t quit;            // set by iface.startLoop when Escape is held
+    std::int32_t quit;            // set by iface.startLoop when Escape is pressed
     std::vector<TrelResource*> spriteResources; // owned, in order of registration
     TrelZone* zone;                             // owned; null while no zone is loaded
+    // The keys and buttons of this tick, latched by iface.startLoop. Declared before iface,
+    // so that it outlives the interface's shutdown, which stops its keyboard listening.
+    TrelInput input;
     TrelInterface iface;
 
 private:
     void writeLog(const char* text);
     void deleteRetiredZones();
+    // One pass of the main loop: the tick's pacing and input, the zone's logic, and the
+    // frame when one is due.
+    void runTick();
+
+    StateFunction stateFunction = nullptr;
+    void* stateUser = nullptr;
 
     bool inTick;                         // a zone is being processed or drawn by mainLoop
     std::vector<TrelZone*> retiredZones; // owned: zones replaced during a tick

@@ -57,6 +57,22 @@ int TrelIGfx::init_() {
     return 1;
 }
 
+int TrelIGfx::initHeadless_() {
+    TrelSystem* system = owner->system;
+    width = system->screenWidth;
+    height = system->screenHeight;
+    colorDepth = 16;
+    regionClippingDisabled = 0;
+    system->consprint("\n\nCreating buffer bitmaps...");
+    set_color_depth(colorDepth); // images load at the window's depth, as they would in one
+    buffer = create_bitmap(width, height);
+    if (buffer == nullptr)
+        system->giveError(0, "Could not create buffer bitmap!\n%s", allegro_error);
+    clear_bitmap(buffer);
+    target = buffer;
+    return 1;
+}
+
 void TrelIGfx::deinit_() {
     TrelSystem* system = owner->system;
     system->consprint("\n\nDestroying buffer bitmaps...");
@@ -65,6 +81,8 @@ void TrelIGfx::deinit_() {
     if (buffer != nullptr)
         destroy_bitmap(buffer);
     buffer = nullptr;
+    if (owner->headless)
+        return; // no video mode was opened
     system->consprint("\n\nClosing video device...");
     set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
     owner->allegroState = 1;
@@ -72,7 +90,15 @@ void TrelIGfx::deinit_() {
 }
 
 void TrelIGfx::updateScreen() {
-    blit(buffer, screen, 0, 0, 0, 0, SCREEN_W, SCREEN_H);
+    if (screen != nullptr) // headless there is none
+        blit(buffer, screen, 0, 0, 0, 0, SCREEN_W, SCREEN_H);
+}
+
+bool TrelIGfx::saveFrame(const char* fileName) {
+    if (buffer == nullptr || fileName == nullptr)
+        return false;
+    drawLoop();
+    return save_bitmap(fileName, buffer, nullptr) == 0;
 }
 
 void TrelIGfx::disableRegionClipping() {

@@ -39,8 +39,12 @@ public:
     // Draws the system's current zone into its camera region and copies the buffer to the
     // screen.
     void drawLoop();
-    // Copies the whole buffer to the top-left of the screen.
+    // Copies the whole buffer to the top-left of the screen (headless: does nothing).
     void updateScreen();
+    // Draws the current frame as drawLoop does and saves the buffer to the file, in the
+    // format its extension names (.png, .bmp, .tga, .pcx). False when there is no buffer or
+    // the file cannot be written. Lets a test or a replay keep a picture of any tick.
+    bool saveFrame(const char* fileName);
     // Lets an onDraw hook draw anywhere on the buffer; the renderer restores the viewport
     // clip after the hook returns. Does nothing while there is no target.
     void disableRegionClipping();
@@ -50,6 +54,8 @@ public:
 
     // Called by TrelInterface::init only. Returns 1 whenever it returns (failures are fatal).
     int init_();
+    // Called by TrelInterface::initHeadless only: the buffer alone, at 16 bits per pixel.
+    int initHeadless_();
     // Called by TrelInterface::deinit only, at most once after each init_.
     void deinit_();
 

@@ -1,7 +1,12 @@
 #include "world/TrelZone.h"
 
+#include <utility>
+
 #include "core/TrelSystem.h"
+#include "gfx/TrelResource.h"
 #include "world/TrelLayer.h"
+#include "world/TrelObject.h"
+#include "world/TrelState.h"
 
 TrelZone::TrelZone(TrelSystem* owner)
     : layerCursor(0), system(owner), camera(), regionX(0), regionY(0), regionW(owner->screenWidth),
@@ -91,4 +96,88 @@ void TrelZone::purgeLayers_() {
             ++layerCursor;
         }
     }
+}
+
+std::uint64_t TrelZone::stateHash() {
+    TrelState state;
+    writeState(state);
+    return state.hash();
+}
+
+void TrelZone::dumpState(std::FILE* out) {
+    TrelState state(out);
+    writeState(state);
+}
+
+void TrelZone::writeState(TrelState& state) {
+    state.part("zone");
+    state.add("camera", camera.x, camera.y);
+    state.add("region x", regionX);
+    state.add("region y", regionY);
+    state.add("region w", regionW);
+    state.add("region h", regionH);
+    state.add("main layer", mainLayer);
+    state.add("layers", static_cast<std::int64_t>(layers.size()));
+    SpritePlaces known;
+    for (std::size_t i = 0; i < layers.size(); ++i) {
+        state.part("layer", static_cast<int>(i));
+        writeLayerState(state, layers[i], known);
+    }
+    state.part("game");
+    system->writeGameState_(state);
+}
+
+void TrelZone::writeLayerState(TrelState& state, TrelLayer* layer, SpritePlaces& known) {
+    int w, h, tw, th;
+    layer->getMapSize(w, h);
+    layer->getMapTileSize(tw, th);
+    state.add("map w", w);
+    state.add("map h", h);
+    state.add("tile w", tw);
+    state.add("tile h", th);
+    state.add("flags", (layer->isNew() ? TrelLayer::kNew : 0) |
+                           (layer->isDestroyed() ? TrelLayer::kDestroyed : 0) |
+                           (layer->getVisibility() ? TrelLayer::kVisible : 0));
+    state.add("opacity", layer->getOpacity());
+    if (w > 0 && h > 0)
+        state.addCells(layer->getMapData()[0], w, h);
+    state.add("objects", static_cast<std::int64_t>(layer->getObjects_().size()));
+    int index = 0;
+    for (TrelObject* object : layer->getObjects_()) {
+        state.subpart("object", index++);
+        Vec v;
+        object->getPos(v);
+        state.add("pos", v.x, v.y);
+        object->getSpeed(v);
+        state.add("speed", v.x, v.y);
+        object->getGravity(v);
+        state.add("gravity", v.x, v.y);
+        object->getSize(v);
+        state.add("size", v.x, v.y);
+        state.add("flags", (object->isNew() ? TrelObject::kNew : 0) |
+                               (object->isDestroyed() ? TrelObject::kDestroyed : 0));
+        state.add("sprite", spritePlace(object->getSprite(), known));
+    }
+}
+
+std::int64_t TrelZone::spritePlace(TrelISprite* sprite, SpritePlaces& known) {
+    if (sprite == nullptr)
+        return -1;
+    // Objects share few sprites, so each distinct one is looked up once per state.
+    for (const std::pair<TrelISprite*, std::int64_t>& entry : known)
+        if (entry.first == sprite)
+            return entry.second;
+    known.emplace_back(sprite, registryPlace(sprite));
+    return known.back().second;
+}
+
+std::int64_t TrelZone::registryPlace(TrelISprite* sprite) {
+    const std::vector<TrelResource*>& registry = system->spriteResources;
+    for (std::size_t r = 0; r < registry.size(); ++r) {
+        const std::vector<TrelISprite*>& frames = registry[r]->frames;
+        for (std::size_t f = 0; f < frames.size(); ++f)
+            if (frames[f] == sprite)
+                return static_cast<std::int64_t>(r) * 65536 + static_cast<std::int64_t>(f);
+    }
+    return -2;
 }

@@ -3,6 +3,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <utility>
 #include <vector>
 
 #include "core/TrelCString.h"
@@ -10,7 +12,9 @@
 #include "math/FixedPoint.h"
 #include "math/Vec2.h"
 
+class TrelISprite;
 class TrelLayer;
+class TrelState;
 class TrelSystem;
 
 // One level: layers in order of addition, a main layer that bounds the camera, and a camera
@@ -62,6 +66,18 @@ public:
     // One logic tick: every layer in order of addition (layers added meanwhile included),
     // then the removal of destroyed layers.
     void process();
+    // A 64-bit hash of everything the game's logic depends on, for replays to check tick by
+    // tick: the camera and its region, the main layer; each layer's map and tile size,
+    // flags, visibility, opacity and cells; each object's position, speed, gravity, size,
+    // flags and sprite (by its place in the system's registry), in list order; then the
+    // game's own values (TrelSystem::setStateFunction). The same on every compiler, build and
+    // machine: see TrelState.
+    std::uint64_t stateHash();
+    // The same state as text, one value per line, so that two runs can be compared with diff.
+    void dumpState(std::FILE* out);
+    // Writes the state that stateHash and dumpState take.
+    void writeState(TrelState& state);
+
     // Removes every layer at the next purge; layers added after that purge live on.
     void clearLayers() { clearLayersRequested = true; }
 
@@ -75,6 +91,13 @@ public:
     std::size_t layerCursor;
 
 private:
+    // Where the sprite is in the system's registry: resource index × 65536 + frame index;
+    // -1 for none, -2 for a sprite that is not registered.
+    using SpritePlaces = std::vector<std::pair<TrelISprite*, std::int64_t>>;
+    std::int64_t spritePlace(TrelISprite* sprite, SpritePlaces& known);
+    std::int64_t registryPlace(TrelISprite* sprite);
+    void writeLayerState(TrelState& state, TrelLayer* layer, SpritePlaces& known);
+
     TrelSystem* system; // not owned
     TrelCString name;
     std::vector<TrelLayer*> layers; // owned

@@ -1,0 +1,120 @@
+#include "replay/TrelPlayer.h"
+
+#include <cinttypes>
+#include <cstdlib>
+
+#include "core/TrelLoadLimits.h"
+#include "core/TrelSystem.h"
+#include "image/TrelFileBytes.h"
+#include "replay/internal/TrelRecording.h"
+#include "world/TrelZone.h"
+
+TrelPlayer::TrelPlayer(TrelSystem* owner) : system(owner) {
+}
+
+TrelPlayer::~TrelPlayer() {
+    if (recording != nullptr && !system->iface.isHeadless())
+        system->input.setSource(TrelInput::kDevices);
+    delete recording;
+}
+
+bool TrelPlayer::open(const char* file) {
+    name = file != nullptr ? file : "";
+    std::string bytes;
+    std::string reason;
+    TrelFileBytes::Limit limit{TrelLoadLimits::get().recordingInput, "recordingInput"};
+    if (!TrelFileBytes::read(name, limit, bytes, reason)) {
+        error = TrelFileBytes::quoted(name) + " " + reason + ".";
+        system->consprintf("\nCannot play %s", error.c_str());
+        error = "Cannot play " + error;
+        return false;
+    }
+    return accept(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+}
+
+bool TrelPlayer::openBytes(const void* data, std::size_t size, const char* label) {
+    name = label != nullptr ? label : "";
+    return accept(static_cast<const unsigned char*>(data), size);
+}
+
+bool TrelPlayer::accept(const unsigned char* data, std::size_t size) {
+    auto* parsed = new TrelRecording();
+    std::string fault;
+    if (parsed->parse(data, size, fault) && parsed->game != system->getName()) {
+        fault = "was recorded by the game " + TrelFileBytes::quoted(parsed->game) + ", not " +
+                TrelFileBytes::quoted(system->getName());
+    } else if (fault.empty() && parsed->framerate != system->framerate) {
+        fault = "was recorded at " + std::to_string(parsed->framerate) + " ticks a second, not " +
+                std::to_string(system->framerate);
+    }
+    if (!fault.empty()) {
+        delete parsed;
+        error = "Cannot play " + TrelFileBytes::quoted(name) + ": it " + fault + ".";
+        system->consprintf("\n%s", error.c_str());
+        return false;
+    }
+    if (parsed->engine != TREL_VERSION_STRING) {
+        system->consprintf("\nThe recording %s was made with engine %s, this is %s: it may "
+                           "diverge.",
+                           TrelFileBytes::quoted(name).c_str(),
+                           TrelFileBytes::quoted(parsed->engine).c_str(), TREL_VERSION_STRING);
+    }
+    delete recording;
+    recording = parsed;
+    error.clear();
+    tick = 0;
+    diverged = false;
+    lastHash = 0;
+    std::srand(recording->seed);
+    system->input.setSource(TrelInput::kFed);
+    system->input.releaseFed();
+    system->input.reset_();
+    system->consprintf("\n\nPlaying %s: %d ticks.", TrelFileBytes::quoted(name).c_str(),
+                       getTickCount());
+    return true;
+}
+
+int TrelPlayer::getTickCount() {
+    return recording != nullptr ? static_cast<int>(recording->hashes.size()) : 0;
+}
+
+std::uint32_t TrelPlayer::getSeed() {
+    return recording != nullptr ? recording->seed : 0;
+}
+
+void TrelPlayer::feed() {
+    std::size_t first = recording->tickStarts[tick];
+    std::size_t end = static_cast<std::size_t>(tick) + 1 < recording->tickStarts.size()
+                          ? recording->tickStarts[tick + 1]
+                          : recording->codes.size();
+    // Each recorded code changed in this tick: a code that was up is now down, and back.
+    for (std::size_t i = first; i < end; ++i) {
+        int code = recording->codes[i];
+        system->input.feed(code, !system->input.getFed(code));
+    }
+}
+
+bool TrelPlayer::step() {
+    if (recording == nullptr || diverged || isFinished())
+        return false;
+    feed();
+    if (system->runTicks(1) != 1)
+        return false;
+    lastHash = system->zone != nullptr ? system->zone->stateHash() : 0;
+    std::uint64_t expected = recording->hashes[tick];
+    ++tick;
+    if (lastHash != expected) {
+        diverged = true;
+        system->consprintf("\nReplay diverged at tick %d.\nRecorded state hash: %016" PRIx64
+                           "\nReplayed state hash: %016" PRIx64,
+                           tick, expected, lastHash);
+        return false;
+    }
+    return true;
+}
+
+bool TrelPlayer::play() {
+    while (step()) {
+    }
+    return recording != nullptr && !diverged && isFinished();
+}

@@ -1,0 +1,62 @@
+#ifndef TREL_PLAYER_H
+#define TREL_PLAYER_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "core/TrelExport.h"
+
+class TrelRecording;
+class TrelSystem;
+
+// Plays back a recording made by TrelRecorder, in a window or headless: each tick gets the
+// recorded input, and the zone's state hash after it is compared with the recorded one. The
+// first difference stops the replay with "Replay diverged at tick N." and both hashes in
+// the log. Open it before the level is built, since open() seeds rand() as recording did.
+class TREL_API TrelPlayer {
+public:
+    explicit TrelPlayer(TrelSystem* system);
+    ~TrelPlayer(); // gives the input back to the devices in a window
+
+    TrelPlayer(const TrelPlayer&) = delete;
+    TrelPlayer& operator=(const TrelPlayer&) = delete;
+
+    // Reads and checks the whole recording (within TrelLoadLimits::recordingInput) before
+    // anything is played: a file that is missing, cut short, damaged, of another format
+    // version, of another game or framerate, or not a recording is refused with one line in
+    // the log and getError() naming the file and the reason. On success rand() is seeded
+    // with the recording's seed and the input is fed from the recording from the next tick.
+    bool open(const char* file);
+    // The same for a recording held in memory (name is only used in messages).
+    bool openBytes(const void* data, std::size_t size, const char* name);
+
+    // Plays one tick: feeds its input, runs it (TrelSystem::runTicks) and compares the
+    // hash. False when the recording is over, the tick diverged, or no tick ran (quit).
+    bool step();
+    // Plays to the end of the recording, the first divergence or quit; true when every
+    // played tick matched and the recording was played to its end.
+    bool play();
+
+    int getTick() { return tick; } // ticks played so far
+    int getTickCount();
+    bool hasDiverged() { return diverged; }
+    bool isFinished() { return tick == getTickCount(); }
+    std::uint64_t getHash() { return lastHash; } // this run's hash after the last tick played
+    std::uint32_t getSeed();
+    const char* getError() { return error.c_str(); }
+
+private:
+    bool accept(const unsigned char* data, std::size_t size);
+    void feed();
+
+    TrelSystem* system;                 // not owned
+    TrelRecording* recording = nullptr; // owned; null until a recording was opened
+    std::string name;
+    std::string error;
+    int tick = 0;
+    bool diverged = false;
+    std::uint64_t lastHash = 0;
+};
+
+#endif

@@ -1,0 +1,59 @@
+#ifndef TREL_RECORDER_H
+#define TREL_RECORDER_H
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "core/TrelExport.h"
+
+class TrelSystem;
+
+// Records a session so that TrelPlayer can replay it exactly: per tick, the inputs that
+// changed in the latched state and the zone's state hash after the tick, behind a header
+// that names the engine, the game, the framerate and the random seed. Start it before the
+// level is built, since start() seeds rand(); then run the ticks through step() or run().
+class TREL_API TrelRecorder {
+public:
+    explicit TrelRecorder(TrelSystem* system);
+    ~TrelRecorder(); // finishes a recording still open
+
+    TrelRecorder(const TrelRecorder&) = delete;
+    TrelRecorder& operator=(const TrelRecorder&) = delete;
+
+    // Creates the file and writes the header; seeds rand() with seed and starts the input
+    // with every code up, as a replay starts. False, with one line in the log and getError()
+    // naming the file and the reason, when the file cannot be created or a recording is open.
+    bool start(const char* file, std::uint32_t seed);
+    // Runs one tick (TrelSystem::runTicks) and records it. False when no tick ran (quit is
+    // set, or no zone) or nothing is being recorded.
+    bool step();
+    // Records tick after tick until quit is set (Escape, by default), as the main loop runs.
+    void run();
+    // Writes the end of the file (the tick count and the checksum) and closes it. False,
+    // with the reason logged, when any of the recording could not be written.
+    bool finish();
+
+    bool isRecording() { return out != nullptr; }
+    int getTick() { return ticks; }
+    // The state hash after the last recorded tick.
+    std::uint64_t getHash() { return lastHash; }
+    const char* getError() { return error.c_str(); }
+
+private:
+    bool fail(const std::string& reason);
+    void write(const std::string& bytes);
+
+    TrelSystem* system; // not owned
+    std::FILE* out = nullptr;
+    std::string fileName;
+    std::string written; // every byte so far, for the checksum
+    std::string error;
+    std::vector<std::uint8_t> last; // the latched state of the last recorded tick
+    int ticks = 0;
+    std::uint64_t lastHash = 0;
+    bool writeFailed = false;
+};
+
+#endif
