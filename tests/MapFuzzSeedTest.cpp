@@ -10,6 +10,7 @@
 #include "core/TrelSystem.h"
 #include "fuzz/ImageFuzzInput.h"
 #include "fuzz/MapFuzzInput.h"
+#include "fuzz/ReplayFuzzInput.h"
 
 namespace {
 
@@ -50,4 +51,15 @@ TEST_F(InTempDir, EveryFuzzSeedLoadsOrFailsInOneLine) {
         EXPECT_EQ(loadImageFuzzInput(dir + "/", bytesOf(bytes), bytes.size()), "") << seed;
     }
     set_color_depth(32);
+
+    // Recordings are played on a headless system of the game they name.
+    seeds = seedsIn(TREL_REPLAY_FUZZ_SEEDS);
+    ASSERT_GE(seeds.size(), 4u);
+    system.setName("Quenmoor");
+    system.iface.loaded = system.iface.headless = true;
+    for (const std::string& seed : seeds) {
+        std::string bytes = readFile(std::string(TREL_REPLAY_FUZZ_SEEDS) + "/" + seed);
+        EXPECT_EQ(playReplayFuzzInput(bytesOf(bytes), bytes.size(), &system), "") << seed;
+    }
+    system.iface.loaded = system.iface.headless = false; // Allegro stays up for other tests
 }

@@ -23,13 +23,15 @@ bool TrelPlayer::open(const char* file) {
     std::string bytes;
     std::string reason;
     TrelFileBytes::Limit limit{TrelLoadLimits::get().recordingInput, "recordingInput"};
-    if (!TrelFileBytes::read(name, limit, bytes, reason)) {
-        error = TrelFileBytes::quoted(name) + " " + reason + ".";
-        system->consprintf("\nCannot play %s", error.c_str());
-        error = "Cannot play " + error;
-        return false;
-    }
+    if (!TrelFileBytes::read(name, limit, bytes, reason))
+        return refuse(reason);
     return accept(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+}
+
+bool TrelPlayer::refuse(const std::string& fault) {
+    error = "Cannot play " + TrelFileBytes::quoted(name) + ": it " + fault + ".";
+    system->consprintf("\n%s", error.c_str());
+    return false;
 }
 
 bool TrelPlayer::openBytes(const void* data, std::size_t size, const char* label) {
@@ -49,9 +51,7 @@ bool TrelPlayer::accept(const unsigned char* data, std::size_t size) {
     }
     if (!fault.empty()) {
         delete parsed;
-        error = "Cannot play " + TrelFileBytes::quoted(name) + ": it " + fault + ".";
-        system->consprintf("\n%s", error.c_str());
-        return false;
+        return refuse(fault);
     }
     if (parsed->engine != TREL_VERSION_STRING) {
         system->consprintf("\nThe recording %s was made with engine %s, this is %s: it may "

@@ -48,6 +48,8 @@ public:
 
 private:
     bool accept(const unsigned char* data, std::size_t size);
+    // Keeps and logs "Cannot play "name": it <fault>."; returns false.
+    bool refuse(const std::string& fault);
     void feed();
 
     TrelSystem* system;                 // not owned
