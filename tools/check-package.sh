@@ -2,7 +2,8 @@
 # Checks the framework as a game author gets it:
 #  1. installed to a temporary prefix, the example game (examples/lanternfall) builds against
 #     it with find_package(Trel0) and with pkg-config trel0, and both builds run, as does the
-#     CMake build's second game, which loads its level from a Tiled map;
+#     CMake build's second game, which loads its level from a Tiled map, and the example's
+#     headless tests (GoogleTest) build against it and pass with no display;
 #  2. built as a static library (-DTREL_STATIC=ON) and installed to another prefix, the same
 #     games build against it with find_package(Trel0) and pkg-config --static, and run: maps
 #     and PNG images load as with the shared library;
@@ -52,6 +53,15 @@ cmake --build "$work/build-prefix" -j"$(nproc)" >/dev/null
 cmake --install "$work/build-prefix" >/dev/null
 libdir="$(cd "$prefix" && ls -d lib*/ | head -1)"; libdir="$prefix/${libdir%/}"
 with_cmake "$work/example-cmake" "$prefix"
+# The example's own headless tests against the installed headers and library, in a copy of
+# the example (they write their log and a recording where they run).
+cp -r "$example" "$work/example-copy"
+cmake -S "$work/example-copy" -B "$work/example-tests" -DCMAKE_PREFIX_PATH="$prefix" \
+  -DLANTERNFALL_TESTS=ON >"$work/example-tests.log" 2>&1 &&
+  cmake --build "$work/example-tests" -j"$(nproc)" >>"$work/example-tests.log" 2>&1 ||
+  { cat "$work/example-tests.log"; fail "building the example's tests against $prefix"; }
+env -u DISPLAY ctest --test-dir "$work/example-tests" --output-on-failure >/dev/null ||
+  fail "the example's headless tests against $prefix"
 with_pkg_config "$work/example-pc" "$libdir/pkgconfig" "$libdir"
 PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --modversion trel0 | grep -qx "$version" ||
   fail "pkg-config reports another version"

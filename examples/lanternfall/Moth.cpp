@@ -5,8 +5,8 @@
 
 using fixedpoint::fix16;
 
-Moth::Moth(TrelLayer* layer, fix16 x, fix16 y, TrelISprite* image)
-    : TrelObject(layer, x, y, fix16(20), fix16(20)) {
+Moth::Moth(TrelLayer* home, fix16 x, fix16 y, TrelISprite* image)
+    : TrelObject(home, x, y, fix16(20), fix16(20)) {
     setSprite(image);
 }
 // guide: end
@@ -14,14 +14,16 @@ Moth::Moth(TrelLayer* layer, fix16 x, fix16 y, TrelISprite* image)
 // guide: moth-move
 void Moth::onProcess() {
     const fix16 step(3); // pixels per tick
+    // The keys as they were at the start of this tick (Allegro's KEY_ codes).
+    const TrelInput& keys = getSystem()->input;
     fix16 vx, vy;
-    if (key[KEY_LEFT])
+    if (keys.isDown(KEY_LEFT))
         vx = -step;
-    if (key[KEY_RIGHT])
+    if (keys.isDown(KEY_RIGHT))
         vx = step;
-    if (key[KEY_UP])
+    if (keys.isDown(KEY_UP))
         vy = -step;
-    if (key[KEY_DOWN])
+    if (keys.isDown(KEY_DOWN))
         vy = step;
 
     // Stay on the meadow: no speed that would carry the moth over its edge.

@@ -7,7 +7,7 @@
 // The player: flies where the arrow keys point, and the camera follows it.
 class Moth : public TrelObject {
 public:
-    Moth(TrelLayer* layer, fixedpoint::fix16 x, fixedpoint::fix16 y, TrelISprite* image);
+    Moth(TrelLayer* home, fixedpoint::fix16 x, fixedpoint::fix16 y, TrelISprite* image);
 
     void onProcess() override;            // the keys set the speed; move() follows this hook
     void onPostProcess() override;        // the camera, centred on the moth
