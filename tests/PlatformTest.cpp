@@ -219,3 +219,45 @@ TEST_F(Platform, MainLoopRunsSixtyTicksASecondUntilEscapeIsHeld) {
     EXPECT_TRUE(
         containsInOrder(readLog(), {"\n\nEntering main loop.", "\nExiting main loop normally."}));
 }
+
+namespace {
+
+// Counts the ticks in which Return was pressed, and ends the loop itself after ten seconds
+// (600 ticks) should Escape never be seen.
+class TapCounter : public TrelObject {
+public:
+    TapCounter(TrelLayer* home, int& count)
+        : TrelObject(home, fix16(), fix16(), fix16(), fix16()), presses(count) {}
+    void onProcess() override {
+        if (getSystem()->input.wasPressed(KEY_ENTER))
+            ++presses;
+        if (++ticks == 600)
+            getSystem()->quit = 2;
+    }
+    int& presses;
+    int ticks = 0;
+};
+
+} // namespace
+
+// Key taps far shorter than a tick, as xdotool key sends them, are each seen once, and a tap
+// of Escape ends the loop (both were lost now and then when the game read key[] itself).
+TEST_F(Platform, TapsShorterThanATickAreNeverLost) {
+    TrelSystem sys;
+    sys.setName("Tapping");
+    sys.iface.init();
+    ASSERT_TRUE(sys.newZone("Tapping"));
+    sys.zone->addLayer(1, 1, 32, 32);
+    int presses = 0;
+    new TapCounter(sys.zone->getLayer(0), presses);
+    std::thread player([] {
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        runCommand("xdotool search --name '^Tapping$' windowfocus --sync; "
+                   "xdotool key --delay 150 Return Return Return Return Return; "
+                   "sleep 0.3; xdotool key Escape");
+    });
+    EXPECT_TRUE(sys.mainLoop());
+    player.join();
+    EXPECT_EQ(presses, 5);
+    EXPECT_EQ(sys.quit, 1) << "Escape was not seen";
+}

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake g++ make pkg-config clang-format
+  cmake g++ clang make pkg-config clang-format
   liballegro4-dev libpng-dev libjpeg62-turbo-dev
   libpugixml-dev nlohmann-json3-dev zlib1g-dev libzstd-dev libxxhash-dev
   libgtest-dev libgmock-dev libbenchmark-dev tiled
