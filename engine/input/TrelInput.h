@@ -81,8 +81,8 @@ public:
     void releaseFed() { fed.fill(0); }
 
     // Installs Allegro's joystick driver and reads the first joystick into kJoyLeft ...
-    // from the next tick on. False, with the reason logged by the caller's system, when
-    // no joystick is found; the game then runs on the keyboard alone.
+    // from the next tick on (call it after TrelInterface::init). False when no joystick is
+    // found; the game then runs on the keyboard alone.
     bool useJoystick();
 
     // The whole latched state, one byte per code (1 down, 0 up): what recordings store.

@@ -149,7 +149,7 @@ bool TrelRecording::parseTicks(Reader& in, std::string& fault) {
                     std::to_string(at) + " changes " + std::to_string(count) + " inputs";
             return false;
         }
-        tickStarts.push_back(static_cast<std::uint32_t>(codes.size()));
+        tickStarts.push_back(codes.size());
         int last = -1;
         for (std::uint64_t i = 0; i < count && !in.cutShort; ++i) {
             int code = static_cast<int>(in.number(1));

@@ -43,7 +43,7 @@ public:
     int framerate = 0;
     std::uint32_t seed = 0;
     // Per tick: where its codes start in codes (and end: the next tick's start), and its hash.
-    std::vector<std::uint32_t> tickStarts;
+    std::vector<std::size_t> tickStarts;
     std::vector<std::uint8_t> codes;
     std::vector<std::uint64_t> hashes;
 
