@@ -2,6 +2,8 @@
 
 #include <cfenv>
 #include <climits>
+#include <cmath>
+#include <cstdint>
 
 #include "math/FixedPoint.h"
 
@@ -75,4 +77,56 @@ TEST(FixedPoint, SumsAndDifferencesWrapAround) {
     EXPECT_TRUE(raw(-1) < raw(0));
     EXPECT_TRUE(fix16(1011) >= raw(0x3f30000));
     EXPECT_FALSE(fix16(12) > raw(0xc0000));
+}
+
+// Grid arithmetic needs floor at negative values, where toInt() rounds toward zero.
+TEST(FixedPoint, FloorCeilAndRoundAtBothSignsAndOnWholeNumbers) {
+    struct Case {
+        std::int32_t raw;
+        int floor, ceil, round;
+    } cases[] = {
+        {0, 0, 0, 0},
+        {1, 0, 1, 0},
+        {-1, -1, 0, 0},
+        {0x8000, 0, 1, 1},      // 0.5
+        {-0x8000, -1, 0, -1},   // -0.5
+        {0x7fff, 0, 1, 0},      // just below 0.5
+        {-0x7fff, -1, 0, 0},    // just above -0.5
+        {0x18000, 1, 2, 2},     // 1.5
+        {-0x18000, -2, -1, -2}, // -1.5
+        {-0x20000, -2, -2, -2}, // -2 exactly
+        {0x7fffffff, 32767, 32768, 32768},
+        {INT32_MIN, -32768, -32768, -32768},
+    };
+    for (const Case& c : cases) {
+        fix16 v = fix16::fromRaw(c.raw);
+        EXPECT_EQ(v.floor(), c.floor) << c.raw;
+        EXPECT_EQ(v.ceil(), c.ceil) << c.raw;
+        EXPECT_EQ(v.round(), c.round) << c.raw;
+    }
+}
+
+TEST(FixedPoint, DoublesConvertToTheNearestValueAndBackExactly) {
+    EXPECT_EQ(fix16::fromDouble(16.5).raw, 0x108000);
+    EXPECT_EQ(fix16::fromDouble(-16.5).raw, -0x108000);
+    EXPECT_EQ(fix16::fromDouble(0.1).raw, 6554); // 6553.6 rounds up, where float2fix cuts
+    EXPECT_EQ(fix16::fromDouble(-0.1).raw, -6554);
+    EXPECT_EQ(fix16::fromDouble(1.5 / 65536).raw, 2); // a half away from zero
+    EXPECT_EQ(fix16::fromDouble(-1.5 / 65536).raw, -2);
+    EXPECT_EQ(fix16::fromDouble(1e12).raw, INT32_MAX);
+    EXPECT_EQ(fix16::fromDouble(-1e12).raw, INT32_MIN);
+    EXPECT_EQ(fix16::fromDouble(std::nan("")).raw, 0);
+    for (std::int32_t r : {0, 1, -1, 0x108000, INT32_MAX, INT32_MIN}) {
+        EXPECT_EQ(fix16::fromDouble(fix16::fromRaw(r).toDouble()).raw, r);
+        EXPECT_EQ(fix16::fromRaw(r).toFloat(), static_cast<float>(r / 65536.0));
+    }
+}
+
+TEST(FixedPoint, ComparesWithIntegersExactlyOverTheWholeIntRange) {
+    EXPECT_TRUE(fix16(3) == 3 && 3 == fix16(3) && fix16(3) != 4);
+    EXPECT_TRUE(fix16::fromRaw(1) > 0 && 0 < fix16::fromRaw(1) && fix16::fromRaw(-1) < 0);
+    EXPECT_TRUE(fix16(-2) <= -2 && fix16(-2) >= -2 && -3 < fix16(-2));
+    // 70000 << 16 would wrap in 32 bits; the comparison must not.
+    EXPECT_TRUE(fix16::fromRaw(INT32_MAX) < 70000 && fix16::fromRaw(INT32_MIN) > -70000);
+    EXPECT_FALSE(fix16() == 65536); // 65536 << 16 wraps to 0 in 32 bits
 }

@@ -34,6 +34,39 @@ public:
     // since a plain shift would floor.
     constexpr int toInt() const { return raw >= 0 ? (raw >> N) : ((raw + ((1 << N) - 1)) >> N); }
     constexpr explicit operator int() const { return toInt(); }
+    // The largest integer not above the value (-1.5 gives -2): what grid arithmetic needs,
+    // where toInt() would put -0.5 in cell 0 instead of cell -1.
+    constexpr int floor() const { return static_cast<int>(floorShift(raw)); }
+    // The smallest integer not below the value (-1.5 gives -1, 1.25 gives 2).
+    constexpr int ceil() const {
+        return static_cast<int>(-floorShift(-static_cast<std::int64_t>(raw)));
+    }
+    // The nearest integer, halves away from zero (2.5 gives 3, -2.5 gives -3).
+    constexpr int round() const {
+        const std::int64_t half = std::int64_t(1) << (N - 1);
+        return raw >= 0 ? static_cast<int>(floorShift(raw + half))
+                        : static_cast<int>(-floorShift(-static_cast<std::int64_t>(raw) + half));
+    }
+
+    // The nearest fixed-point value to d (halves away from zero), saturated to the range; NaN
+    // gives 0. For loading (Tiled's positions are doubles) and tools, never inside a tick.
+    static fixed_point fromDouble(double d) {
+        if (!(d == d))
+            return fixed_point();
+        double scaled = d * static_cast<double>(std::int64_t(1) << N);
+        if (scaled >= 2147483647.0)
+            return fromRaw(INT32_MAX);
+        if (scaled <= -2147483648.0)
+            return fromRaw(INT32_MIN);
+        double whole = scaled >= 0 ? scaled + 0.5 : scaled - 0.5;
+        return fromRaw(static_cast<std::int32_t>(whole)); // the cast truncates toward zero
+    }
+    // Exact (a double holds every raw value); for display and tools, never inside a tick.
+    constexpr double toDouble() const {
+        return static_cast<double>(raw) / static_cast<double>(std::int64_t(1) << N);
+    }
+    // Rounded to the nearest float: exact below 256 in magnitude at N = 16.
+    constexpr float toFloat() const { return static_cast<float>(toDouble()); }
 
     constexpr fixed_point operator-() const { return fromRaw(wrap(0u - u(raw))); }
     constexpr fixed_point operator+(fixed_point b) const {
@@ -63,10 +96,31 @@ public:
     constexpr bool operator>(fixed_point b) const { return raw > b.raw; }
     constexpr bool operator>=(fixed_point b) const { return raw >= b.raw; }
 
+    // Against an integer, exactly (no wrap for any int): fix16(3) == 3, fix16::fromRaw(1) > 0.
+    constexpr bool operator==(int n) const { return raw == scaled(n); }
+    constexpr bool operator!=(int n) const { return raw != scaled(n); }
+    constexpr bool operator<(int n) const { return raw < scaled(n); }
+    constexpr bool operator<=(int n) const { return raw <= scaled(n); }
+    constexpr bool operator>(int n) const { return raw > scaled(n); }
+    constexpr bool operator>=(int n) const { return raw >= scaled(n); }
+    friend constexpr bool operator==(int n, fixed_point v) { return v == n; }
+    friend constexpr bool operator!=(int n, fixed_point v) { return v != n; }
+    friend constexpr bool operator<(int n, fixed_point v) { return v > n; }
+    friend constexpr bool operator<=(int n, fixed_point v) { return v >= n; }
+    friend constexpr bool operator>(int n, fixed_point v) { return v < n; }
+    friend constexpr bool operator>=(int n, fixed_point v) { return v <= n; }
+
     std::int32_t raw;
 
 private:
     static constexpr std::uint32_t u(std::int32_t v) { return static_cast<std::uint32_t>(v); }
+    // v >> N rounded toward minus infinity, without relying on how >> treats negatives.
+    static constexpr std::int64_t floorShift(std::int64_t v) {
+        return v >= 0 ? v >> N : -((-v + ((std::int64_t(1) << N) - 1)) >> N);
+    }
+    static constexpr std::int64_t scaled(int n) {
+        return static_cast<std::int64_t>(n) * (std::int64_t(1) << N);
+    }
     static constexpr std::int32_t wrap(std::uint64_t v) {
         return static_cast<std::int32_t>(static_cast<std::uint32_t>(v));
     }
