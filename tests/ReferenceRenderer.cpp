@@ -46,7 +46,7 @@ void referenceDrawZone(TrelIGfx& gfx, BITMAP* target, TrelZone* zone, int x, int
             }
         }
         for (TrelObject* object : layer->getObjects_()) {
-            if (object == nullptr || object->isDestroyed())
+            if (object == nullptr || object->isDestroyed() || !object->getVisibility())
                 continue;
             vmath::vec2<fixedpoint::fix16> pos, size;
             object->getPos(pos);

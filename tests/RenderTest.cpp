@@ -1,6 +1,7 @@
 #include <allegro.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -164,19 +165,27 @@ TEST_F(Render, SpritesAreCentredAndObjectsWithoutOneGetAnEllipse) {
     zone = nullptr;
 }
 
-TEST_F(Render, InvisibleLayersAndDestroyedObjectsDrawNothing) {
+TEST_F(Render, InvisibleLayersAndHiddenOrDestroyedObjectsDrawNothing) {
     fill(layer, 1);
     new Recorder(layer, journal, "hidden");
     layer->setVisibility(false);
     zone->addLayer(32, 32, 32, 32);
     Recorder* gone = new Recorder(zone->getLayer(1), journal, "gone", fix16(50), fix16(50));
     new Recorder(zone->getLayer(1), journal, "shown", fix16(300), fix16(300));
+    // Hidden: neither the ring of an object without a sprite nor its hook, but still ticked.
+    Recorder* unseen = new Recorder(zone->getLayer(1), journal, "unseen", fix16(100), fix16(100));
+    unseen->setVisibility(false);
     gone->destroy();
     draw();
     EXPECT_EQ(at(0, 0), grey);
     EXPECT_EQ(at(54, 50), grey);
+    EXPECT_EQ(at(104, 100), grey);
     EXPECT_EQ(at(304, 300), orange);
     EXPECT_EQ(journal, std::vector<std::string>{"shown.draw"});
+    journal.clear();
+    zone->getLayer(1)->process();
+    zone->getLayer(1)->process();
+    EXPECT_NE(std::find(journal.begin(), journal.end(), "unseen.proc"), journal.end());
 }
 
 TEST_F(Render, ObjectsDrawOverTheirLayerAndUnderTheNextOne) {

@@ -248,7 +248,7 @@ void TrelIGfx::drawObjects(TrelLayer* layer, int ox, int oy, int x, int y, int w
     for (layer->objectCursor = objects.begin(); layer->objectCursor != objects.end();
          ++layer->objectCursor) {
         TrelObject* object = *layer->objectCursor;
-        if (object == nullptr || object->isDestroyed())
+        if (object == nullptr || object->isDestroyed() || !object->getVisibility())
             continue;
         vmath::vec2<fixedpoint::fix16> pos;
         object->getPos(pos);

@@ -65,6 +65,13 @@ public:
     void setSprite(TrelISprite* s) { sprite = s; }
     TrelISprite* getSprite() { return sprite; }
 
+    // A hidden object is not drawn at all (no sprite, no placeholder ring, no onDraw) but is
+    // processed as any other: a controller, a trigger zone, or a HUD drawn by another object.
+    // Objects are visible from the start; a visible object without a sprite is drawn as a
+    // ring of its size.
+    void setVisibility(bool visible) { flags = visible ? (flags & ~kHidden) : (flags | kHidden); }
+    bool getVisibility() const { return (flags & kHidden) == 0; }
+
     // Marks the object for deletion at the end of its layer's tick; it takes no further part
     // and is no longer drawn. A second call does nothing.
     void destroy();
@@ -73,6 +80,7 @@ public:
 
     static const std::uint32_t kNew = 1; // cleared at the first visit of a pass
     static const std::uint32_t kDestroyed = 2;
+    static const std::uint32_t kHidden = 4;
 
     // Called by the layer's tick only, at an object's first visit.
     void clearNew_() { flags &= ~kNew; }

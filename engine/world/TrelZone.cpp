@@ -155,7 +155,8 @@ void TrelZone::writeLayerState(TrelState& state, TrelLayer* layer, SpritePlaces&
         object->getSize(v);
         state.add("size", v.x, v.y);
         state.add("flags", (object->isNew() ? TrelObject::kNew : 0) |
-                               (object->isDestroyed() ? TrelObject::kDestroyed : 0));
+                               (object->isDestroyed() ? TrelObject::kDestroyed : 0) |
+                               (object->getVisibility() ? 0 : TrelObject::kHidden));
         state.add("sprite", spritePlace(object->getSprite(), known));
     }
 }
