@@ -14,6 +14,10 @@ void referenceDrawZone(TrelIGfx& gfx, BITMAP* target, TrelZone* zone, int x, int
     zone->getCameraPos(camera);
     int ox = camera.x.toInt() - x;
     int oy = camera.y.toInt() - y;
+    if (zone->getBackgroundColor() >= 0) {
+        int rgb = zone->getBackgroundColor();
+        rectfill(target, x, y, x + w - 1, y + h - 1, makecol(rgb >> 16, rgb >> 8 & 255, rgb & 255));
+    }
     for (int i = 0; i < zone->getNumLayers(); ++i) {
         TrelLayer* layer = zone->getLayer(i);
         if (layer == nullptr || !layer->getVisibility())

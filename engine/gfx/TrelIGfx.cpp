@@ -154,6 +154,10 @@ void TrelIGfx::drawZone(TrelZone* zone, int x, int y, int w, int h) {
     // The world pixel that lands on pixel (0, 0) of the target.
     int ox = camera.x.toInt() - x;
     int oy = camera.y.toInt() - y;
+    int background = zone->getBackgroundColor();
+    if (background >= 0)
+        rectfill(target, x, y, x + w - 1, y + h - 1,
+                 makecol(background >> 16 & 0xff, background >> 8 & 0xff, background & 0xff));
 
     int count = zone->getNumLayers();
     for (int i = 0; i < count; ++i) {

@@ -27,7 +27,8 @@ public:
 
     // Draws the zone's visible layers in order (tiles, then each object's sprite centred on
     // its position followed by its onDraw hook) into target, clipped to the viewport at
-    // (x, y) of w by h pixels. The buffer is not cleared first. Leaves the clip rectangle at
+    // (x, y) of w by h pixels. The buffer is not cleared first, unless the zone has a
+    // background colour, which fills the viewport. Leaves the clip rectangle at
     // the whole bitmap. A tile is drawn at its cell plus its frame's drawing offset, at the
     // layer's opacity. The opaque tiles of each layer are kept between frames and copied in
     // a few rectangles; the picture is the same, pixel for pixel, as drawing every cell, and

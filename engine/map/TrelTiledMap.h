@@ -129,7 +129,8 @@ public:
     int getHeight() { return height; }
     int getTileWidth() { return tileWidth; }
     int getTileHeight() { return tileHeight; }
-    // 0xRRGGBB, or -1 when the map sets none. The renderer does not clear to it.
+    // 0xRRGGBB, or -1 when the map sets none (an alpha is dropped). addToZone and
+    // newZoneFromMap give it to the zone as its background colour.
     int getBackgroundColor() { return backgroundColor; }
     const Properties& getProperties() { return properties; }
 

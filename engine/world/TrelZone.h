@@ -52,6 +52,11 @@ public:
     void setCameraPos(Fixed x, Fixed y);
     void getCameraPos(Vec& pos) { pos = camera; }
     void setCameraRegion(int x, int y, int w, int h);
+    // The colour (0xRRGGBB) the renderer fills the camera region with before the layers, so
+    // that empty cells show it rather than the frame before; -1 (the default) fills nothing.
+    // A map's backgroundcolor sets it when the map is added to the zone.
+    void setBackgroundColor(int rgb) { backgroundColor = rgb < 0 ? -1 : (rgb & 0xffffff); }
+    int getBackgroundColor() { return backgroundColor; }
     void getCameraRegion(int& x, int& y, int& w, int& h) {
         x = regionX;
         y = regionY;
@@ -109,6 +114,7 @@ private:
     std::int32_t pendingLayerRemovals;
     bool clearLayersRequested;
     std::int32_t mainLayer;
+    int backgroundColor = -1;
 };
 
 #endif

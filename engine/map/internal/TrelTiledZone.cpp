@@ -8,6 +8,8 @@
 void TrelTiledZone::fill(TrelTiledMap& map, TrelSystem* system, TrelZone* zone,
                          TrelResource* frames) {
     system->spriteResources.push_back(frames);
+    if (map.backgroundColor >= 0)
+        zone->setBackgroundColor(map.backgroundColor);
     for (const std::string& feature : map.warnings)
         system->giveError(2, "The map \"%s\" uses %s, which the engine does not show.",
                           TrelFileBytes::escaped(map.fileName).c_str(), feature.c_str());
