@@ -261,3 +261,30 @@ TEST_F(Platform, TapsShorterThanATickAreNeverLost) {
     EXPECT_EQ(presses, 5);
     EXPECT_EQ(sys.quit, 1) << "Escape was not seen";
 }
+
+// A 320 × 240 game in a window twice its size: the buffer is the game's, and each of its
+// pixels becomes a 2 × 2 block on the screen.
+TEST_F(Platform, AScaledScreenIsAWholeMultipleOfTheGamesSize) {
+    TrelSystem sys;
+    sys.screenWidth = 320;
+    sys.screenHeight = 240;
+    sys.screenScale = 2;
+    sys.iface.init();
+    ASSERT_EQ(SCREEN_W, 640);
+    ASSERT_EQ(SCREEN_H, 480);
+    BITMAP* buffer = sys.iface.gfx.buffer;
+    ASSERT_EQ(buffer->w, 320);
+    ASSERT_EQ(buffer->h, 240);
+    clear_to_color(buffer, makecol(0, 0, 0));
+    putpixel(buffer, 10, 7, makecol(255, 255, 255));
+    putpixel(buffer, 319, 239, makecol(255, 0, 0));
+    sys.iface.gfx.updateScreen();
+    int white = makecol(255, 255, 255);
+    for (int y = 13; y <= 16; ++y)
+        for (int x = 19; x <= 22; ++x)
+            EXPECT_EQ(getpixel(screen, x, y) == white, x >= 20 && x <= 21 && y >= 14 && y <= 15)
+                << x << ", " << y;
+    EXPECT_EQ(getpixel(screen, 639, 479), makecol(255, 0, 0));
+    EXPECT_EQ(getpixel(screen, 638, 478), makecol(255, 0, 0));
+    EXPECT_TRUE(containsInOrder(readLog(), {"\nTrying mode: 640x480x16..."}));
+}

@@ -98,8 +98,13 @@ public:
     // the log goes to standard output alone. The destructor leaves it open for the runtime.
     FILE* logFile;
     TrelCString name;
+    // The game's screen in pixels: the buffer every frame is drawn in. Set before iface.init.
     std::int32_t screenWidth;
     std::int32_t screenHeight;
+    // The window is screenScale times the screen on each side (1, the default, 2 or 3 for a
+    // small game on a large display); each frame is copied scaled up, pixel for pixel. Set
+    // before iface.init; below 1 counts as 1.
+    std::int32_t screenScale = 1;
     std::int16_t framerate;       // logic ticks per second, at least 1
     std::int16_t reservedSetting; // kept beside framerate for future use; nothing reads it
     std::int32_t quit;            // set by iface.startLoop when Escape is pressed

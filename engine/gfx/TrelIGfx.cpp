@@ -24,15 +24,16 @@ int TrelIGfx::init_() {
 
     width = system->screenWidth;
     height = system->screenHeight;
+    scale = system->screenScale > 1 ? system->screenScale : 1;
     colorDepth = 16;
     driverAutodetect = GFX_AUTODETECT;
     driverFullscreen = GFX_AUTODETECT_FULLSCREEN;
     driverWindowed = GFX_AUTODETECT_WINDOWED;
     regionClippingDisabled = 0;
 
-    system->consprintf("\nTrying mode: %ix%ix%i...", width, height, colorDepth);
+    system->consprintf("\nTrying mode: %ix%ix%i...", width * scale, height * scale, colorDepth);
     set_color_depth(colorDepth);
-    if (set_gfx_mode(driverWindowed, width, height, 0, 0) != 0)
+    if (set_gfx_mode(driverWindowed, width * scale, height * scale, 0, 0) != 0)
         system->giveError(0, "Could not open video device!\n%s", allegro_error);
 
     // The splash stays on screen until the first frame is copied over it.
@@ -50,7 +51,7 @@ int TrelIGfx::init_() {
         system->consprint("\nFailed. Continuing anyway.");
 
     system->consprint("\nCreating buffer bitmaps...");
-    buffer = create_bitmap(SCREEN_W, SCREEN_H);
+    buffer = create_bitmap(SCREEN_W / scale, SCREEN_H / scale);
     if (buffer == nullptr)
         system->giveError(0, "Could not create buffer bitmap!\n%s", allegro_error);
     target = buffer;
@@ -90,7 +91,12 @@ void TrelIGfx::deinit_() {
 }
 
 void TrelIGfx::updateScreen() {
-    if (screen != nullptr) // headless there is none
+    if (screen == nullptr) // headless there is none
+        return;
+    if (scale > 1)
+        stretch_blit(buffer, screen, 0, 0, buffer->w, buffer->h, 0, 0, buffer->w * scale,
+                     buffer->h * scale);
+    else
         blit(buffer, screen, 0, 0, 0, 0, SCREEN_W, SCREEN_H);
 }
 

@@ -40,7 +40,8 @@ public:
     // Draws the system's current zone into its camera region and copies the buffer to the
     // screen.
     void drawLoop();
-    // Copies the whole buffer to the top-left of the screen (headless: does nothing).
+    // Copies the whole buffer to the top-left of the screen, scaled up by the system's
+    // screenScale (headless: does nothing).
     void updateScreen();
     // Draws the current frame as drawLoop does and saves the buffer to the file, in the
     // format its extension names (.png, .bmp, .tga, .pcx). False when there is no buffer or
@@ -60,8 +61,9 @@ public:
     // Called by TrelInterface::deinit only, at most once after each init_.
     void deinit_();
 
-    int width = 0;
+    int width = 0; // the game's screen, as the buffer
     int height = 0;
+    int scale = 1; // the window is this many times the screen on each side
     int colorDepth = 0;
     int driverAutodetect = 0;
     int driverFullscreen = 0;
