@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "MapFiles.h"
+#include "map/TrelTiledMap.h"
 #include "trel.h"
 
 namespace {

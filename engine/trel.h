@@ -1,7 +1,9 @@
 #ifndef TREL_H
 #define TREL_H
 
-// The one header a game includes: every public class and function of trel0.
+// The one header a game includes: every public class and function of trel0 but the Tiled
+// map reader, whose header a game includes where it reads maps: <map/TrelTiledMap.h>
+// (TrelSystem::newZoneFromMap needs no header of its own).
 #include "core/TrelCString.h"
 #include "core/TrelExport.h"
 #include "core/TrelInterface.h"
@@ -12,7 +14,6 @@
 #include "gfx/TrelResource.h"
 #include "headless/TrelHeadlessRun.h"
 #include "input/TrelInput.h"
-#include "map/TrelTiledMap.h"
 #include "math/FixedMath.h"
 #include "math/FixedPoint.h"
 #include "math/Vec2.h"

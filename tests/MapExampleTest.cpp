@@ -10,6 +10,7 @@
 
 #include "TestSupport.h"
 #include "WorldSupport.h"
+#include "map/TrelTiledMap.h"
 
 // Each map that ships with the Tiled editor, drawn whole by the engine at 16 bits, against
 // the picture Tiled's own tmxrasterizer makes of it (its object layers hidden, as the engine

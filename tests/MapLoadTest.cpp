@@ -8,6 +8,7 @@
 #include "MapFiles.h"
 #include "TestSupport.h"
 #include "WorldSupport.h"
+#include "map/TrelTiledMap.h"
 
 namespace {
 

@@ -11,10 +11,10 @@ TrelISprite* TrelResource::loadData(const char* fileName) {
     auto* sprite = new TrelISprite(fileName);
     if (sprite->bitmap == nullptr) {
         delete sprite;
-        loadError = TrelImageFile::loadFailure(fileName);
+        loadError.set(TrelImageFile::loadFailure(fileName).c_str());
         return nullptr;
     }
-    loadError.clear();
+    loadError.set("");
     frames.push_back(sprite);
     return sprite;
 }

@@ -1,8 +1,9 @@
 #ifndef TREL_RESOURCE_H
 #define TREL_RESOURCE_H
 
-#include <string>
 #include <vector>
+
+#include "core/TrelCString.h"
 
 #include "core/TrelExport.h"
 
@@ -25,7 +26,7 @@ public:
     TrelISprite* loadData(const char* fileName);
     // One sentence naming the file and the reason the last loadData failed; empty after a
     // loadData that succeeded.
-    const char* getLoadError() { return loadError.c_str(); }
+    const char* getLoadError() { return loadError.str != nullptr ? loadError.str : ""; }
     // Null for an index at or beyond getSize().
     TrelISprite* getData(unsigned int index) {
         return index < frames.size() ? frames[index] : nullptr;
@@ -37,7 +38,7 @@ public:
     std::vector<TrelISprite*> frames; // owned
 
 private:
-    std::string loadError;
+    TrelCString loadError;
 };
 
 #endif

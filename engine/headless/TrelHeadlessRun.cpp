@@ -4,8 +4,52 @@
 
 #include <sys/stat.h>
 
+#include <string>
+
 #include "core/TrelSystem.h"
 #include "gfx/TrelISprite.h"
+
+namespace {
+
+// Why the current frame differs from the image file, or "" when it does not (see
+// frameMatches).
+std::string compareFrame(TrelSystem* system, const char* file) {
+    std::string name = file != nullptr ? file : "";
+    struct stat info;
+    if (stat(name.c_str(), &info) != 0) {
+        bool saved = system->iface.gfx.saveFrame(name.c_str());
+        return "\"" + name + "\" did not exist; " +
+               (saved ? "this frame was saved there" : "it could not be written either");
+    }
+    system->iface.gfx.drawLoop();
+    BITMAP* frame = system->iface.gfx.buffer;
+    TrelISprite expected(name.c_str());
+    if (expected.bitmap == nullptr || frame == nullptr) {
+        return "\"" + name + "\" cannot be read as an image";
+    }
+    if (expected.width != frame->w || expected.height != frame->h) {
+        return "\"" + name + "\" is " + std::to_string(expected.width) + " x " +
+               std::to_string(expected.height) + ", the frame " + std::to_string(frame->w) + " x " +
+               std::to_string(frame->h);
+    }
+    int frameDepth = bitmap_color_depth(frame);
+    int fileDepth = bitmap_color_depth(expected.bitmap);
+    for (int y = 0; y < frame->h; ++y) {
+        for (int x = 0; x < frame->w; ++x) {
+            int a = getpixel(frame, x, y);
+            int b = getpixel(expected.bitmap, x, y);
+            if (getr_depth(frameDepth, a) != getr_depth(fileDepth, b) ||
+                getg_depth(frameDepth, a) != getg_depth(fileDepth, b) ||
+                getb_depth(frameDepth, a) != getb_depth(fileDepth, b)) {
+                return "the frame differs from \"" + name + "\" first at (" + std::to_string(x) +
+                       ", " + std::to_string(y) + ")";
+            }
+        }
+    }
+    return "";
+}
+
+} // namespace
 
 TrelHeadlessRun::TrelHeadlessRun(TrelSystem* owner) : system(owner) {
     if (!system->iface.loaded)
@@ -33,42 +77,7 @@ bool TrelHeadlessRun::saveFrame(const char* file) {
 }
 
 bool TrelHeadlessRun::frameMatches(const char* file) {
-    std::string name = file != nullptr ? file : "";
-    struct stat info;
-    if (stat(name.c_str(), &info) != 0) {
-        bool saved = saveFrame(name.c_str());
-        mismatch = "\"" + name + "\" did not exist; " +
-                   (saved ? "this frame was saved there" : "it could not be written either");
-        return false;
-    }
-    system->iface.gfx.drawLoop();
-    BITMAP* frame = system->iface.gfx.buffer;
-    TrelISprite expected(name.c_str());
-    if (expected.bitmap == nullptr || frame == nullptr) {
-        mismatch = "\"" + name + "\" cannot be read as an image";
-        return false;
-    }
-    if (expected.width != frame->w || expected.height != frame->h) {
-        mismatch = "\"" + name + "\" is " + std::to_string(expected.width) + " x " +
-                   std::to_string(expected.height) + ", the frame " + std::to_string(frame->w) +
-                   " x " + std::to_string(frame->h);
-        return false;
-    }
-    int frameDepth = bitmap_color_depth(frame);
-    int fileDepth = bitmap_color_depth(expected.bitmap);
-    for (int y = 0; y < frame->h; ++y) {
-        for (int x = 0; x < frame->w; ++x) {
-            int a = getpixel(frame, x, y);
-            int b = getpixel(expected.bitmap, x, y);
-            if (getr_depth(frameDepth, a) != getr_depth(fileDepth, b) ||
-                getg_depth(frameDepth, a) != getg_depth(fileDepth, b) ||
-                getb_depth(frameDepth, a) != getb_depth(fileDepth, b)) {
-                mismatch = "the frame differs from \"" + name + "\" first at (" +
-                           std::to_string(x) + ", " + std::to_string(y) + ")";
-                return false;
-            }
-        }
-    }
-    mismatch.clear();
-    return true;
+    std::string why = compareFrame(system, file);
+    mismatch.set(why.c_str());
+    return why.empty();
 }

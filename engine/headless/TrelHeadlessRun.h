@@ -1,8 +1,7 @@
 #ifndef TREL_HEADLESS_RUN_H
 #define TREL_HEADLESS_RUN_H
 
-#include <string>
-
+#include "core/TrelCString.h"
 #include "core/TrelExport.h"
 
 class TrelSystem;
@@ -36,11 +35,11 @@ public:
     // frame, and reported as a mismatch, so that a new test makes its own reference picture
     // to be looked at and committed.
     bool frameMatches(const char* file);
-    const char* getMismatch() { return mismatch.c_str(); }
+    const char* getMismatch() { return mismatch.str != nullptr ? mismatch.str : ""; }
 
 private:
     TrelSystem* system; // not owned
-    std::string mismatch;
+    TrelCString mismatch;
 };
 
 #endif

@@ -28,14 +28,15 @@ int TrelInput::addAction(const char* name) {
     if (found >= 0)
         return found;
     Action action;
-    action.name = name != nullptr ? name : "";
+    const char* text = name != nullptr ? name : "";
+    action.name.assign(text, text + std::strlen(text) + 1);
     actions.push_back(action);
     return static_cast<int>(actions.size()) - 1;
 }
 
 int TrelInput::findAction(const char* name) const {
     for (std::size_t i = 0; i < actions.size(); ++i)
-        if (actions[i].name == (name != nullptr ? name : ""))
+        if (std::strcmp(actions[i].name.data(), name != nullptr ? name : "") == 0)
             return static_cast<int>(i);
     return -1;
 }

@@ -4,7 +4,6 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "core/TrelExport.h"
@@ -103,7 +102,7 @@ public:
 
 private:
     struct Action {
-        std::string name;
+        std::vector<char> name; // with its terminating NUL
         std::vector<int> codes;
         bool now = false;
         bool before = false;

@@ -2,6 +2,7 @@
 
 #include <cinttypes>
 #include <cstdlib>
+#include <string>
 
 #include "core/TrelLoadLimits.h"
 #include "core/TrelSystem.h"
@@ -19,23 +20,27 @@ TrelPlayer::~TrelPlayer() {
 }
 
 bool TrelPlayer::open(const char* file) {
-    name = file != nullptr ? file : "";
+    name.set(file);
     std::string bytes;
     std::string reason;
     TrelFileBytes::Limit limit{TrelLoadLimits::get().recordingInput, "recordingInput"};
-    if (!TrelFileBytes::read(name, limit, bytes, reason))
-        return refuse(reason);
+    if (!TrelFileBytes::read(label(), limit, bytes, reason))
+        return refuse(reason.c_str());
     return accept(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
 }
 
-bool TrelPlayer::refuse(const std::string& fault) {
-    error = "Cannot play " + TrelFileBytes::quoted(name) + ": it " + fault + ".";
-    system->consprintf("\n%s", error.c_str());
+bool TrelPlayer::refuse(const char* fault) {
+    error.set(("Cannot play " + TrelFileBytes::quoted(label()) + ": it " + fault + ".").c_str());
+    system->consprintf("\n%s", error.str);
     return false;
 }
 
-bool TrelPlayer::openBytes(const void* data, std::size_t size, const char* label) {
-    name = label != nullptr ? label : "";
+const char* TrelPlayer::label() const {
+    return name.str != nullptr ? name.str : "";
+}
+
+bool TrelPlayer::openBytes(const void* data, std::size_t size, const char* shownName) {
+    name.set(shownName);
     return accept(static_cast<const unsigned char*>(data), size);
 }
 
@@ -51,17 +56,17 @@ bool TrelPlayer::accept(const unsigned char* data, std::size_t size) {
     }
     if (!fault.empty()) {
         delete parsed;
-        return refuse(fault);
+        return refuse(fault.c_str());
     }
     if (parsed->engine != TREL_VERSION_STRING) {
         system->consprintf("\nThe recording %s was made with engine %s, this is %s: it may "
                            "diverge.",
-                           TrelFileBytes::quoted(name).c_str(),
+                           TrelFileBytes::quoted(label()).c_str(),
                            TrelFileBytes::quoted(parsed->engine).c_str(), TREL_VERSION_STRING);
     }
     delete recording;
     recording = parsed;
-    error.clear();
+    error.set("");
     tick = 0;
     diverged = false;
     lastHash = 0;
@@ -69,7 +74,7 @@ bool TrelPlayer::accept(const unsigned char* data, std::size_t size) {
     system->input.setSource(TrelInput::kFed);
     system->input.releaseFed();
     system->input.reset_();
-    system->consprintf("\n\nPlaying %s: %d ticks.", TrelFileBytes::quoted(name).c_str(),
+    system->consprintf("\n\nPlaying %s: %d ticks.", TrelFileBytes::quoted(label()).c_str(),
                        getTickCount());
     return true;
 }

@@ -3,8 +3,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
+#include "core/TrelCString.h"
 #include "core/TrelExport.h"
 
 class TrelRecording;
@@ -44,18 +44,19 @@ public:
     bool isFinished() { return tick == getTickCount(); }
     std::uint64_t getHash() { return lastHash; } // this run's hash after the last tick played
     std::uint32_t getSeed();
-    const char* getError() { return error.c_str(); }
+    const char* getError() { return error.str != nullptr ? error.str : ""; }
 
 private:
     bool accept(const unsigned char* data, std::size_t size);
     // Keeps and logs "Cannot play "name": it <fault>."; returns false.
-    bool refuse(const std::string& fault);
+    bool refuse(const char* fault);
+    const char* label() const; // the recording's name, or ""
     void feed();
 
     TrelSystem* system;                 // not owned
     TrelRecording* recording = nullptr; // owned; null until a recording was opened
-    std::string name;
-    std::string error;
+    TrelCString name;
+    TrelCString error;
     int tick = 0;
     bool diverged = false;
     std::uint64_t lastHash = 0;

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "core/TrelSystem.h"
 #include "image/TrelFileBytes.h"
@@ -17,37 +18,41 @@ TrelRecorder::~TrelRecorder() {
         finish();
 }
 
-bool TrelRecorder::fail(const std::string& reason) {
-    error = "Cannot record to " + TrelFileBytes::quoted(fileName) + ": " + reason + ".";
-    system->consprintf("\n%s", error.c_str());
+bool TrelRecorder::fail(const char* reason) {
+    error.set(("Cannot record to " + TrelFileBytes::quoted(name()) + ": " + reason + ".").c_str());
+    system->consprintf("\n%s", error.str);
     return false;
 }
 
-void TrelRecorder::write(const std::string& bytes) {
-    written += bytes;
-    if (std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size())
+const char* TrelRecorder::name() const {
+    return fileName.str != nullptr ? fileName.str : "";
+}
+
+void TrelRecorder::write(const char* bytes, std::size_t size) {
+    written.insert(written.end(), bytes, bytes + size);
+    if (std::fwrite(bytes, 1, size, out) != size)
         writeFailed = true;
 }
 
 bool TrelRecorder::start(const char* file, std::uint32_t seed) {
-    if (out != nullptr) {
-        fileName = file != nullptr ? file : "";
+    if (out != nullptr)
         return fail("a recording is already open");
-    }
-    fileName = file != nullptr ? file : "";
-    out = std::fopen(fileName.c_str(), "wb");
+    fileName.set(file);
+    out = std::fopen(name(), "wb");
     if (out == nullptr)
         return fail(std::strerror(errno));
     written.clear();
-    error.clear();
+    error.set("");
     writeFailed = false;
     ticks = 0;
     lastHash = 0;
     last.assign(TrelInput::kCodes, 0);
-    write(TrelRecording::header(TREL_VERSION_STRING, system->getName(), system->framerate, seed));
+    std::string header =
+        TrelRecording::header(TREL_VERSION_STRING, system->getName(), system->framerate, seed);
+    write(header.data(), header.size());
     std::srand(seed);
     system->input.reset_();
-    system->consprintf("\n\nRecording to %s.", TrelFileBytes::quoted(fileName).c_str());
+    system->consprintf("\n\nRecording to %s.", TrelFileBytes::quoted(name()).c_str());
     return true;
 }
 
@@ -64,7 +69,7 @@ bool TrelRecorder::step() {
     lastHash = system->zone != nullptr ? system->zone->stateHash() : 0;
     std::string tick;
     TrelRecording::appendTick(tick, changed, lastHash);
-    write(tick);
+    write(tick.data(), tick.size());
     ++ticks;
     return true;
 }
@@ -79,16 +84,15 @@ bool TrelRecorder::finish() {
         return false;
     std::string end;
     TrelRecording::appendEnd(end, static_cast<std::uint32_t>(ticks));
-    write(end);
+    write(end.data(), end.size());
     std::string sum;
     TrelRecording::appendChecksum(sum, TrelRecording::checksum(written.data(), written.size()));
-    write(sum);
+    write(sum.data(), sum.size());
     bool closed = std::fclose(out) == 0;
     out = nullptr;
     written.clear();
     if (writeFailed || !closed)
         return fail("the file could not be written completely");
-    system->consprintf("\nRecorded %d ticks to %s.", ticks,
-                       TrelFileBytes::quoted(fileName).c_str());
+    system->consprintf("\nRecorded %d ticks to %s.", ticks, TrelFileBytes::quoted(name()).c_str());
     return true;
 }

@@ -3,9 +3,9 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <string>
 #include <vector>
 
+#include "core/TrelCString.h"
 #include "core/TrelExport.h"
 
 class TrelSystem;
@@ -39,17 +39,18 @@ public:
     int getTick() { return ticks; }
     // The state hash after the last recorded tick.
     std::uint64_t getHash() { return lastHash; }
-    const char* getError() { return error.c_str(); }
+    const char* getError() { return error.str != nullptr ? error.str : ""; }
 
 private:
-    bool fail(const std::string& reason);
-    void write(const std::string& bytes);
+    bool fail(const char* reason);
+    const char* name() const; // the file's, or "" before start
+    void write(const char* bytes, std::size_t size);
 
     TrelSystem* system; // not owned
     std::FILE* out = nullptr;
-    std::string fileName;
-    std::string written; // every byte so far, for the checksum
-    std::string error;
+    TrelCString fileName;
+    std::vector<char> written; // every byte so far, for the checksum
+    TrelCString error;
     std::vector<std::uint8_t> last; // the latched state of the last recorded tick
     int ticks = 0;
     std::uint64_t lastHash = 0;

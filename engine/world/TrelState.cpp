@@ -6,6 +6,7 @@
 #include <cinttypes>
 #include <cstring>
 #include <new>
+#include <string>
 
 static_assert(sizeof(XXH3_state_t) <= 640 && alignof(XXH3_state_t) <= 64,
               "TrelState keeps xxHash's state in its own storage");
@@ -61,28 +62,34 @@ void TrelState::part(const char* partName, int index) {
     name(partName, index);
     if (textOut == nullptr)
         return;
-    outer = partName;
+    outer.set(partName);
     if (index >= 0)
-        outer += " " + std::to_string(index);
-    where = outer;
+        outer.append((" " + std::to_string(index)).c_str());
+    where.set(outer.str);
 }
 
 void TrelState::subpart(const char* partName, int index) {
     name(partName, index);
-    if (textOut != nullptr)
-        where = outer + " " + partName + " " + std::to_string(index);
+    if (textOut == nullptr)
+        return;
+    where.set(outer.str);
+    where.append((std::string(" ") + partName + " " + std::to_string(index)).c_str());
+}
+
+const char* TrelState::place() const {
+    return where.str != nullptr ? where.str : "";
 }
 
 void TrelState::add(const char* valueName, std::int64_t value) {
     put(static_cast<std::uint64_t>(value), 8);
     if (textOut != nullptr)
-        std::fprintf(textOut, "%s %s %" PRId64 "\n", where.c_str(), valueName, value);
+        std::fprintf(textOut, "%s %s %" PRId64 "\n", place(), valueName, value);
 }
 
 void TrelState::add(const char* valueName, fixedpoint::fix16 value) {
     put(static_cast<std::uint32_t>(value.raw), 4);
     if (textOut != nullptr)
-        std::fprintf(textOut, "%s %s %.5f (0x%08" PRIx32 ")\n", where.c_str(), valueName,
+        std::fprintf(textOut, "%s %s %.5f (0x%08" PRIx32 ")\n", place(), valueName,
                      value.raw / 65536.0, static_cast<std::uint32_t>(value.raw));
 }
 
@@ -91,7 +98,7 @@ void TrelState::add(const char* valueName, fixedpoint::fix16 x, fixedpoint::fix1
             static_cast<std::uint64_t>(static_cast<std::uint32_t>(y.raw)) << 32,
         8);
     if (textOut != nullptr)
-        std::fprintf(textOut, "%s %s %.5f %.5f (0x%08" PRIx32 " 0x%08" PRIx32 ")\n", where.c_str(),
+        std::fprintf(textOut, "%s %s %.5f %.5f (0x%08" PRIx32 " 0x%08" PRIx32 ")\n", place(),
                      valueName, x.raw / 65536.0, y.raw / 65536.0, static_cast<std::uint32_t>(x.raw),
                      static_cast<std::uint32_t>(y.raw));
 }
@@ -107,7 +114,7 @@ void TrelState::addCells(const short* cells, int width, int height) {
     if (textOut == nullptr)
         return;
     for (int y = 0; y < height; ++y) {
-        std::fprintf(textOut, "%s cells row %d:", where.c_str(), y);
+        std::fprintf(textOut, "%s cells row %d:", place(), y);
         for (int x = 0; x < width; ++x)
             std::fprintf(textOut, " %d", cells[static_cast<std::size_t>(y) * width + x]);
         std::fputc('\n', textOut);

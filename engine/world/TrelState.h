@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <string>
 
+#include "core/TrelCString.h"
 #include "core/TrelExport.h"
 #include "math/FixedPoint.h"
 
@@ -43,13 +43,14 @@ private:
     void putRaw(const void* data, std::size_t size);
     void flush();
     void name(const char* text, int index);
+    const char* place() const; // where, or "" before any part
 
     alignas(64) unsigned char hasher[kHasherSize];
     unsigned char staged[kStageSize]; // small values, hashed in one call when full
     std::size_t stagedSize = 0;
     std::FILE* textOut; // not owned
-    std::string where;  // the text's part; kept only with a file
-    std::string outer;  // the part that subpart extends
+    TrelCString where;  // the text's part; kept only with a file
+    TrelCString outer;  // the part that subpart extends
 };
 
 #endif

@@ -2,6 +2,7 @@
 // trees and the object layer "Things", which says where the moth, the lanterns and the wisps
 // start. The arrow keys fly the moth; Escape quits.
 #include <allegro.h>
+#include <map/TrelTiledMap.h>
 #include <trel.h>
 
 #include <cstdlib>
