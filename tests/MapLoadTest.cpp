@@ -1,6 +1,8 @@
 #include <allegro.h>
 #include <gtest/gtest.h>
 
+#include <malloc.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -237,7 +239,9 @@ TEST_F(TiledMaps, ExternalTilesetsWithMarginAndSpacingCutIntoContiguousFrames) {
     // 27 tiles (GIDs 9..19 unused) and one flipped tile.
     TrelResource* frames = zone->getLayer(0)->getTileset();
     ASSERT_EQ(frames->frames.size(), 28u);
-    EXPECT_EQ(sys->spriteResources.back(), frames); // the system frees it
+    // The zone frees the map's tiles with itself; the registry holds the game's own images.
+    EXPECT_EQ(zone->getOwnedResources_(), std::vector<TrelResource*>{frames});
+    EXPECT_TRUE(sys->spriteResources.empty());
     for (int v = 1; v <= 6; ++v) {
         SCOPED_TRACE(v);
         EXPECT_EQ(rgbAt(frame(v)->bitmap, 0, 0), 0xffffff) << "the margin or spacing was cut";
@@ -691,3 +695,21 @@ TEST_F(TiledMaps, MeaningIsCheckedAlikeInBothFormats) {
 }
 
 } // namespace
+
+// Fifty levels started in a row hold one level's tiles: each zone frees its map's images.
+TEST_F(TiledMaps, FiftyLevelsInARowHoldOneLevelsTiles) {
+    sys->iface.loaded = true;
+    writeText("level.tmx",
+              tmxMap(3, 2, kSheetTmx + tmxLayer("a", 3, 2, {1, 2, 3, 4, 5, 6}, "csv", "")));
+    ASSERT_TRUE(sys->newZoneFromMap("level.tmx"));
+    ASSERT_TRUE(sys->newZoneFromMap("level.tmx")); // allocator pools settle
+    std::size_t before = mallinfo2().uordblks;
+    for (int level = 0; level < 50; ++level)
+        ASSERT_TRUE(sys->newZoneFromMap("level.tmx"));
+    std::size_t after = mallinfo2().uordblks;
+    EXPECT_TRUE(sys->spriteResources.empty());
+    EXPECT_EQ(sys->zone->getOwnedResources_().size(), 1u);
+    // One level's tiles take about 30 KiB here; fifty kept would be 1.5 MiB.
+    EXPECT_LT(after, before + 8192) << before << " then " << after;
+    sys->iface.loaded = false;
+}

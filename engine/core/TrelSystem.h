@@ -51,7 +51,8 @@ public:
     bool newZone(const char* zoneName);
     // Replaces the current zone by one made from a map drawn in the Tiled editor (.tmx, .tmj,
     // either also gzip-compressed): a zone named after the file (without folder and
-    // extension) holding one layer per tile layer of the map. A map that cannot be read, or
+    // extension) holding one layer per tile layer of the map; the map's tiles belong to that
+    // zone and are freed with it. A map that cannot be read, or
     // whose images cannot be loaded, is a level 1 error naming the file and the fault, and
     // leaves the current zone as it was. See TrelTiledMap for what a game can read from the map.
     // Defined by the map module (engine/map/TrelTiledMap.cpp).

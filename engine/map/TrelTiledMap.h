@@ -118,11 +118,12 @@ public:
     const char* getError() { return error.c_str(); }
 
     // Appends one layer per tile layer, in file order, with the map's size and tile size and
-    // the layer's visibility and opacity; each shows the map's tiles, registered with the
-    // system as one resource. The zone's main layer is left as it is (layer 0, so in a new
-    // zone the map's first layer bounds the camera). False, with nothing added and getError() set,
-    // when a tileset image cannot be loaded or no map is loaded. Needs Allegro started and the
-    // colour depth set.
+    // the layer's visibility and opacity; each shows the map's tiles, one resource that the
+    // zone owns and frees with itself (so fifty levels in a row hold one level's tiles), not
+    // the system's registry. A map's background colour becomes the zone's. The zone's main layer is
+    // left as it is (layer 0, so in a new zone the map's first layer bounds the camera). False,
+    // with nothing added and getError() set, when a tileset image cannot be loaded or no map is
+    // loaded. Needs Allegro started and the colour depth set.
     bool addToZone(TrelSystem* system, TrelZone* zone);
 
     int getWidth() { return width; }

@@ -17,6 +17,11 @@ TrelZone::TrelZone(TrelSystem* owner)
 TrelZone::~TrelZone() {
     clearLayersRequested = true;
     purgeLayers_();
+    // After the layers and objects, which point at these images.
+    while (!ownedResources.empty()) {
+        delete ownedResources.back();
+        ownedResources.pop_back();
+    }
 }
 
 void TrelZone::addLayer(unsigned mapW, unsigned mapH, unsigned tileW, unsigned tileH) {
@@ -173,12 +178,16 @@ std::int64_t TrelZone::spritePlace(TrelISprite* sprite, SpritePlaces& known) {
 }
 
 std::int64_t TrelZone::registryPlace(TrelISprite* sprite) {
-    const std::vector<TrelResource*>& registry = system->spriteResources;
-    for (std::size_t r = 0; r < registry.size(); ++r) {
-        const std::vector<TrelISprite*>& frames = registry[r]->frames;
-        for (std::size_t f = 0; f < frames.size(); ++f)
-            if (frames[f] == sprite)
-                return static_cast<std::int64_t>(r) * 65536 + static_cast<std::int64_t>(f);
+    const std::vector<TrelResource*>* lists[] = {&system->spriteResources, &ownedResources};
+    for (std::int64_t list = 0; list < 2; ++list) {
+        const std::vector<TrelResource*>& resources = *lists[list];
+        for (std::size_t r = 0; r < resources.size(); ++r) {
+            const std::vector<TrelISprite*>& frames = resources[r]->frames;
+            for (std::size_t f = 0; f < frames.size(); ++f)
+                if (frames[f] == sprite)
+                    return (list << 40) + static_cast<std::int64_t>(r) * 65536 +
+                           static_cast<std::int64_t>(f);
+        }
     }
     return -2;
 }

@@ -14,6 +14,7 @@
 
 class TrelISprite;
 class TrelLayer;
+class TrelResource;
 class TrelState;
 class TrelSystem;
 
@@ -27,7 +28,7 @@ public:
     using Vec = vmath::vec2<Fixed>;
 
     explicit TrelZone(TrelSystem* system);
-    ~TrelZone(); // deletes every layer, the last first
+    ~TrelZone(); // deletes every layer, the last first, then the images it owns
 
     TrelZone(const TrelZone&) = delete;
     TrelZone& operator=(const TrelZone&) = delete;
@@ -74,7 +75,8 @@ public:
     // A 64-bit hash of everything the game's logic depends on, for replays to check tick by
     // tick: the camera and its region, the main layer; each layer's map and tile size,
     // flags, visibility, opacity and cells; each object's position, speed, gravity, size,
-    // flags and sprite (by its place in the system's registry), in list order; then the
+    // flags and sprite (by its place in the system's registry or the zone's own images), in
+    // list order; then the
     // game's own values (TrelSystem::setStateFunction). The same on every compiler, build and
     // machine: see TrelState.
     std::uint64_t stateHash();
@@ -88,6 +90,10 @@ public:
 
     // Called at the end of process and by the destructor.
     void purgeLayers_();
+    // Called by the map module only: the zone owns the resource (a map's tiles) from now on
+    // and frees it with itself, so that a level's tiles go with the level.
+    void adoptResource_(TrelResource* resource) { ownedResources.push_back(resource); }
+    const std::vector<TrelResource*>& getOwnedResources_() { return ownedResources; }
     // Called by TrelLayer::destroy only.
     void noteLayerDestroyed_() { ++pendingLayerRemovals; }
 
@@ -96,8 +102,9 @@ public:
     std::size_t layerCursor;
 
 private:
-    // Where the sprite is in the system's registry: resource index × 65536 + frame index;
-    // -1 for none, -2 for a sprite that is not registered.
+    // Where the sprite is in the system's registry: resource index × 65536 + frame index; in
+    // the zone's own resources (a map's tiles): 2^40 + the same; -1 for none, -2 for a sprite
+    // found in neither.
     using SpritePlaces = std::vector<std::pair<TrelISprite*, std::int64_t>>;
     std::int64_t spritePlace(TrelISprite* sprite, SpritePlaces& known);
     std::int64_t registryPlace(TrelISprite* sprite);
@@ -105,7 +112,8 @@ private:
 
     TrelSystem* system; // not owned
     TrelCString name;
-    std::vector<TrelLayer*> layers; // owned
+    std::vector<TrelLayer*> layers;            // owned
+    std::vector<TrelResource*> ownedResources; // owned: the tiles of the maps added
     Vec camera;
     std::int32_t regionX;
     std::int32_t regionY;

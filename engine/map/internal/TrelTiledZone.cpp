@@ -7,7 +7,7 @@
 
 void TrelTiledZone::fill(TrelTiledMap& map, TrelSystem* system, TrelZone* zone,
                          TrelResource* frames) {
-    system->spriteResources.push_back(frames);
+    zone->adoptResource_(frames); // the tiles go with the zone
     if (map.backgroundColor >= 0)
         zone->setBackgroundColor(map.backgroundColor);
     for (const std::string& feature : map.warnings)
