@@ -154,7 +154,8 @@ TEST_F(SystemLog, InitWithoutDisplayFailsWithStatusOne) {
     EXPECT_TRUE(containsInOrder(
         log, {"\nPowered by Allegro ", "\nInitializing main Allegro system...",
               "\n!!ENCOUNTERED A FATAL ERROR!!\nCould not initialize Allegro!\nUnknown error!"
-              "\n\nNow aborting!\n",
+              "\nAllegro's system driver did not start: on X11, the X display could not be "
+              "opened (no X server, or no right to use it).\n\nNow aborting!\n",
               kShutdownTail}));
     EXPECT_TRUE(endsWith(log, kShutdownTail)) << log;
 }

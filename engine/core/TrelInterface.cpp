@@ -80,8 +80,14 @@ TrelInterface::~TrelInterface() {
     deinit();
 }
 
-void TrelInterface::fatalAllegroError(const char* format) {
-    system->giveError(0, format, allegro_error[0] != '\0' ? allegro_error : "Unknown error!");
+void TrelInterface::fatalAllegroError(const char* format, const char* failed) {
+    if (allegro_error[0] != '\0') {
+        system->giveError(0, format, allegro_error);
+        return;
+    }
+    // Allegro gave no reason: say at least which of its drivers did not start.
+    std::string unknown = std::string("Unknown error!\n") + failed;
+    system->giveError(0, format, unknown.c_str());
 }
 
 bool TrelInterface::startAllegro(int systemDriver) {
@@ -101,7 +107,11 @@ bool TrelInterface::startAllegro(int systemDriver) {
                        ALLEGRO_DATE / 10000);
     system->consprint("\nInitializing main Allegro system...");
     if (install_allegro(systemDriver, &errno, nullptr) != 0)
-        fatalAllegroError("Could not initialize Allegro!\n%s");
+        fatalAllegroError("Could not initialize Allegro!\n%s",
+                          systemDriver == SYSTEM_NONE
+                              ? "Allegro's system driver for no display did not start."
+                              : "Allegro's system driver did not start: on X11, the X display "
+                                "could not be opened (no X server, or no right to use it).");
     allegroState = 1;
     extendAllegro_();
     system->consprint("\nSuccess!");
@@ -131,12 +141,14 @@ bool TrelInterface::init() {
 
     system->consprint("\nInstalling keyboard...");
     if (install_keyboard() != 0)
-        fatalAllegroError("Could not install the keyboard!\n%s");
+        fatalAllegroError("Could not install the keyboard!\n%s",
+                          "Allegro's keyboard driver did not start.");
     system->input.startKeyboard_();
 
     system->consprint("\nInstalling timer...");
     if (install_timer() != 0)
-        fatalAllegroError("Could not install the timer!\n%s");
+        fatalAllegroError("Could not install the timer!\n%s",
+                          "Allegro's timer driver did not start.");
 
     system->consprintf("Creating timer interrupts...\nGame framerate: %i",
                        static_cast<int>(system->framerate));

@@ -67,7 +67,9 @@ public:
     TrelIGfx gfx;
 
 private:
-    void fatalAllegroError(const char* format);
+    // A fatal error with Allegro's reason, or "Unknown error!" and what failed when Allegro
+    // gives none.
+    void fatalAllegroError(const char* format, const char* failed);
     // The checks and the first steps that init and initHeadless share, up to the machine's
     // description; false when the interface is already up.
     bool startAllegro(int systemDriver);
