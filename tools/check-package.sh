@@ -3,7 +3,8 @@
 #  1. installed to a temporary prefix, the example game (examples/lanternfall) builds against
 #     it with find_package(Trel0) and with pkg-config trel0, and both builds run, as does the
 #     CMake build's second game, which loads its level from a Tiled map, and the example's
-#     headless tests (GoogleTest) build against it and pass with no display;
+#     headless tests (GoogleTest) build against it and pass with no display; installed again
+#     to another prefix (cmake --install --prefix), pkg-config still finds it there;
 #  2. built as a static library (-DTREL_STATIC=ON) and installed to another prefix, the same
 #     games build against it with find_package(Trel0) and pkg-config --static, and run: maps
 #     and PNG images load as with the shared library;
@@ -65,6 +66,12 @@ env -u DISPLAY ctest --test-dir "$work/example-tests" --output-on-failure >/dev/
 with_pkg_config "$work/example-pc" "$libdir/pkgconfig" "$libdir"
 PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --modversion trel0 | grep -qx "$version" ||
   fail "pkg-config reports another version"
+# The same build installed to another prefix than it was configured for: trel0.pc points
+# into wherever it lies.
+moved="$work/moved-prefix"
+cmake --install "$work/build-prefix" --prefix "$moved" >/dev/null
+moved_libdir="$moved/${libdir#"$prefix"/}"
+with_pkg_config "$work/example-moved-pc" "$moved_libdir/pkgconfig" "$moved_libdir"
 
 echo "== 2. a static library installed to a prefix =="
 static_prefix="$work/static-prefix"
@@ -94,6 +101,10 @@ for f in "lib/$multiarch/libtrel0.so" "lib/$multiarch/libtrel0.so.0" "lib/$multi
   "lib/$multiarch/cmake/Trel0/Trel0Targets.cmake" "lib/$multiarch/pkgconfig/trel0.pc"; do
   grep -qx "./usr/$f" <<<"$contents" || fail "the package lacks /usr/$f"
 done
+for f in README.md docs/first-game.md docs/architecture.md examples/lanternfall/main.cpp \
+  examples/lanternfall/CMakeLists.txt examples/lanternfall/data/moth.png; do
+  grep -qx "./usr/share/doc/trel0-dev/$f" <<<"$contents" || fail "the package lacks the documentation's $f"
+done
 grep -qE "/internal/|/image/|TrelImageFile.h|TrelTiledData.h|TrelTmxReader.h" <<<"$contents" &&
   fail "the package holds an engine-internal header"
 depends="$(dpkg-deb -f "$deb" Depends)"
@@ -101,6 +112,11 @@ for p in liballegro4-dev liballegro4.4 libpng16-16 libjpeg62-turbo libpugixml1v5
   grep -q "\b$p\b" <<<"$depends" || fail "Depends lacks $p: $depends"
 done
 dpkg-deb -x "$deb" "$work/deb-root"
+# Installed-Size in KiB against the unpacked files' own size: within a tenth.
+declared="$(dpkg-deb -f "$deb" Installed-Size)"
+real="$(du -sk --apparent-size "$work/deb-root" | cut -f1)"
+[ $((declared * 10)) -le $((real * 11)) ] && [ $((declared * 10)) -ge $((real * 9)) ] ||
+  fail "Installed-Size is $declared KiB; the files take $real KiB"
 soname="$(objdump -p "$work/deb-root/usr/lib/$multiarch/libtrel0.so.$version" | awk '/SONAME/ {print $2}')"
 [ "$soname" = "libtrel0.so.0" ] || fail "SONAME is $soname"
 # The package's files, unpacked: the CMake package finds itself wherever it lies.
