@@ -45,7 +45,8 @@ echo "PASS: $blocks blocks of the guide equal the example's code"
 [ -n "$build" ] || exit 0
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
 cp -r "$example/data" "$work/game/data"
-cmake -S "$work/game" -B "$work/game-build" -DCMAKE_PREFIX_PATH="$work/prefix" >"$work/cmake.log" 2>&1 ||
+# Warnings are errors here: the guide's code must build cleanly under the flags it recommends.
+cmake -S "$work/game" -B "$work/game-build" -DCMAKE_PREFIX_PATH="$work/prefix" -DCMAKE_CXX_FLAGS=-Werror >"$work/cmake.log" 2>&1 ||
   { cat "$work/cmake.log"; fail "the guide's build file does not configure"; }
 cmake --build "$work/game-build" >>"$work/cmake.log" 2>&1 ||
   { cat "$work/cmake.log"; fail "the guide's game does not build"; }

@@ -39,7 +39,7 @@ TEST(Moth, FliesWhileAKeyIsHeldAndStopsAtTheMeadowsEdge) {
     run.hold(KEY_RIGHT);
     run.run(30); // half a second at 60 ticks a second
     moth->getPos(at);
-    EXPECT_EQ(at.x, fix16(320 + 3 * 29)); // a new object's hooks start in its second tick
+    EXPECT_EQ(at.x, fix16(320 + 3 * 29)); // a new layer sits out its first tick
 
     run.run(200); // long enough to reach the right edge
     moth->getPos(at);
