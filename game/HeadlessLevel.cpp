@@ -15,12 +15,7 @@ HeadlessLevel::HeadlessLevel(int depth) {
 }
 
 HeadlessLevel::~HeadlessLevel() {
-    delete gameSystem.zone;
-    gameSystem.zone = nullptr;
-    ball = nullptr;
-    gemResource = nullptr;
-    gameSystem.clearSpriteResources();
-    gameSystem.iface.gfx.releaseTileCaches();
+    tearDownLevel();
     gameSystem.iface.gfx.buffer = gameSystem.iface.gfx.target = nullptr;
     gameSystem.iface.loaded = false;
     if (screen == screenBitmap)

@@ -63,6 +63,15 @@ void writeGameState(TrelState& state, void*) {
             state.add("gem active", static_cast<Gem*>(object)->active);
 }
 
+void tearDownLevel() {
+    delete gameSystem.zone;
+    gameSystem.zone = nullptr;
+    ball = nullptr;
+    gemResource = nullptr;
+    gameSystem.clearSpriteResources();
+    gameSystem.iface.gfx.releaseTileCaches();
+}
+
 void setUpLevel() {
     gameSystem.newZone("Hollowmere");
     TrelZone* zone = gameSystem.zone;

@@ -29,4 +29,8 @@ void writeGameState(TrelState& state, void* unused);
 // the ball, the first gems and the camera region. A missing image is a fatal error.
 void setUpLevel();
 
+// Removes the level again: the zone, the images and what the renderer kept of them, while
+// Allegro still runs; setUpLevel can then build it afresh (tests, replays, the soak run).
+void tearDownLevel();
+
 #endif

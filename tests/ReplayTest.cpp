@@ -29,17 +29,6 @@ struct Replay {
     std::string error;
 };
 
-// Removes the level, as a game does before it starts another.
-void tearDownLevel() {
-    delete gameSystem.zone;
-    gameSystem.zone = nullptr;
-    ball = nullptr;
-    gemResource = nullptr;
-    gameSystem.clearSpriteResources();
-    gameSystem.iface.gfx.releaseTileCaches();
-    gameSystem.quit = 0;
-}
-
 // Plays a recording of the demo from a fresh level, as quenmoor-replay --play does.
 Replay play(const std::string& file) {
     Replay result;
@@ -57,6 +46,7 @@ Replay play(const std::string& file) {
     result.rounds = ball->rounds;
     result.hash = player.getHash();
     tearDownLevel();
+    gameSystem.quit = 0; // a recording may end with Escape
     return result;
 }
 

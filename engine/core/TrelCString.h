@@ -18,6 +18,8 @@ public:
     // The text may point into this string's own buffer.
     char* set(const char* text);
     char* append(const char* text);
+    // The text, or "" while none has been set: never null, so it can go straight to printf.
+    const char* get() const { return str != nullptr ? str : ""; }
 
     char* str; // NUL-terminated text, or null while no text has been set
 };

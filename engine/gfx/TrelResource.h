@@ -26,7 +26,7 @@ public:
     TrelISprite* loadData(const char* fileName);
     // One sentence naming the file and the reason the last loadData failed; empty after a
     // loadData that succeeded.
-    const char* getLoadError() { return loadError.str != nullptr ? loadError.str : ""; }
+    const char* getLoadError() { return loadError.get(); }
     // Null for an index at or beyond getSize().
     TrelISprite* getData(unsigned int index) {
         return index < frames.size() ? frames[index] : nullptr;

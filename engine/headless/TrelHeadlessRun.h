@@ -35,7 +35,7 @@ public:
     // frame, and reported as a mismatch, so that a new test makes its own reference picture
     // to be looked at and committed.
     bool frameMatches(const char* file);
-    const char* getMismatch() { return mismatch.str != nullptr ? mismatch.str : ""; }
+    const char* getMismatch() { return mismatch.get(); }
 
 private:
     TrelSystem* system; // not owned

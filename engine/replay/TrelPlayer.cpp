@@ -24,19 +24,15 @@ bool TrelPlayer::open(const char* file) {
     std::string bytes;
     std::string reason;
     TrelFileBytes::Limit limit{TrelLoadLimits::get().recordingInput, "recordingInput"};
-    if (!TrelFileBytes::read(label(), limit, bytes, reason))
+    if (!TrelFileBytes::read(name.get(), limit, bytes, reason))
         return refuse(reason.c_str());
     return accept(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
 }
 
 bool TrelPlayer::refuse(const char* fault) {
-    error.set(("Cannot play " + TrelFileBytes::quoted(label()) + ": it " + fault + ".").c_str());
+    error.set(("Cannot play " + TrelFileBytes::quoted(name.get()) + ": it " + fault + ".").c_str());
     system->consprintf("\n%s", error.str);
     return false;
-}
-
-const char* TrelPlayer::label() const {
-    return name.str != nullptr ? name.str : "";
 }
 
 bool TrelPlayer::openBytes(const void* data, std::size_t size, const char* shownName) {
@@ -61,7 +57,7 @@ bool TrelPlayer::accept(const unsigned char* data, std::size_t size) {
     if (parsed->engine != TREL_VERSION_STRING) {
         system->consprintf("\nThe recording %s was made with engine %s, this is %s: it may "
                            "diverge.",
-                           TrelFileBytes::quoted(label()).c_str(),
+                           TrelFileBytes::quoted(name.get()).c_str(),
                            TrelFileBytes::quoted(parsed->engine).c_str(), TREL_VERSION_STRING);
     }
     delete recording;
@@ -74,7 +70,7 @@ bool TrelPlayer::accept(const unsigned char* data, std::size_t size) {
     system->input.setSource(TrelInput::kFed);
     system->input.releaseFed();
     system->input.reset_();
-    system->consprintf("\n\nPlaying %s: %d ticks.", TrelFileBytes::quoted(label()).c_str(),
+    system->consprintf("\n\nPlaying %s: %d ticks.", TrelFileBytes::quoted(name.get()).c_str(),
                        getTickCount());
     return true;
 }

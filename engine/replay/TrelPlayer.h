@@ -44,13 +44,12 @@ public:
     bool isFinished() { return tick == getTickCount(); }
     std::uint64_t getHash() { return lastHash; } // this run's hash after the last tick played
     std::uint32_t getSeed();
-    const char* getError() { return error.str != nullptr ? error.str : ""; }
+    const char* getError() { return error.get(); }
 
 private:
     bool accept(const unsigned char* data, std::size_t size);
     // Keeps and logs "Cannot play "name": it <fault>."; returns false.
     bool refuse(const char* fault);
-    const char* label() const; // the recording's name, or ""
     void feed();
 
     TrelSystem* system;                 // not owned

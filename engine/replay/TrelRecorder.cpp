@@ -19,13 +19,10 @@ TrelRecorder::~TrelRecorder() {
 }
 
 bool TrelRecorder::fail(const char* reason) {
-    error.set(("Cannot record to " + TrelFileBytes::quoted(name()) + ": " + reason + ".").c_str());
+    error.set(("Cannot record to " + TrelFileBytes::quoted(fileName.get()) + ": " + reason + ".")
+                  .c_str());
     system->consprintf("\n%s", error.str);
     return false;
-}
-
-const char* TrelRecorder::name() const {
-    return fileName.str != nullptr ? fileName.str : "";
 }
 
 void TrelRecorder::write(const char* bytes, std::size_t size) {
@@ -38,7 +35,7 @@ bool TrelRecorder::start(const char* file, std::uint32_t seed) {
     if (out != nullptr)
         return fail("a recording is already open");
     fileName.set(file);
-    out = std::fopen(name(), "wb");
+    out = std::fopen(fileName.get(), "wb");
     if (out == nullptr)
         return fail(std::strerror(errno));
     written.clear();
@@ -52,7 +49,7 @@ bool TrelRecorder::start(const char* file, std::uint32_t seed) {
     write(header.data(), header.size());
     std::srand(seed);
     system->input.reset_();
-    system->consprintf("\n\nRecording to %s.", TrelFileBytes::quoted(name()).c_str());
+    system->consprintf("\n\nRecording to %s.", TrelFileBytes::quoted(fileName.get()).c_str());
     return true;
 }
 
@@ -93,6 +90,7 @@ bool TrelRecorder::finish() {
     written.clear();
     if (writeFailed || !closed)
         return fail("the file could not be written completely");
-    system->consprintf("\nRecorded %d ticks to %s.", ticks, TrelFileBytes::quoted(name()).c_str());
+    system->consprintf("\nRecorded %d ticks to %s.", ticks,
+                       TrelFileBytes::quoted(fileName.get()).c_str());
     return true;
 }

@@ -39,11 +39,10 @@ public:
     int getTick() { return ticks; }
     // The state hash after the last recorded tick.
     std::uint64_t getHash() { return lastHash; }
-    const char* getError() { return error.str != nullptr ? error.str : ""; }
+    const char* getError() { return error.get(); }
 
 private:
     bool fail(const char* reason);
-    const char* name() const; // the file's, or "" before start
     void write(const char* bytes, std::size_t size);
 
     TrelSystem* system; // not owned

@@ -76,20 +76,16 @@ void TrelState::subpart(const char* partName, int index) {
     where.append((std::string(" ") + partName + " " + std::to_string(index)).c_str());
 }
 
-const char* TrelState::place() const {
-    return where.str != nullptr ? where.str : "";
-}
-
 void TrelState::add(const char* valueName, std::int64_t value) {
     put(static_cast<std::uint64_t>(value), 8);
     if (textOut != nullptr)
-        std::fprintf(textOut, "%s %s %" PRId64 "\n", place(), valueName, value);
+        std::fprintf(textOut, "%s %s %" PRId64 "\n", where.get(), valueName, value);
 }
 
 void TrelState::add(const char* valueName, fixedpoint::fix16 value) {
     put(static_cast<std::uint32_t>(value.raw), 4);
     if (textOut != nullptr)
-        std::fprintf(textOut, "%s %s %.5f (0x%08" PRIx32 ")\n", place(), valueName,
+        std::fprintf(textOut, "%s %s %.5f (0x%08" PRIx32 ")\n", where.get(), valueName,
                      value.raw / 65536.0, static_cast<std::uint32_t>(value.raw));
 }
 
@@ -98,7 +94,7 @@ void TrelState::add(const char* valueName, fixedpoint::fix16 x, fixedpoint::fix1
             static_cast<std::uint64_t>(static_cast<std::uint32_t>(y.raw)) << 32,
         8);
     if (textOut != nullptr)
-        std::fprintf(textOut, "%s %s %.5f %.5f (0x%08" PRIx32 " 0x%08" PRIx32 ")\n", place(),
+        std::fprintf(textOut, "%s %s %.5f %.5f (0x%08" PRIx32 " 0x%08" PRIx32 ")\n", where.get(),
                      valueName, x.raw / 65536.0, y.raw / 65536.0, static_cast<std::uint32_t>(x.raw),
                      static_cast<std::uint32_t>(y.raw));
 }
@@ -114,7 +110,7 @@ void TrelState::addCells(const short* cells, int width, int height) {
     if (textOut == nullptr)
         return;
     for (int y = 0; y < height; ++y) {
-        std::fprintf(textOut, "%s cells row %d:", place(), y);
+        std::fprintf(textOut, "%s cells row %d:", where.get(), y);
         for (int x = 0; x < width; ++x)
             std::fprintf(textOut, " %d", cells[static_cast<std::size_t>(y) * width + x]);
         std::fputc('\n', textOut);

@@ -43,7 +43,6 @@ private:
     void putRaw(const void* data, std::size_t size);
     void flush();
     void name(const char* text, int index);
-    const char* place() const; // where, or "" before any part
 
     alignas(64) unsigned char hasher[kHasherSize];
     unsigned char staged[kStageSize]; // small values, hashed in one call when full
