@@ -59,6 +59,12 @@ std::vector<Lantern*> lanterns; // not owned: the meadow layer owns its objects
 // guide: start
 int main() {
     game.setName("Lanternfall");
+    // The settings are read by init: the screen in pixels, how many times larger the window
+    // is (2 or 3 suit a small screen on a large display), and logic ticks per second.
+    game.screenWidth = 640;
+    game.screenHeight = 480;
+    game.screenScale = 1;
+    game.framerate = 60;
     // Window, keyboard and timer; a failure here is fatal.
     game.iface.init();
     // guide: end
@@ -66,7 +72,8 @@ int main() {
     // guide: zone
     game.newZone("Meadow");
     TrelZone* zone = game.zone;
-    zone->addLayer(60, 40, 32, 32); // 60 × 40 cells of 32 × 32 pixels
+    zone->addLayer(60, 40, 32, 32);     // 60 × 40 cells of 32 × 32 pixels
+    zone->setBackgroundColor(0x0c1420); // the night sky, where a cell draws nothing
     TrelLayer* meadow = zone->getLayer(0);
 
     TrelResource* ground = load("data/grass.jpg"); // frame 0
