@@ -4,6 +4,9 @@
 // The one header a game includes: every public class and function of trel0 but the Tiled
 // map reader, whose header a game includes where it reads maps: <map/TrelTiledMap.h>
 // (TrelSystem::newZoneFromMap needs no header of its own).
+#include "anim/TrelAnimation.h"
+#include "anim/TrelAnimator.h"
+#include "anim/TrelTileAnimation.h"
 #include "core/TrelCString.h"
 #include "core/TrelExport.h"
 #include "core/TrelInterface.h"

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "MapFiles.h"
 #include "TestSupport.h"
 #include "WorldSupport.h"
 #include "map/TrelTiledMap.h"
@@ -185,7 +186,7 @@ GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(TiledExamples);
 // A map's background colour fills its empty cells (and a tile's transparent pixels) as
 // tmxrasterizer's picture laid over that colour shows them, whatever the buffer held before.
 TEST_F(InTempDir, BackgroundColourShowsThroughEmptyCellsAsInTiled) {
-    set_color_depth(32);
+    set_color_depth(24); // no alpha channel: a 32-bit picture would be saved see-through
     BITMAP* sheet = create_bitmap(32, 16);
     clear_to_color(sheet, makecol(200, 40, 40));
     rectfill(sheet, 16, 0, 31, 15, makecol(40, 160, 80));
@@ -221,5 +222,109 @@ TEST_F(InTempDir, BackgroundColourShowsThroughEmptyCellsAsInTiled) {
     EXPECT_EQ(exact, 64L * 48);
     destroy_bitmap(reference);
 }
+
+} // namespace
+
+namespace {
+
+// A sheet of eight 16 x 16 tiles, each a colour of its own with a white bar along the top of
+// its left quarter, so that every flip and turn of a tile draws differently.
+void writeMarkedSheet(const char* name) {
+    set_color_depth(24); // no alpha channel: a 32-bit picture would be saved see-through
+    BITMAP* sheet = create_bitmap(128, 16);
+    for (int i = 0; i < 8; ++i) {
+        int c = tileColour(i);
+        rectfill(sheet, i * 16, 0, i * 16 + 15, 15, makecol(c >> 16, c >> 8 & 255, c & 255));
+        hline(sheet, i * 16, 0, i * 16 + 3, makecol(255, 255, 255));
+        putpixel(sheet, i * 16, 1, makecol(255, 255, 255));
+    }
+    save_bitmap(name, sheet, nullptr);
+    destroy_bitmap(sheet);
+}
+
+const char* const kAnimatedMap =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<map version=\"1.8\" orientation=\"orthogonal\" renderorder=\"right-down\" width=\"4\" "
+    "height=\"3\" tilewidth=\"16\" tileheight=\"16\" infinite=\"0\" nextlayerid=\"2\" "
+    "nextobjectid=\"1\">\n"
+    " <tileset firstgid=\"1\" name=\"t\" tilewidth=\"16\" tileheight=\"16\" tilecount=\"8\" "
+    "columns=\"8\">\n"
+    "  <image source=\"marked.png\" width=\"128\" height=\"16\"/>\n"
+    // 100, 50 and 17 ms, looped.
+    "  <tile id=\"0\" type=\"spin\"><animation><frame tileid=\"0\" duration=\"100\"/>"
+    "<frame tileid=\"1\" duration=\"50\"/><frame tileid=\"2\" "
+    "duration=\"17\"/></animation></tile>\n"
+    // Stops on its second frame: 0 ms.
+    "  <tile id=\"3\"><animation><frame tileid=\"3\" duration=\"30\"/>"
+    "<frame tileid=\"4\" duration=\"0\"/><frame tileid=\"5\" duration=\"30\"/></animation></tile>\n"
+    // Starts on another tile's image.
+    "  <tile id=\"5\"><animation><frame tileid=\"6\" duration=\"1000\"/>"
+    "<frame tileid=\"5\" duration=\"20\"/></animation></tile>\n"
+    " </tileset>\n"
+    " <layer id=\"1\" name=\"l\" width=\"4\" height=\"3\">\n"
+    // Tile 1 plain, mirrored, upside down and turned a quarter; tile 4 plain and turned; tile
+    // 6 plain and mirrored; tile 8, still.
+    "  <data encoding=\"csv\">1,2147483649,1073741825,2684354561,\n"
+    "4,2684354564,6,2147483654,\n8,0,1,4</data>\n"
+    " </layer>\n"
+    "</map>\n";
+
+// The ticks drawn: around each frame's end at 60 ticks a second (tick 6 is 100 ms: still the
+// first frame, since Tiled moves on only after more than its duration), and long after.
+const int kAnimationTicks[] = {0, 1, 2, 5, 6, 7, 9, 10, 11, 12, 16, 17, 20, 21, 60, 61, 62, 601};
+
+class TileAnimations : public InTempDir, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(TileAnimations, ShowTiledsFrameAtEachTickFlippedAndTurnedAndStopAtZeroMs) {
+    writeMarkedSheet("marked.png");
+    writeText("anim.tmx", kAnimatedMap);
+    std::string file = "anim.tmx";
+    if (std::string(GetParam()) == "tmj") {
+        // The same map as Tiled writes it in JSON.
+        runCommand("QT_QPA_PLATFORM=offscreen tiled --export-map json anim.tmx anim.tmj 2>&1");
+        file = "anim.tmj";
+    }
+    TrelTiledMap map;
+    ASSERT_TRUE(map.load(file.c_str())) << map.getError();
+    EXPECT_TRUE(map.getWarnings().empty());
+    Drawing mine(map, makecol16(0, 0, 0));
+    ASSERT_TRUE(mine.added) << map.getError();
+    const int framerate = mine.system.framerate;
+    int done = 0;
+    for (int tick : kAnimationTicks) {
+        while (done < tick) {
+            mine.zone->process();
+            ++done;
+        }
+        const long ms = static_cast<long>(tick) * 1000 / framerate;
+        std::string output = runCommand("QT_QPA_PLATFORM=offscreen tmxrasterizer "
+                                        "--advance-animations " +
+                                        std::to_string(ms) + " anim.tmx reference.png 2>&1");
+        ASSERT_EQ(system("convert reference.png -background black -flatten PNG24:flat.png"), 0)
+            << output;
+        set_color_depth(32);
+        BITMAP* reference = load_bitmap("flat.png", nullptr);
+        ASSERT_NE(reference, nullptr) << output;
+        clear_to_color(mine.bitmap, makecol16(0, 0, 0));
+        mine.system.iface.gfx.drawZone(mine.zone, 0, 0, mine.bitmap->w, mine.bitmap->h);
+        long exact = 0, oneStep = 0, more = 0;
+        stepsApart(reference, mine.bitmap, exact, oneStep, more);
+        EXPECT_EQ(exact, 64L * 48) << "tick " << tick << ", " << ms << " ms";
+        destroy_bitmap(reference);
+    }
+    // The spinning tile can be played on an object too, in ticks: 6, 3 and 1.
+    TrelAnimation* spin = mine.zone->getLayer(0)->getTileset()->findAnimation("spin");
+    ASSERT_NE(spin, nullptr);
+    ASSERT_EQ(spin->getFrameCount(), 3);
+    EXPECT_EQ(spin->getFrame(0).ticks, 6);
+    EXPECT_EQ(spin->getFrame(1).ticks, 3);
+    EXPECT_EQ(spin->getFrame(2).ticks, 1);
+    TrelAnimation* stops = mine.zone->getLayer(0)->getTileset()->findAnimation("tile 4");
+    ASSERT_NE(stops, nullptr);
+    EXPECT_EQ(stops->getFrameCount(), 2);
+    EXPECT_EQ(stops->getMode(), TrelAnimation::kOnce);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothFormats, TileAnimations, ::testing::Values("tmx", "tmj"));
 
 } // namespace

@@ -6,6 +6,21 @@
 
 #include "trel.h"
 
+namespace {
+
+// The frame a cell of value v shows at ms into the zone: its tile animation's, if any.
+TrelISprite* shownFrame(TrelResource* tileset, int v, long long ms) {
+    if (tileset == nullptr)
+        return nullptr;
+    int index = v - 1;
+    for (const TrelTileAnimation& animation : tileset->getTileAnimations())
+        if (animation.tile == index)
+            index = animation.frameAt(ms);
+    return tileset->getData(static_cast<unsigned>(index));
+}
+
+} // namespace
+
 void referenceDrawZone(TrelIGfx& gfx, BITMAP* target, TrelZone* zone, int x, int y, int w, int h) {
     BITMAP* engineTarget = gfx.target;
     gfx.target = target;
@@ -18,6 +33,7 @@ void referenceDrawZone(TrelIGfx& gfx, BITMAP* target, TrelZone* zone, int x, int
         int rgb = zone->getBackgroundColor();
         rectfill(target, x, y, x + w - 1, y + h - 1, makecol(rgb >> 16, rgb >> 8 & 255, rgb & 255));
     }
+    const long long ms = zone->getTicks() * 1000 / zone->getSystem()->framerate;
     for (int i = 0; i < zone->getNumLayers(); ++i) {
         TrelLayer* layer = zone->getLayer(i);
         if (layer == nullptr || !layer->getVisibility())
@@ -37,8 +53,7 @@ void referenceDrawZone(TrelIGfx& gfx, BITMAP* target, TrelZone* zone, int x, int
                     if (v == 0)
                         continue;
                     int sx = c * tw - ox, sy = r * th - oy;
-                    TrelISprite* frame =
-                        tileset ? tileset->getData(static_cast<unsigned>(v - 1)) : nullptr;
+                    TrelISprite* frame = shownFrame(tileset, v, ms);
                     if (frame != nullptr) {
                         draw_sprite(target, frame->bitmap, sx, sy);
                     } else {
@@ -56,10 +71,17 @@ void referenceDrawZone(TrelIGfx& gfx, BITMAP* target, TrelZone* zone, int x, int
             object->getPos(pos);
             object->getSize(size);
             int px = pos.x.toInt() - ox, py = pos.y.toInt() - oy;
-            if (TrelISprite* sprite = object->getSprite())
-                draw_sprite(target, sprite->bitmap, px - sprite->width / 2,
-                            py - sprite->height / 2);
-            else
+            if (TrelISprite* sprite = object->getSprite()) {
+                BITMAP* flipped = create_bitmap(sprite->width, sprite->height);
+                clear_to_color(flipped, bitmap_mask_color(flipped));
+                for (int sy = 0; sy < sprite->height; ++sy)
+                    for (int sx = 0; sx < sprite->width; ++sx)
+                        putpixel(flipped, object->getFlippedX() ? sprite->width - 1 - sx : sx,
+                                 object->getFlippedY() ? sprite->height - 1 - sy : sy,
+                                 getpixel(sprite->bitmap, sx, sy));
+                draw_sprite(target, flipped, px - sprite->width / 2, py - sprite->height / 2);
+                destroy_bitmap(flipped);
+            } else
                 ellipse(target, px, py, (size.x / 2).toInt(), (size.y / 2).toInt(),
                         makecol(255, 100, 0));
             object->onDraw(target);

@@ -210,3 +210,29 @@ TEST_F(RenderIdentity, ImagesDrawnIntoShowOnceTheKeptTilesAreReleased) {
     gfx->releaseTileCaches();
     runFrames(3, 0, 0, 640, 448);
 }
+
+// Animated tiles, opaque and with holes, among still ones, as the zone's ticks go by at
+// uneven steps; and objects that play animations, mirrored each way.
+TEST_F(RenderIdentity, AnimatedTilesAndMirroredAnimatedSpritesAsTheZoneTicks) {
+    TrelResource* set = tiles({{32, 32}, {32, 32}, {32, 32}, {32, 32}}, false);
+    TrelResource* holes = tiles({{32, 32}, {32, 32}}, true);
+    for (TrelISprite* frame : holes->frames)
+        set->frames.push_back(frame);
+    holes->frames.clear();
+    set->setTileAnimation({0, {{0, 50}, {1, 34}, {2, 16}}});
+    set->setTileAnimation({3, {{3, 100}, {4, 17}, {5, 0}}});
+    TrelLayer* layer = addLayer(40, 30, 32, 32, set, 6, 17);
+    TrelResource* sprites = tiles({{24, 16}, {16, 24}}, true);
+    TrelAnimation* walk = sprites->addAnimation(new TrelAnimation("walk"));
+    walk->addFrame(sprites->getData(0), 2);
+    walk->addFrame(sprites->getData(1), 3);
+    for (int i = 0; i < 12; ++i) {
+        auto* object = new Recorder(layer, journal, "o", fix16(30 + i * 97), fix16(20 + i * 71));
+        object->play(walk);
+        object->setFlipped(i % 2 == 1, i % 4 >= 2);
+    }
+    runFrames(60, 0, 0, 640, 448, [&](int i) {
+        for (int k = 0; k <= i % 3; ++k)
+            zone->process();
+    });
+}

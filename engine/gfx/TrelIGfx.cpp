@@ -165,19 +165,22 @@ void TrelIGfx::drawZone(TrelZone* zone, int x, int y, int w, int h) {
         rectfill(target, x, y, x + w - 1, y + h - 1,
                  makecol(background >> 16 & 0xff, background >> 8 & 0xff, background & 0xff));
 
+    // The zone's time, as animated tiles count it.
+    const int framerate = owner->system->framerate > 0 ? owner->system->framerate : 1;
+    const std::int64_t ms = zone->getTicks() * 1000 / framerate;
     int count = zone->getNumLayers();
     for (int i = 0; i < count; ++i) {
         TrelLayer* layer = zone->getLayer(i);
         if (layer == nullptr || !layer->getVisibility())
             continue;
-        drawTiles(layer, ox, oy);
+        drawTiles(layer, ms, ox, oy);
         drawObjects(layer, ox, oy, x, y, w, h);
     }
     set_clip_rect(target, 0, 0, target->w - 1, target->h - 1);
     dropIdleTileCaches();
 }
 
-void TrelIGfx::drawTiles(TrelLayer* layer, int ox, int oy) {
+void TrelIGfx::drawTiles(TrelLayer* layer, std::int64_t ms, int ox, int oy) {
     int cols, rows, tw, th;
     layer->getMapSize(cols, rows);
     layer->getMapTileSize(tw, th);
@@ -208,9 +211,27 @@ void TrelIGfx::drawTiles(TrelLayer* layer, int ox, int oy) {
     int opacity = layer->getOpacity();
     if (opacity <= 0)
         return;
+    const std::vector<TrelISprite*>& shown = shownFrames(layer->getTileset(), ms);
     // The cache gives the same pixels as drawing each cell; it declines the cells it cannot.
-    if (opacity < 255 || !tileCacheFor(layer)->draw(layer, target, cs, ce, rs, re, ox, oy))
-        drawCells(layer, cs, ce, rs, re, ox, oy, opacity);
+    if (opacity < 255 || !tileCacheFor(layer)->draw(layer, shown, target, cs, ce, rs, re, ox, oy))
+        drawCells(layer, shown, cs, ce, rs, re, ox, oy, opacity);
+}
+
+const std::vector<TrelISprite*>& TrelIGfx::shownFrames(TrelResource* tileset, std::int64_t ms) {
+    if (tileset == nullptr)
+        return noFrames;
+    const std::vector<TrelTileAnimation>& animations = tileset->getTileAnimations();
+    if (animations.empty())
+        return tileset->frames;
+    animatedFrames = tileset->frames;
+    const std::size_t count = animatedFrames.size();
+    for (const TrelTileAnimation& animation : animations) {
+        const auto tile = static_cast<std::size_t>(animation.tile);
+        const auto frame = static_cast<std::size_t>(animation.frameAt(ms));
+        if (tile < count && frame < count)
+            animatedFrames[tile] = tileset->frames[frame];
+    }
+    return animatedFrames;
 }
 
 bool TrelIGfx::offsetReach(TrelResource* tileset, int tw, int th, int& left, int& right, int& up,
@@ -231,12 +252,11 @@ bool TrelIGfx::offsetReach(TrelResource* tileset, int tw, int th, int& left, int
     return any;
 }
 
-void TrelIGfx::drawCells(TrelLayer* layer, int cs, int ce, int rs, int re, int ox, int oy,
-                         int opacity) {
+void TrelIGfx::drawCells(TrelLayer* layer, const std::vector<TrelISprite*>& shown, int cs, int ce,
+                         int rs, int re, int ox, int oy, int opacity) {
     int tw, th;
     layer->getMapTileSize(tw, th);
     short** map = layer->getMapData();
-    TrelResource* tileset = layer->getTileset();
     for (int r = rs; r < re; ++r) {
         const short* row = map[r];
         for (int c = cs; c < ce; ++c) {
@@ -244,11 +264,24 @@ void TrelIGfx::drawCells(TrelLayer* layer, int cs, int ce, int rs, int re, int o
             if (v == 0)
                 continue;
             // A negative value asks for a huge index and so finds no frame.
-            TrelISprite* frame =
-                tileset ? tileset->getData(static_cast<unsigned int>(v - 1)) : nullptr;
+            const auto index = static_cast<unsigned int>(v - 1);
+            TrelISprite* frame = index < shown.size() ? shown[index] : nullptr;
             TrelTileCache::drawCell(target, frame, v, c * tw - ox, r * th - oy, tw, th, opacity);
         }
     }
+}
+
+void TrelIGfx::drawSprite(BITMAP* image, int x, int y, bool flipX, bool flipY) {
+    if (image == nullptr)
+        return;
+    if (flipX && flipY)
+        draw_sprite_vh_flip(target, image, x, y);
+    else if (flipX)
+        draw_sprite_h_flip(target, image, x, y);
+    else if (flipY)
+        draw_sprite_v_flip(target, image, x, y);
+    else
+        draw_sprite(target, image, x, y);
 }
 
 void TrelIGfx::drawObjects(TrelLayer* layer, int ox, int oy, int x, int y, int w, int h) {
@@ -265,7 +298,8 @@ void TrelIGfx::drawObjects(TrelLayer* layer, int ox, int oy, int x, int y, int w
         int px = pos.x.toInt() - ox;
         int py = pos.y.toInt() - oy;
         if (TrelISprite* sprite = object->getSprite()) {
-            draw_sprite(target, sprite->bitmap, px - sprite->width / 2, py - sprite->height / 2);
+            drawSprite(sprite->bitmap, px - sprite->width / 2, py - sprite->height / 2,
+                       object->getFlippedX(), object->getFlippedY());
         } else {
             vmath::vec2<fixedpoint::fix16> size;
             object->getSize(size);

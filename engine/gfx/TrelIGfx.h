@@ -1,11 +1,13 @@
 #ifndef TREL_IGFX_H
 #define TREL_IGFX_H
 
+#include <cstdint>
 #include <vector>
 
 #include "core/TrelExport.h"
 
 struct BITMAP;
+class TrelISprite;
 class TrelInterface;
 class TrelLayer;
 class TrelResource;
@@ -30,8 +32,10 @@ public:
     // (x, y) of w by h pixels. The buffer is not cleared first, unless the zone has a
     // background colour, which fills the viewport. Leaves the clip rectangle at
     // the whole bitmap. A tile is drawn at its cell plus its frame's drawing offset, at the
-    // layer's opacity. The opaque tiles of each layer are kept between frames and copied in
-    // a few rectangles; the picture is the same, pixel for pixel, as drawing every cell, and
+    // layer's opacity; an animated tile at the frame Tiled shows at the zone's time (see
+    // TrelZone::getTicks). Each object's sprite is drawn mirrored as the object asks
+    // (TrelObject::setFlipped). The opaque tiles of each layer are kept between frames and copied
+    // in a few rectangles; the picture is the same, pixel for pixel, as drawing every cell, and
     // cells written through getMapData are seen at the next frame. A tile image that is drawn
     // into after it was loaded shows the change once it is loaded again or releaseTileCaches
     // is called. What is kept of a layer is freed once the layer has not been drawn by this
@@ -86,16 +90,24 @@ private:
     // Frees the caches of layers that neither this drawing nor the one before drew.
     void dropIdleTileCaches();
 
-    void drawTiles(TrelLayer* layer, int ox, int oy);
+    void drawTiles(TrelLayer* layer, std::int64_t ms, int ox, int oy);
+    // The frame each cell value shows ms milliseconds into the zone: the tileset's frames, with
+    // each animated tile's replaced by its current one.
+    const std::vector<TrelISprite*>& shownFrames(TrelResource* tileset, std::int64_t ms);
     // Each cell of columns [cs, ce) and rows [rs, re) with draw_sprite, in row order.
-    void drawCells(TrelLayer* layer, int cs, int ce, int rs, int re, int ox, int oy, int opacity);
+    void drawCells(TrelLayer* layer, const std::vector<TrelISprite*>& shown, int cs, int ce, int rs,
+                   int re, int ox, int oy, int opacity);
     // How far, in pixels, the tileset's frames with a drawing offset reach beyond their
     // cell on each side; false when no frame has an offset.
     static bool offsetReach(TrelResource* tileset, int tw, int th, int& left, int& right, int& up,
                             int& down);
     void drawObjects(TrelLayer* layer, int ox, int oy, int x, int y, int w, int h);
+    // An object's image with its top-left at (x, y), mirrored as asked.
+    void drawSprite(BITMAP* image, int x, int y, bool flipX, bool flipY);
 
     std::vector<LayerCache> tileCaches;
+    std::vector<TrelISprite*> animatedFrames; // shownFrames' answer for an animated tileset
+    const std::vector<TrelISprite*> noFrames;
     unsigned long drawings = 0; // drawZone calls so far
 };
 

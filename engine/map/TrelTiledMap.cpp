@@ -86,13 +86,6 @@ bool reallyInside(const std::string& path, const std::string& folder) {
     return inside;
 }
 
-// How many tiles of size (with spacing) fit along a sheet's side, in 64 bits: the sizes come
-// from the file.
-long long tilesAlong(int side, int tile, int margin, int spacing) {
-    long long room = static_cast<long long>(side) - 2LL * margin + spacing;
-    return std::max(0LL, room / std::max(1LL, static_cast<long long>(tile) + spacing));
-}
-
 } // namespace
 
 int TrelTiledMap::Tileset::getGidCount() const {
@@ -100,7 +93,8 @@ int TrelTiledMap::Tileset::getGidCount() const {
         if (tileCount > 0)
             return tileCount;
         // More than a cell can name is as good as any larger count: the checks refuse it.
-        long long count = columns * tilesAlong(imageHeight, tileHeight, margin, spacing);
+        long long count =
+            columns * TrelResource::tilesAlong(imageHeight, tileHeight, margin, spacing);
         return static_cast<int>(std::min(count, static_cast<long long>(kMaxFrames) + 1));
     }
     int highest = -1;
@@ -232,9 +226,9 @@ bool TrelTiledMap::readImageSizes() {
         if (set.image.empty())
             continue;
         if (set.columns == 0)
-            set.columns = static_cast<int>(
-                std::min(tilesAlong(set.imageWidth, set.tileWidth, set.margin, set.spacing),
-                         static_cast<long long>(kMaxFrames) + 1));
+            set.columns = static_cast<int>(std::min(
+                TrelResource::tilesAlong(set.imageWidth, set.tileWidth, set.margin, set.spacing),
+                static_cast<long long>(kMaxFrames) + 1));
         if (set.tileCount == 0)
             set.tileCount = set.getGidCount();
     }
@@ -304,15 +298,20 @@ const TrelTiledMap::ObjectGroup* TrelTiledMap::findObjectGroup(const char* name)
     return nullptr;
 }
 
-const TrelTiledMap::Properties* TrelTiledMap::getTileProperties(std::uint32_t gid) {
+const TrelTiledMap::Tile* TrelTiledMap::findTile(std::uint32_t gid) const {
     std::uint32_t tile = gid & ~kFlagBits;
     const Tileset* set = findTileset(tile);
     if (set == nullptr)
         return nullptr;
     for (const Tile& t : set->tiles)
         if (static_cast<std::uint32_t>(t.id) == tile - set->firstGid)
-            return &t.properties;
+            return &t;
     return nullptr;
+}
+
+const TrelTiledMap::Properties* TrelTiledMap::getTileProperties(std::uint32_t gid) {
+    const Tile* tile = findTile(gid);
+    return tile != nullptr ? &tile->properties : nullptr;
 }
 
 const char* TrelTiledMap::findProperty(const Properties& list, const char* name,

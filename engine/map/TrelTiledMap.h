@@ -22,11 +22,15 @@ class TrelZone;
 // its own, made once after the tiles. A tile image is drawn where Tiled draws it, anchored at
 // its cell's bottom-left corner plus the tileset's tile offset.
 //
+// Tile animations are drawn as Tiled draws them, flipped and rotated cells included (see
+// TrelTileAnimation), and each animated tile also becomes a TrelAnimation of the map's tile
+// resource that an object can play (see addToZone).
+//
 // What the engine does not show is logged by addToZone, one warning per feature: layer tint
 // colours, parallax factors and layer offsets (drawn as if absent), image layers (left out),
-// tile animations (the first frame is shown), a render order other than right-down (drawn
-// right-down), object templates (objects keep only what the map itself sets) and
-// class-typed custom properties (read with empty values). Layer opacity is drawn.
+// a render order other than right-down (drawn right-down), object templates (objects keep
+// only what the map itself sets) and class-typed custom properties (read with empty values).
+// Layer opacity is drawn.
 class TREL_API TrelTiledMap {
 public:
     // A custom property. The value is kept as Tiled writes it: "true"/"false" for a bool, a
@@ -70,11 +74,19 @@ public:
         std::vector<std::uint32_t> gids;
     };
 
+    // One frame of a tile's animation: a tile of the same tileset, shown for duration ms.
+    struct AnimationFrame {
+        int tileId = 0;
+        int duration = 0;
+    };
+
     struct Tile {
         int id = 0;
+        std::string type;  // the "type" of Tiled 1.8, the "class" of later versions
         std::string image; // the tile's own image (image-collection tilesets), else empty
         int imageWidth = 0, imageHeight = 0;
-        bool animated = false;
+        bool animated = false; // whether animation has frames
+        std::vector<AnimationFrame> animation;
         Properties properties;
     };
 
@@ -120,10 +132,14 @@ public:
     // Appends one layer per tile layer, in file order, with the map's size and tile size and
     // the layer's visibility and opacity; each shows the map's tiles, one resource that the
     // zone owns and frees with itself (so fifty levels in a row hold one level's tiles), not
-    // the system's registry. A map's background colour becomes the zone's. The zone's main layer is
-    // left as it is (layer 0, so in a new zone the map's first layer bounds the camera). False,
-    // with nothing added and getError() set, when a tileset image cannot be loaded or no map is
-    // loaded. Needs Allegro started and the colour depth set.
+    // the system's registry. Each animated tile animates its cells (TrelTileAnimation), and
+    // becomes an animation of that resource (layer->getTileset()->findAnimation(name)),
+    // named after the tile's class (its type in Tiled 1.8) or, without one, "tile N" for GID N,
+    // its durations in ticks by TrelAnimation::ticksFromMs; a frame of 0 ms ends it there
+    // (TrelAnimation::kOnce), as it ends Tiled's. A map's background colour becomes the zone's. The
+    // zone's main layer is left as it is (layer 0, so in a new zone the map's first layer bounds
+    // the camera). False, with nothing added and getError() set, when a tileset image cannot be
+    // loaded or no map is loaded. Needs Allegro started and the colour depth set.
     bool addToZone(TrelSystem* system, TrelZone* zone);
 
     int getWidth() { return width; }
@@ -142,6 +158,8 @@ public:
     const std::vector<std::string>& getWarnings() { return warnings; }
     // The first object group of that name, or null.
     const ObjectGroup* findObjectGroup(const char* name);
+    // The tile Tiled lists for this GID (flip bits ignored), or null.
+    const Tile* findTile(std::uint32_t gid) const;
     // The properties Tiled gives the tile of this GID (flip bits ignored), or null.
     const Properties* getTileProperties(std::uint32_t gid);
     // The value of the named property in the list, or fallback when it has none.

@@ -70,7 +70,10 @@ void TrelLayer::process() {
         flags &= ~kNew;
         return;
     }
-    walkPass(objects, objectCursor, [](TrelObject* object) { object->onPreProcess(); });
+    walkPass(objects, objectCursor, [](TrelObject* object) {
+        object->stepAnimation_();
+        object->onPreProcess();
+    });
     walkPass(objects, objectCursor, [](TrelObject* object) {
         object->onProcess();
         object->move(); // even when onProcess has just destroyed the object

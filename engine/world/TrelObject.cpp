@@ -28,6 +28,14 @@ TrelSystem* TrelObject::getSystem() {
     return layer->getSystem();
 }
 
+void TrelObject::play(const TrelAnimation* animation, bool restart) {
+    if (animation == animator.getAnimation() && !restart)
+        return;
+    animator.play(animation);
+    if (animator.hasFrameChanged())
+        sprite = animator.getSprite();
+}
+
 void TrelObject::destroy() {
     if (flags & kDestroyed)
         return;

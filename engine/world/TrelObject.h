@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "anim/TrelAnimator.h"
 #include "core/TrelExport.h"
 #include "math/FixedPoint.h"
 #include "math/Vec2.h"
@@ -65,6 +66,25 @@ public:
     void setSprite(TrelISprite* s) { sprite = s; }
     TrelISprite* getSprite() { return sprite; }
 
+    // Plays the animation on this object: its sprite becomes the animation's current frame,
+    // now and whenever the frame changes. The layer steps it at the start of each of the
+    // object's ticks, before onPreProcess, so the hooks see that tick's frame and
+    // getAnimator()'s hasFrameChanged() and hasJustFinished(). Playing the animation that is
+    // already playing (finished or not) changes nothing unless restart is true, so a hook may
+    // call play every tick. Null stops, as stopAnimation does. The animation must outlive its
+    // playing (an animation of a resource lives as long as the resource's frames).
+    void play(const TrelAnimation* animation, bool restart = false);
+    // Stops the animation; the sprite stays at the frame shown.
+    void stopAnimation() { animator.stop(); }
+    const TrelAnimator& getAnimator() const { return animator; }
+
+    // Draws the sprite mirrored: left to right, and/or top to bottom, about its centre.
+    void setFlipped(bool horizontal, bool vertical) {
+        flags = (flags & ~(kFlipX | kFlipY)) | (horizontal ? kFlipX : 0) | (vertical ? kFlipY : 0);
+    }
+    bool getFlippedX() const { return (flags & kFlipX) != 0; }
+    bool getFlippedY() const { return (flags & kFlipY) != 0; }
+
     // A hidden object is not drawn at all (no sprite, no placeholder ring, no onDraw) but is
     // processed as any other: a controller, a trigger zone, or a HUD drawn by another object.
     // Objects are visible from the start; a visible object without a sprite is drawn as a
@@ -81,9 +101,19 @@ public:
     static const std::uint32_t kNew = 1; // cleared at the first visit of a pass
     static const std::uint32_t kDestroyed = 2;
     static const std::uint32_t kHidden = 4;
+    static const std::uint32_t kFlipX = 8;
+    static const std::uint32_t kFlipY = 16;
 
     // Called by the layer's tick only, at an object's first visit.
     void clearNew_() { flags &= ~kNew; }
+    // Called by the layer's tick only: one tick of the animation playing, if any.
+    void stepAnimation_() {
+        if (animator.getAnimation() == nullptr)
+            return;
+        animator.step();
+        if (animator.hasFrameChanged())
+            sprite = animator.getSprite();
+    }
 
 private:
     TrelLayer* layer;
@@ -95,6 +125,7 @@ private:
     Vec size;
     TrelISprite* sprite;
     std::uint32_t flags;
+    TrelAnimator animator;
 };
 
 #endif

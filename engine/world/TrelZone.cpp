@@ -77,6 +77,7 @@ void TrelZone::process() {
             layer->process();
     }
     purgeLayers_();
+    ++ticks;
 }
 
 void TrelZone::purgeLayers_() {
@@ -161,8 +162,20 @@ void TrelZone::writeLayerState(TrelState& state, TrelLayer* layer, SpritePlaces&
         state.add("size", v.x, v.y);
         state.add("flags", (object->isNew() ? TrelObject::kNew : 0) |
                                (object->isDestroyed() ? TrelObject::kDestroyed : 0) |
-                               (object->getVisibility() ? 0 : TrelObject::kHidden));
+                               (object->getVisibility() ? 0 : TrelObject::kHidden) |
+                               (object->getFlippedX() ? TrelObject::kFlipX : 0) |
+                               (object->getFlippedY() ? TrelObject::kFlipY : 0));
         state.add("sprite", spritePlace(object->getSprite(), known));
+        // Only objects that play an animation add these, so the state of others (and
+        // recordings made before animations) stays as it was.
+        const TrelAnimator& animator = object->getAnimator();
+        if (animator.getAnimation() != nullptr) {
+            state.add("animation frame", animator.getFrameIndex());
+            state.add("animation ticks", animator.getTicksOnFrame());
+            state.add("animation pass", animator.getPass());
+            state.add("animation flags",
+                      (animator.isBackward() ? 1 : 0) | (animator.isFinished() ? 2 : 0));
+        }
     }
 }
 

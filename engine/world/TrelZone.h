@@ -72,11 +72,15 @@ public:
     // One logic tick: every layer in order of addition (layers added meanwhile included),
     // then the removal of destroyed layers.
     void process();
+    // The ticks this zone has processed. Animated tiles show the frame Tiled shows after
+    // getTicks() × 1000 / framerate milliseconds (in integers), so every level starts its
+    // tile animations at their first frame.
+    std::int64_t getTicks() { return ticks; }
     // A 64-bit hash of everything the game's logic depends on, for replays to check tick by
     // tick: the camera and its region, the main layer; each layer's map and tile size,
     // flags, visibility, opacity and cells; each object's position, speed, gravity, size,
-    // flags and sprite (by its place in the system's registry or the zone's own images), in
-    // list order; then the
+    // flags and sprite (by its place in the system's registry or the zone's own images), and
+    // the state of the animation it plays, if any, in list order; then the
     // game's own values (TrelSystem::setStateFunction). The same on every compiler, build and
     // machine: see TrelState.
     std::uint64_t stateHash();
@@ -123,6 +127,7 @@ private:
     bool clearLayersRequested;
     std::int32_t mainLayer;
     int backgroundColor = -1;
+    std::int64_t ticks = 0;
 };
 
 #endif

@@ -100,15 +100,15 @@ void TrelTileCache::drawCell(BITMAP* target, const TrelISprite* frame, int value
     }
 }
 
-bool TrelTileCache::sameAsLastFrame(short** map, const TrelResource* set, int cs, int ce, int rs,
-                                    int re) const {
+bool TrelTileCache::sameAsLastFrame(short** map, const std::vector<TrelISprite*>& shown, int cs,
+                                    int ce, int rs, int re) const {
     if (cs != lastCs || ce != lastCe || rs != lastRs || re != lastRe)
         return false;
-    std::size_t frames = set != nullptr ? set->frames.size() : 0;
+    const std::size_t frames = shown.size();
     if (frames != lastFrames.size())
         return false;
     for (std::size_t i = 0; i < frames; ++i) {
-        const TrelISprite* frame = set->frames[i];
+        const TrelISprite* frame = shown[i];
         if (serialOf(frame) != lastFrames[i].first ||
             (frame != nullptr && frame->bitmap != lastFrames[i].second))
             return false;
@@ -122,7 +122,8 @@ bool TrelTileCache::sameAsLastFrame(short** map, const TrelResource* set, int cs
     return true;
 }
 
-void TrelTileCache::update(short** map, TrelResource* set, int cs, int ce, int rs, int re) {
+void TrelTileCache::update(short** map, const std::vector<TrelISprite*>& shown, int cs, int ce,
+                           int rs, int re) {
     // Bring every visited cell's slot up to date. The slot indices advance with the cells
     // and wrap, rather than being divided out for each cell.
     bool allOpaque = true;
@@ -136,9 +137,9 @@ void TrelTileCache::update(short** map, TrelResource* set, int cs, int ce, int r
         for (int c = cs; c < ce; ++c) {
             short value = cells[c];
             // A negative value asks for a huge index and so finds no frame.
-            const TrelISprite* frame = (value != 0 && set != nullptr)
-                                           ? set->getData(static_cast<unsigned>(value - 1))
-                                           : nullptr;
+            const auto index = static_cast<unsigned>(value - 1);
+            const TrelISprite* frame =
+                (value != 0 && index < shown.size()) ? shown[index] : nullptr;
             Slot& slot = rowSlots[slotColumn];
             if (slot.column != c || slot.row != r || slot.value != value ||
                 slot.serial != serialOf(frame) ||
@@ -159,13 +160,11 @@ void TrelTileCache::update(short** map, TrelResource* set, int cs, int ce, int r
     lastRe = re;
     lastAllOpaque = allOpaque;
     lastFrames.clear();
-    if (set != nullptr) {
-        for (const TrelISprite* frame : set->frames)
-            lastFrames.emplace_back(serialOf(frame), frame != nullptr ? frame->bitmap : nullptr);
-        // Frames replaced over a long game would otherwise pile up here.
-        if (opaqueImages.size() > 2 * set->frames.size() + 64)
-            opaqueImages.clear();
-    }
+    for (const TrelISprite* frame : shown)
+        lastFrames.emplace_back(serialOf(frame), frame != nullptr ? frame->bitmap : nullptr);
+    // Frames replaced over a long game would otherwise pile up here.
+    if (opaqueImages.size() > 2 * shown.size() + 64)
+        opaqueImages.clear();
     const std::size_t width = static_cast<std::size_t>(ce - cs);
     lastCells.resize(width * static_cast<std::size_t>(re - rs));
     for (int r = rs; r < re; ++r)
@@ -187,8 +186,8 @@ void TrelTileCache::copyOpaque(BITMAP* target, int cs, int ce, int rs, int re, i
     }
 }
 
-bool TrelTileCache::draw(TrelLayer* layer, BITMAP* target, int cs, int ce, int rs, int re, int ox,
-                         int oy) {
+bool TrelTileCache::draw(TrelLayer* layer, const std::vector<TrelISprite*>& shown, BITMAP* target,
+                         int cs, int ce, int rs, int re, int ox, int oy) {
     int tw, th;
     layer->getMapTileSize(tw, th);
     TrelResource* set = layer->getTileset();
@@ -202,8 +201,8 @@ bool TrelTileCache::draw(TrelLayer* layer, BITMAP* target, int cs, int ce, int r
     // The slots already hold every visited cell when the same cells are visited again with
     // the same values and frames: the usual frame, where the camera moved within a tile.
     short** map = layer->getMapData();
-    if (!sameAsLastFrame(map, set, cs, ce, rs, re))
-        update(map, set, cs, ce, rs, re);
+    if (!sameAsLastFrame(map, shown, cs, ce, rs, re))
+        update(map, shown, cs, ce, rs, re);
     if (lastAllOpaque) {
         copyOpaque(target, cs, ce, rs, re, ox, oy);
         return true;

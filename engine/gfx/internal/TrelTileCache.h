@@ -37,10 +37,12 @@ public:
     TrelTileCache& operator=(const TrelTileCache&) = delete;
 
     // Draws the layer's cells of columns [cs, ce) and rows [rs, re) into target, the world
-    // pixel (ox, oy) at the target's (0, 0), clipped by the target's clip rectangle. False,
-    // with nothing drawn, when the cache has no room for them (more cells than the renderer
-    // visits on this target, or no memory for its bitmap).
-    bool draw(TrelLayer* layer, BITMAP* target, int cs, int ce, int rs, int re, int ox, int oy);
+    // pixel (ox, oy) at the target's (0, 0), clipped by the target's clip rectangle; a cell of
+    // value v shows shown[v - 1] (the tileset's frames, animated tiles at their current
+    // frame). False, with nothing drawn, when the cache has no room for them (more cells than
+    // the renderer visits on this target, or no memory for its bitmap).
+    bool draw(TrelLayer* layer, const std::vector<TrelISprite*>& shown, BITMAP* target, int cs,
+              int ce, int rs, int re, int ox, int oy);
 
     // One cell as the renderer draws it: the frame with draw_sprite at (sx, sy) plus the
     // frame's drawing offset (blended with draw_trans_sprite below full opacity, left out at
@@ -70,12 +72,14 @@ private:
                  const TrelISprite* frame);
     // Whether the frame's image has no pixel of the mask colour; worked out once per image.
     bool isOpaque(const TrelISprite* frame);
-    // True when the visited cells, their values and the tileset's frames are those of the
-    // last update, so that every slot still holds its cell.
-    bool sameAsLastFrame(short** map, const TrelResource* set, int cs, int ce, int rs,
-                         int re) const;
-    // Composes each visited cell whose slot holds something else, and remembers the frame.
-    void update(short** map, TrelResource* set, int cs, int ce, int rs, int re);
+    // True when the visited cells, their values and the frames shown are those of the last
+    // update, so that every slot still holds its cell.
+    bool sameAsLastFrame(short** map, const std::vector<TrelISprite*>& shown, int cs, int ce,
+                         int rs, int re) const;
+    // Composes each visited cell whose slot holds something else (another cell, or another
+    // frame of an animated tile), and remembers the frame.
+    void update(short** map, const std::vector<TrelISprite*>& shown, int cs, int ce, int rs,
+                int re);
     // The visited cells, all opaque, in one or two rectangles.
     void copyOpaque(BITMAP* target, int cs, int ce, int rs, int re, int ox, int oy);
 
@@ -91,7 +95,7 @@ private:
     std::vector<Slot> shadow;              // what each slot holds
     // Frames seen so far, by serial number: the bitmap looked at, and whether it is opaque.
     std::unordered_map<std::uint64_t, std::pair<const BITMAP*, bool>> opaqueImages;
-    // The last update: the visited cells and their values, the tileset and its frames.
+    // The last update: the visited cells and their values, and the frames shown.
     int lastCs = 0, lastCe = -1, lastRs = 0, lastRe = -1;
     bool lastAllOpaque = false;
     std::vector<short> lastCells;

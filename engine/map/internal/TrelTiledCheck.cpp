@@ -44,6 +44,18 @@ std::string TrelTiledCheck::tileId(const Map::Tileset& set, int id) {
     return "";
 }
 
+std::string TrelTiledCheck::animationFrame(const Map::Tileset& set, int id, int frameTile,
+                                           int duration) {
+    if (frameTile < 0 || frameTile >= Map::kMaxFrames)
+        return "tileset " + Data::quoted(set.name) + ", tile " + std::to_string(id) +
+               ": an animation frame has a tileid beyond " + std::to_string(Map::kMaxFrames - 1) +
+               " or none";
+    if (duration < 0)
+        return "tileset " + Data::quoted(set.name) + ", tile " + std::to_string(id) +
+               ": an animation frame lasts " + std::to_string(duration) + " ms";
+    return "";
+}
+
 std::string TrelTiledCheck::groupDepth(int depth) {
     if (depth + 1 > Data::kMaxGroupDepth)
         return "groups are nested deeper than " + std::to_string(Data::kMaxGroupDepth);
@@ -119,6 +131,14 @@ bool TrelTiledCheck::tilesetRanges(Map& map) {
                                  ", inside the tileset before it");
         map.baseFrames =
             std::max(map.baseFrames, set.firstGid + static_cast<std::uint32_t>(count) - 1);
+        for (const Map::Tile& tile : set.tiles)
+            for (const Map::AnimationFrame& frame : tile.animation)
+                if (frame.tileId >= count)
+                    return map.fail_(map.fileName, 0,
+                                     nameOf(set) + ", tile " + std::to_string(tile.id) +
+                                         ": an animation frame shows tile " +
+                                         std::to_string(frame.tileId) +
+                                         ", which the tileset does not have");
         // Each tile becomes a bitmap of its own: a sheet that claims more tiles than memory
         // could hold is refused here rather than by the allocator halfway through.
         if (!set.image.empty())
@@ -170,6 +190,7 @@ bool TrelTiledCheck::gidsAndFrames(Map& map) {
                 map.flipped.push_back(gid);
         }
     }
+    addFlippedAnimationFrames(map);
     const std::size_t frames = map.baseFrames + map.flipped.size();
     if (frames > static_cast<std::size_t>(Map::kMaxFrames))
         return map.fail_(map.fileName, 0,
@@ -182,6 +203,25 @@ bool TrelTiledCheck::gidsAndFrames(Map& map) {
         map.flippedValues[map.flipped[i]] = static_cast<short>(map.baseFrames + i + 1);
     std::string problem = map.charge_(framePixels(map) * 4, "the tile images and frames");
     return problem.empty() || map.fail_(map.fileName, 0, problem);
+}
+
+void TrelTiledCheck::addFlippedAnimationFrames(Map& map) {
+    // A flipped animated cell shows each frame of the animation flipped alike. Only the cells'
+    // own flipped GIDs are walked: an animation frame is shown as an image, never animated.
+    const std::size_t used = map.flipped.size();
+    for (std::size_t i = 0; i < used; ++i) {
+        const std::uint32_t gid = map.flipped[i];
+        const Map::Tile* tile = map.findTile(gid);
+        if (tile == nullptr || tile->animation.empty())
+            continue;
+        const std::uint32_t firstGid = map.findTileset(gid & ~Map::kFlagBits)->firstGid;
+        for (const Map::AnimationFrame& frame : tile->animation) {
+            std::uint32_t shown =
+                (firstGid + static_cast<std::uint32_t>(frame.tileId)) | (gid & Map::kFlagBits);
+            if (map.flippedValues.emplace(shown, 0).second)
+                map.flipped.push_back(shown);
+        }
+    }
 }
 
 unsigned long long TrelTiledCheck::framePixels(const Map& map) {

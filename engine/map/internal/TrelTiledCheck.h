@@ -21,6 +21,11 @@ public:
     static std::string firstGid(int firstGid);
     // A tile's id as a tileset lists it; -1 when it gave none.
     static std::string tileId(const TrelTiledMap::Tileset& set, int id);
+    // One frame of the animation of tile id: a tile id of the same tileset, and a duration in
+    // milliseconds, not negative (whether the tileset has that tile is known only once the
+    // map is read: tilesetRanges checks it).
+    static std::string animationFrame(const TrelTiledMap::Tileset& set, int id, int frameTile,
+                                      int duration);
     // How many groups enclose the group about to be read.
     static std::string groupDepth(int depth);
     // A tile layer stored in chunks, as only infinite maps store them, is refused.
@@ -39,16 +44,20 @@ public:
     // sizes are read.
     static bool tilesetFields(TrelTiledMap& map);
     // Once the images' sizes are known: the tilesets sorted in GID order, none overlapping
-    // or beyond what a cell can name, and their tiles within memory.
+    // or beyond what a cell can name, their tiles within memory, and their animations showing
+    // tiles of their own.
     static bool tilesetRanges(TrelTiledMap& map);
-    // Every GID of every layer in a tileset, and a frame numbered for each flipped GID used,
-    // all within what a cell can name and, with the sheet images, within the map's memory.
+    // Every GID of every layer in a tileset, and a frame numbered for each flipped GID used
+    // (and, for a flipped animated tile, for each of its frames flipped alike), all within
+    // what a cell can name and, with the sheet images, within the map's memory.
     static bool gidsAndFrames(TrelTiledMap& map);
 
     // The most a tile offset may move a tile, either way.
     static const int kMaxTileOffset = 1 << 16;
 
 private:
+    // Gives each frame of a flipped animated tile used a flipped frame of its own.
+    static void addFlippedAnimationFrames(TrelTiledMap& map);
     // The pixels of the frames and sheet images the map will make, as the files declare
     // them (TrelTiledFrames counts them again as it makes them).
     static unsigned long long framePixels(const TrelTiledMap& map);

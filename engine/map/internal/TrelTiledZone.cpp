@@ -1,6 +1,12 @@
 #include "map/internal/TrelTiledZone.h"
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "anim/TrelAnimation.h"
 #include "core/TrelSystem.h"
+#include "gfx/TrelResource.h"
 #include "image/TrelFileBytes.h"
 #include "world/TrelLayer.h"
 #include "world/TrelZone.h"
@@ -8,6 +14,7 @@
 void TrelTiledZone::fill(TrelTiledMap& map, TrelSystem* system, TrelZone* zone,
                          TrelResource* frames) {
     zone->adoptResource_(frames); // the tiles go with the zone
+    addAnimations(map, frames, system->framerate);
     if (map.backgroundColor >= 0)
         zone->setBackgroundColor(map.backgroundColor);
     for (const std::string& feature : map.warnings)
@@ -42,6 +49,48 @@ void TrelTiledZone::copyCells(TrelTiledMap& map, const TrelTiledMap::TileLayer& 
                 lastValue = map.getCellValue(lastGid);
             }
             cells[y][x] = lastGid == 0 ? 0 : lastValue;
+        }
+    }
+}
+
+int TrelTiledZone::frameOf(TrelTiledMap& map, std::uint32_t tile, std::uint32_t flags) {
+    return map.getCellValue(tile | flags) - 1;
+}
+
+void TrelTiledZone::addAnimations(TrelTiledMap& map, TrelResource* frames, int framerate) {
+    // The flags of each flipped GID used, by tile: the tile's animation is made for each.
+    std::vector<std::uint32_t> flips{0};
+    for (std::uint32_t gid : map.flipped)
+        if (std::find(flips.begin(), flips.end(), gid & TrelTiledMap::kFlagBits) == flips.end())
+            flips.push_back(gid & TrelTiledMap::kFlagBits);
+    for (const TrelTiledMap::Tileset& set : map.tilesets) {
+        for (const TrelTiledMap::Tile& tile : set.tiles) {
+            if (tile.animation.empty())
+                continue;
+            const std::uint32_t gid = set.firstGid + static_cast<std::uint32_t>(tile.id);
+            for (std::uint32_t flags : flips) {
+                TrelTileAnimation cells;
+                cells.tile = frameOf(map, gid, flags);
+                if (cells.tile < 0)
+                    continue; // this tile is not used flipped so
+                for (const TrelTiledMap::AnimationFrame& frame : tile.animation)
+                    cells.frames.push_back(
+                        {frameOf(map, set.firstGid + static_cast<std::uint32_t>(frame.tileId),
+                                 flags),
+                         frame.duration});
+                frames->setTileAnimation(cells);
+            }
+            const std::string name = !tile.type.empty() ? tile.type : "tile " + std::to_string(gid);
+            auto* played = new TrelAnimation(name.c_str());
+            for (const TrelTiledMap::AnimationFrame& frame : tile.animation) {
+                played->addFrameMs(frames->frames[set.firstGid + frame.tileId - 1], frame.duration,
+                                   framerate);
+                if (frame.duration == 0) {
+                    played->setMode(TrelAnimation::kOnce); // Tiled stops at a 0 ms frame
+                    break;
+                }
+            }
+            frames->addAnimation(played);
         }
     }
 }

@@ -375,10 +375,34 @@ struct TrelTmjReader::Reader {
             return false;
         if (!tileImage.empty())
             tile.image = map.resolve_(folder, tileImage);
-        tile.animated = t.contains("animation");
-        if (tile.animated)
-            map.warn_("tile animations");
+        std::string klass;
+        if (!text(t, "type", tile.type, where) || !text(t, "class", klass, where) ||
+            !animation(t, set, tile, where))
+            return false;
+        if (!klass.empty())
+            tile.type = klass;
         set.tiles.push_back(std::move(tile));
+        return true;
+    }
+
+    bool animation(const Json& t, const Map::Tileset& set, Map::Tile& tile,
+                   const std::string& where) {
+        auto frames = t.find("animation");
+        if (frames == t.end())
+            return true;
+        if (!frames->is_array())
+            return fail(where + ": a tile's \"animation\" is not an array");
+        for (const Json& f : *frames) {
+            Map::AnimationFrame frame;
+            if (!f.is_object())
+                return fail(where + ": a frame of a tile's animation is not an object");
+            if (!integer(f, "tileid", frame.tileId, -1, where) ||
+                !integer(f, "duration", frame.duration, 0, where) ||
+                !check(Check::animationFrame(set, tile.id, frame.tileId, frame.duration)))
+                return false;
+            tile.animation.push_back(frame);
+        }
+        tile.animated = !tile.animation.empty();
         return true;
     }
 

@@ -273,12 +273,26 @@ struct TrelTmxReader::Reader {
                     return fail(image, "tileset " + Data::quoted(set.name) +
                                            " has a tile image without a source");
             }
-            tile.animated = static_cast<bool>(t.child("animation"));
-            if (tile.animated)
-                map.warn_("tile animations");
+            tile.type =
+                t.attribute("class") ? t.attribute("class").value() : t.attribute("type").value();
+            if (!animation(t.child("animation"), set, tile))
+                return false;
             properties(t, tile.properties);
             set.tiles.push_back(std::move(tile));
         }
+        return true;
+    }
+
+    bool animation(const pugi::xml_node& node, const Map::Tileset& set, Map::Tile& tile) {
+        for (pugi::xml_node f : node.children("frame")) {
+            Map::AnimationFrame frame;
+            if (!intAttribute(f, "tileid", frame.tileId, -1) ||
+                !intAttribute(f, "duration", frame.duration, 0) ||
+                !check(f, Check::animationFrame(set, tile.id, frame.tileId, frame.duration)))
+                return false;
+            tile.animation.push_back(frame);
+        }
+        tile.animated = !tile.animation.empty();
         return true;
     }
 
