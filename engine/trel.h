@@ -7,6 +7,7 @@
 #include "anim/TrelAnimation.h"
 #include "anim/TrelAnimator.h"
 #include "anim/TrelTileAnimation.h"
+#include "aseprite/TrelAsepriteSheet.h"
 #include "core/TrelCString.h"
 #include "core/TrelExport.h"
 #include "core/TrelInterface.h"

@@ -1,0 +1,319 @@
+#include "aseprite/TrelAsepriteSheet.h"
+
+#include <allegro.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <new>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "anim/TrelAnimation.h"
+#include "core/TrelLoadLimits.h"
+#include "gfx/TrelISprite.h"
+#include "gfx/TrelResource.h"
+#include "image/TrelFileBytes.h"
+#include "image/TrelImageFile.h"
+
+namespace {
+
+// Ordered, so that a hash of frames keeps the file's order.
+using Json = nlohmann::ordered_json;
+
+// The largest frame side taken, as for a tile.
+const int kMaxSide = 4096;
+
+struct Frame {
+    int x = 0, y = 0, w = 0, h = 0; // where it lies in the image
+    int left = 0, top = 0;          // where that piece goes in the source frame
+    int sourceW = 0, sourceH = 0;
+    int ms = 0;
+};
+
+struct Tag {
+    std::string name;
+    int from = 0, to = 0;
+    TrelAnimation::Mode mode = TrelAnimation::kLoop;
+    TrelAnimation::Direction direction = TrelAnimation::kForward;
+    int passes = 0;
+};
+
+// Reads the checked parts of a parsed sheet; the first fault is kept in problem.
+struct Reader {
+    std::string problem;
+
+    bool fail(const std::string& what) {
+        problem = what;
+        return false;
+    }
+    // The value as JSON text ("" when absent), for the values compared as they are written.
+    static std::string text(const Json& o, const char* key) {
+        auto it = o.find(key);
+        if (it == o.end())
+            return "";
+        return it->is_string() ? it->get<std::string>() : it->dump();
+    }
+    bool integer(const Json& o, const char* key, int& out, int low, int high,
+                 const std::string& where) {
+        auto it = o.find(key);
+        if (it == o.end() || !it->is_number_integer())
+            return fail(where + " has no whole number \"" + key + "\"");
+        const long long value = it->get<long long>();
+        if (value < low || value > high)
+            return fail(where + " has \"" + key + "\" " + std::to_string(value) + ", outside " +
+                        std::to_string(low) + " to " + std::to_string(high));
+        out = static_cast<int>(value);
+        return true;
+    }
+    bool object(const Json& o, const char* key, const Json*& out, const std::string& where) {
+        auto it = o.find(key);
+        if (it == o.end() || !it->is_object())
+            return fail(where + " has no object \"" + key + "\"");
+        out = &*it;
+        return true;
+    }
+
+    bool frame(const Json& f, const std::string& where, Frame& out) {
+        const Json *cut, *placed, *source;
+        if (!f.is_object())
+            return fail(where + " is not an object");
+        if (text(f, "rotated") != "false" && text(f, "rotated") != "")
+            return fail(where + " is rotated, which Aseprite never does: not supported");
+        if (!object(f, "frame", cut, where) || !object(f, "spriteSourceSize", placed, where) ||
+            !object(f, "sourceSize", source, where) ||
+            !integer(*cut, "x", out.x, 0, 1 << 30, where) ||
+            !integer(*cut, "y", out.y, 0, 1 << 30, where) ||
+            !integer(*cut, "w", out.w, 1, kMaxSide, where) ||
+            !integer(*cut, "h", out.h, 1, kMaxSide, where) ||
+            !integer(*placed, "x", out.left, 0, kMaxSide, where) ||
+            !integer(*placed, "y", out.top, 0, kMaxSide, where) ||
+            !integer(*source, "w", out.sourceW, 1, kMaxSide, where) ||
+            !integer(*source, "h", out.sourceH, 1, kMaxSide, where) ||
+            !integer(f, "duration", out.ms, 0, 1 << 30, where))
+            return false;
+        if (out.left + out.w > out.sourceW || out.top + out.h > out.sourceH)
+            return fail(where + " is placed beyond its source size");
+        return true;
+    }
+
+    bool frames(const Json& root, std::vector<Frame>& out) {
+        auto list = root.find("frames");
+        if (list == root.end() || !(list->is_array() || list->is_object()))
+            return fail("it has no \"frames\" array or hash");
+        if (list->empty())
+            return fail("it has no frames");
+        for (auto it = list->begin(); it != list->end(); ++it) {
+            std::string where = "frame " + std::to_string(out.size());
+            if (list->is_object())
+                where += " (" + TrelFileBytes::quoted(it.key()) + ")";
+            out.emplace_back();
+            if (!frame(it.value(), where, out.back()))
+                return false;
+        }
+        return true;
+    }
+
+    bool tag(const Json& t, int count, Tag& out) {
+        const std::string where = "a tag";
+        if (!t.is_object() || !t.contains("name") || !t["name"].is_string())
+            return fail(where + " has no name");
+        out.name = t["name"].get<std::string>();
+        const std::string named = "tag " + TrelFileBytes::quoted(out.name);
+        if (!integer(t, "from", out.from, 0, count - 1, named) ||
+            !integer(t, "to", out.to, out.from, count - 1, named))
+            return false;
+        const std::string direction = t.contains("direction") ? text(t, "direction") : "forward";
+        if (direction == "reverse" || direction == "pingpong_reverse")
+            out.direction = TrelAnimation::kReverse;
+        else if (direction != "forward" && direction != "pingpong")
+            return fail(named + " has direction " + TrelFileBytes::quoted(direction) +
+                        ", not forward, reverse, pingpong or pingpong_reverse");
+        if (direction.compare(0, 8, "pingpong") == 0)
+            out.mode = TrelAnimation::kPingPong;
+        return repeat(t, named, out.passes);
+    }
+
+    // Aseprite writes the repeat count as a string; a number is taken too.
+    bool repeat(const Json& t, const std::string& named, int& passes) {
+        auto it = t.find("repeat");
+        if (it == t.end())
+            return true;
+        const std::string count = text(t, "repeat");
+        char* end = nullptr;
+        long value = std::strtol(count.c_str(), &end, 10);
+        if (count.empty() || *end != '\0' || value < 0 || value > 1000000)
+            return fail(named + " has repeat " + it->dump() + ", not a count");
+        passes = static_cast<int>(value);
+        return true;
+    }
+
+    bool tags(const Json& meta, int count, std::vector<Tag>& out) {
+        auto list = meta.find("frameTags");
+        if (list == meta.end())
+            return true;
+        if (!list->is_array())
+            return fail("its \"frameTags\" is not an array");
+        for (const Json& t : *list) {
+            out.emplace_back();
+            if (!tag(t, count, out.back()))
+                return false;
+        }
+        return true;
+    }
+};
+
+// The image's path: relative to the sheet's folder, and inside it.
+bool imagePath(const std::string& sheet, const std::string& image, std::string& path) {
+    if (image.empty() || image[0] == '/')
+        return false;
+    std::size_t start = 0;
+    while (start <= image.size()) {
+        std::size_t end = image.find('/', start);
+        if (end == std::string::npos)
+            end = image.size();
+        if (image.compare(start, end - start, "..") == 0)
+            return false;
+        start = end + 1;
+    }
+    std::size_t slash = sheet.rfind('/');
+    path = (slash == std::string::npos ? std::string() : sheet.substr(0, slash + 1)) + image;
+    return true;
+}
+
+} // namespace
+
+namespace {
+
+// The parsed sheet within the memory limit: the text, and about 64 bytes for each value.
+bool parse(const std::string& text, Json& root, std::string& problem) {
+    const unsigned long long values = std::count_if(text.begin(), text.end(), [](char c) {
+        return c == ',' || c == '{' || c == '[' || c == ':';
+    });
+    const TrelFileBytes::Limit limit{TrelLoadLimits::get().mapMemory, "mapMemory"};
+    if (text.size() + values * 64 > limit.bytes) {
+        problem = "its JSON values go " + TrelFileBytes::beyond(limit);
+        return false;
+    }
+    try {
+        root = Json::parse(text);
+    } catch (const Json::exception& e) {
+        problem = std::string("is not JSON: ") + e.what();
+        return false;
+    }
+    if (!root.is_object()) {
+        problem = "is not an Aseprite sheet: its JSON is not an object";
+        return false;
+    }
+    return true;
+}
+
+// The frames cut from the image and put back at their place in their source frames.
+bool cut(BITMAP* image, const std::vector<Frame>& frames, std::vector<TrelISprite*>& out,
+         std::string& problem) {
+    unsigned long long bytes = 0;
+    for (const Frame& f : frames)
+        bytes += static_cast<unsigned long long>(f.sourceW) * f.sourceH * 4;
+    const TrelFileBytes::Limit limit{TrelLoadLimits::get().mapMemory, "mapMemory"};
+    if (bytes > limit.bytes) {
+        problem = "its frames go " + TrelFileBytes::beyond(limit);
+        return false;
+    }
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        const Frame& f = frames[i];
+        if (static_cast<long long>(f.x) + f.w > image->w ||
+            static_cast<long long>(f.y) + f.h > image->h) {
+            problem = "frame " + std::to_string(i) + " reaches beyond its image, which is " +
+                      std::to_string(image->w) + " x " + std::to_string(image->h);
+            return false;
+        }
+        BITMAP* bitmap = create_bitmap_ex(bitmap_color_depth(image), f.sourceW, f.sourceH);
+        if (bitmap == nullptr) {
+            problem = "there is no memory for its frames";
+            return false;
+        }
+        clear_to_color(bitmap, bitmap_mask_color(bitmap));
+        blit(image, bitmap, f.x, f.y, f.left, f.top, f.w, f.h);
+        out.push_back(new TrelISprite(bitmap));
+    }
+    return true;
+}
+
+TrelAnimation* animation(const char* name, const std::vector<TrelISprite*>& sprites,
+                         const std::vector<Frame>& frames, int from, int to, int framerate) {
+    auto* made = new TrelAnimation(name);
+    for (int i = from; i <= to; ++i)
+        made->addFrameMs(sprites[static_cast<std::size_t>(i)],
+                         frames[static_cast<std::size_t>(i)].ms, framerate);
+    return made;
+}
+
+// load's work, which may run out of memory: false with problem set to what follows the
+// sheet's name in the error.
+bool read(const std::string& name, TrelResource* into, int framerate, std::string& problem) {
+    std::string text;
+    Json root;
+    if (!TrelFileBytes::read(name, {TrelLoadLimits::get().mapInput, "mapInput"}, text, problem) ||
+        !parse(text, root, problem)) {
+        problem = " " + problem;
+        return false;
+    }
+    Reader reader;
+    std::vector<Frame> frames;
+    std::vector<Tag> tags;
+    const Json* meta = nullptr;
+    if (!reader.frames(root, frames) || !reader.object(root, "meta", meta, "it") ||
+        !reader.tags(*meta, static_cast<int>(frames.size()), tags)) {
+        problem = ": " + reader.problem;
+        return false;
+    }
+    const std::string image = Reader::text(*meta, "image");
+    std::string path;
+    if (!imagePath(name, image, path)) {
+        problem = ": its image " + TrelFileBytes::quoted(image) +
+                  " is not a file name inside the sheet's folder";
+        return false;
+    }
+    TrelISprite sheet(path.c_str());
+    if (sheet.bitmap == nullptr) {
+        problem = ": " + TrelImageFile::loadFailure(path.c_str());
+        return false;
+    }
+    std::vector<TrelISprite*> sprites;
+    if (!cut(sheet.bitmap, frames, sprites, problem)) {
+        for (TrelISprite* sprite : sprites)
+            delete sprite;
+        problem = ": " + problem;
+        return false;
+    }
+    into->frames.insert(into->frames.end(), sprites.begin(), sprites.end());
+    const int last = static_cast<int>(frames.size()) - 1;
+    into->addAnimation(animation("", sprites, frames, 0, last, framerate));
+    for (const Tag& tag : tags) {
+        TrelAnimation* made =
+            animation(tag.name.c_str(), sprites, frames, tag.from, tag.to, framerate);
+        made->setMode(tag.mode);
+        made->setDirection(tag.direction);
+        made->setPasses(tag.passes);
+        into->addAnimation(made);
+    }
+    return true;
+}
+
+} // namespace
+
+bool TrelAsepriteSheet::load(const char* file, TrelResource* into, int framerate) {
+    const std::string name = file != nullptr ? file : "";
+    std::string problem;
+    bool loaded;
+    try {
+        loaded = into != nullptr ? read(name, into, framerate, problem) : false;
+        if (into == nullptr)
+            problem = ": no resource was given to load it into";
+    } catch (const std::bad_alloc&) {
+        loaded = false;
+        problem = ": there is no memory for it";
+    }
+    error.set(loaded ? "" : ("Sprite sheet " + TrelFileBytes::quoted(name) + problem).c_str());
+    return loaded;
+}
