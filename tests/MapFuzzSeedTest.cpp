@@ -11,6 +11,7 @@
 #include "fuzz/ImageFuzzInput.h"
 #include "fuzz/MapFuzzInput.h"
 #include "fuzz/ReplayFuzzInput.h"
+#include "fuzz/SheetFuzzInput.h"
 
 namespace {
 
@@ -49,6 +50,12 @@ TEST_F(InTempDir, EveryFuzzSeedLoadsOrFailsInOneLine) {
     for (const std::string& seed : seeds) {
         std::string bytes = readFile(std::string(TREL_IMAGE_FUZZ_SEEDS) + "/" + seed);
         EXPECT_EQ(loadImageFuzzInput(dir + "/", bytesOf(bytes), bytes.size()), "") << seed;
+    }
+    seeds = seedsIn(TREL_SHEET_FUZZ_SEEDS);
+    ASSERT_GE(seeds.size(), 2u);
+    for (const std::string& seed : seeds) {
+        std::string bytes = readFile(std::string(TREL_SHEET_FUZZ_SEEDS) + "/" + seed);
+        EXPECT_EQ(loadSheetFuzzInput(dir + "/", bytesOf(bytes), bytes.size()), "") << seed;
     }
     set_color_depth(32);
 

@@ -102,7 +102,7 @@ for f in "lib/$multiarch/libtrel0.so" "lib/$multiarch/libtrel0.so.0" "lib/$multi
   grep -qx "./usr/$f" <<<"$contents" || fail "the package lacks /usr/$f"
 done
 for f in README.md docs/first-game.md docs/architecture.md examples/lanternfall/main.cpp \
-  examples/lanternfall/CMakeLists.txt examples/lanternfall/data/moth.png; do
+  examples/lanternfall/CMakeLists.txt examples/lanternfall/data/moth.json examples/lanternfall/data/moth-sheet.png; do
   grep -qx "./usr/share/doc/trel0-dev/$f" <<<"$contents" || fail "the package lacks the documentation's $f"
 done
 grep -qE "/internal/|/image/|TrelImageFile.h|TrelTiledData.h|TrelTmxReader.h" <<<"$contents" &&

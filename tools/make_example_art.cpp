@@ -1,8 +1,9 @@
 // Draws the art of the example game (examples/lanternfall) and saves it into the given
-// folder: two ground tiles as JPEG, and the moth, the lantern's two frames and the wisp as
-// PNG with soft, semi-transparent edges; for the meadow drawn in Tiled, a sheet of four
-// ground tiles (with a margin and spacing, as Tiled's sheets often have) and a sheet of two
-// trees twice as tall as a cell.
+// folder: two ground tiles as JPEG; the moth's wing beat as a sprite sheet with its data as
+// Aseprite exports it; a sheet of the lantern, dark and with three flames; the wisp as PNG with
+// soft, semi-transparent edges; for the meadow drawn in Tiled, a sheet of four ground tiles (with a
+// margin and spacing, as Tiled's sheets often have) and a sheet of two trees twice as tall as a
+// cell.
 #include <allegro.h>
 #include <trel.h>
 
@@ -75,25 +76,75 @@ BITMAP* clear32(int w, int h) {
     return bmp;
 }
 
-BITMAP* moth() {
+// The moth seen from the side, facing right, its wing raised by lift pixels: one frame of
+// its flight.
+void mothFrame(BITMAP* sheet, int left, int lift) {
     BITMAP* bmp = clear32(24, 24);
-    disc(bmp, 6.5, 9, 6, 200, 190, 230); // wings
-    disc(bmp, 17.5, 9, 6, 200, 190, 230);
-    disc(bmp, 7.5, 16, 4, 170, 160, 210);
-    disc(bmp, 16.5, 16, 4, 170, 160, 210);
-    disc(bmp, 12, 12, 3, 90, 70, 60); // body
-    disc(bmp, 12, 17, 2.5, 90, 70, 60);
-    return bmp;
+    for (int k = 0; k < 3; ++k) { // the far wing, a fan above the body
+        disc(bmp, 8 + 2 * k, 15 - lift * (k + 2) / 4.0 - 2, 4.5 - k * 0.8, 215, 205, 240);
+    }
+    disc(bmp, 12, 16 - lift / 2.0, 4, 175, 165, 215); // the near wing, half as high
+    for (int x = 6; x <= 15; x += 3)
+        disc(bmp, x + 0.5, 17, 2.5, 90, 70, 60);           // the body
+    disc(bmp, 18.5, 16, 2.5, 110, 85, 70);                 // the head
+    line(bmp, 19, 14, 22, 8, makeacol32(90, 70, 60, 255)); // antennae
+    line(bmp, 20, 14, 23, 10, makeacol32(90, 70, 60, 255));
+    blit(bmp, sheet, 0, 0, left, 0, 24, 24);
+    destroy_bitmap(bmp);
 }
 
-BITMAP* lantern(bool lit) {
+// Four frames of a wing beat side by side, as Aseprite exports a sheet.
+BITMAP* mothSheet() {
+    BITMAP* sheet = clear32(4 * 24, 24);
+    const int lifts[4] = {9, 6, 3, 0};
+    for (int i = 0; i < 4; ++i)
+        mothFrame(sheet, i * 24, lifts[i]);
+    return sheet;
+}
+
+// The sheet's data as Aseprite's "Export Sprite Sheet" writes it (frames as an array): 80 ms
+// a frame, and the tag "flap", played back and forth.
+bool saveMothJson(const std::string& dir) {
+    FILE* out = std::fopen((dir + "/moth.json").c_str(), "w");
+    if (out == nullptr)
+        return false;
+    std::fputs("{ \"frames\": [\n", out);
+    for (int i = 0; i < 4; ++i)
+        std::fprintf(out,
+                     "   { \"filename\": \"moth %d.aseprite\", \"frame\": { \"x\": %d, \"y\": 0, "
+                     "\"w\": 24, \"h\": 24 }, \"rotated\": false, \"trimmed\": false, "
+                     "\"spriteSourceSize\": { \"x\": 0, \"y\": 0, \"w\": 24, \"h\": 24 }, "
+                     "\"sourceSize\": { \"w\": 24, \"h\": 24 }, \"duration\": 80 }%s\n",
+                     i, i * 24, i < 3 ? "," : "");
+    std::fputs(
+        " ],\n \"meta\": { \"app\": \"https://www.aseprite.org/\", \"version\": \"1.3\", "
+        "\"image\": \"moth-sheet.png\", \"format\": \"RGBA8888\", \"size\": { \"w\": 96, "
+        "\"h\": 24 }, \"scale\": \"1\",\n  \"frameTags\": [\n   { \"name\": \"flap\", "
+        "\"from\": 0, \"to\": 3, \"direction\": \"pingpong\", \"color\": \"#000000ff\" }\n  ],\n"
+        "  \"layers\": [], \"slices\": []\n }\n}\n",
+        out);
+    return std::fclose(out) == 0;
+}
+
+// A lantern, dark (flame 0) or lit with one of three flames that differ in their glow.
+void lantern(BITMAP* sheet, int left, int flame) {
     BITMAP* bmp = clear32(24, 24);
-    if (lit)
-        glow(bmp, 12, 12, 12, 255, 210, 90, 0.8);
+    if (flame > 0)
+        glow(bmp, 12, 12, 10.5 + flame, 255, 200 + 10 * flame, 90, 0.6 + 0.1 * flame);
     rectfill(bmp, 8, 5, 15, 18, makeacol32(60, 50, 40, 255)); // frame
-    rectfill(bmp, 9, 7, 14, 16, lit ? makeacol32(255, 235, 140, 255) : makeacol32(70, 80, 90, 255));
+    rectfill(bmp, 9, 7, 14, 16,
+             flame > 0 ? makeacol32(255, 225 + 5 * flame, 140, 255) : makeacol32(70, 80, 90, 255));
     rectfill(bmp, 10, 3, 13, 4, makeacol32(60, 50, 40, 255)); // handle
-    return bmp;
+    blit(bmp, sheet, 0, 0, left, 0, 24, 24);
+    destroy_bitmap(bmp);
+}
+
+// The dark lantern and three flames of the lit one, side by side.
+BITMAP* lanternSheet() {
+    BITMAP* sheet = clear32(4 * 24, 24);
+    for (int i = 0; i < 4; ++i)
+        lantern(sheet, i * 24, i);
+    return sheet;
 }
 
 BITMAP* wisp() {
@@ -147,9 +198,9 @@ int main(int argc, char** argv) {
     set_color_depth(32);
     bool ok = saveImage(dir, "grass.jpg", ground(60, 110, 50, 11));
     ok &= saveImage(dir, "moss.jpg", ground(45, 85, 60, 12));
-    ok &= saveImage(dir, "moth.png", moth());
-    ok &= saveImage(dir, "lantern-dark.png", lantern(false));
-    ok &= saveImage(dir, "lantern-lit.png", lantern(true));
+    ok &= saveImage(dir, "moth-sheet.png", mothSheet());
+    ok &= saveMothJson(dir);
+    ok &= saveImage(dir, "lantern-sheet.png", lanternSheet());
     ok &= saveImage(dir, "wisp.png", wisp());
     ok &= saveImage(dir, "meadow-ground.png", groundSheet());
     ok &= saveImage(dir, "meadow-trees.png", treeSheet());

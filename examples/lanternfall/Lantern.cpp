@@ -11,11 +11,28 @@ Lantern::Lantern(TrelLayer* layer, fix16 x, fix16 y, TrelResource* frames, Moth*
     ++moth->lanterns;
 }
 
+// guide: lantern-look
+TrelResource* Lantern::loadLook(TrelSystem* game) {
+    auto* look = new TrelResource();
+    game->spriteResources.push_back(look); // the registry owns it
+    // Four frames of 24 x 24 side by side: the dark lantern, then three flames.
+    if (look->loadSheet("data/lantern-sheet.png", 24, 24) < 4)
+        game->giveError(0, "%s", look->getLoadError());
+    // The flame flickers: frames 1, 2 and 3 back and forth, each shown for some ticks.
+    TrelAnimation* flicker = look->addAnimation(new TrelAnimation("flicker"));
+    flicker->addFrame(look->getData(1), 8);
+    flicker->addFrame(look->getData(2), 5);
+    flicker->addFrame(look->getData(3), 7);
+    flicker->setMode(TrelAnimation::kPingPong);
+    return look;
+}
+// guide: end
+
 void Lantern::onProcess() {
     if (lit || !touching(this, moth))
         return;
     lit = true;
-    setSprite(frames->getData(1));
+    play(frames->findAnimation("flicker"));
     ++moth->lit;
     TrelSystem* system = getSystem();
     system->consprintf("\nLantern lit: %i of %i", moth->lit, moth->lanterns);
@@ -27,6 +44,7 @@ void Lantern::putOut() {
     if (!lit)
         return;
     lit = false;
+    stopAnimation();
     setSprite(frames->getData(0));
     --moth->lit;
     getSystem()->consprintf("\nA wisp put a lantern out: %i of %i lit", moth->lit, moth->lanterns);

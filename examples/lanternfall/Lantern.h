@@ -8,9 +8,13 @@ class Moth;
 // A lantern stands still; the moth lights it by touching it, a wisp puts it out.
 class Lantern : public TrelObject {
 public:
-    // Frame 0 of frames is the dark lantern, frame 1 the lit one.
+    // frames: the dark lantern (frame 0) and the animation "flicker" (see loadLook).
     Lantern(TrelLayer* layer, fixedpoint::fix16 x, fixedpoint::fix16 y, TrelResource* frames,
             Moth* moth);
+
+    // The lantern's frames and its flickering flame, from data/lantern-sheet.png, a new
+    // resource of the game's registry; a sheet that cannot be loaded is a fatal error.
+    static TrelResource* loadLook(TrelSystem* game);
 
     void onProcess() override; // lit on the moth's touch
     void putOut();

@@ -5,9 +5,21 @@
 
 using fixedpoint::fix16;
 
-Moth::Moth(TrelLayer* home, fix16 x, fix16 y, TrelISprite* image)
+Moth::Moth(TrelLayer* home, fix16 x, fix16 y, TrelResource* look)
     : TrelObject(home, x, y, fix16(20), fix16(20)) {
-    setSprite(image);
+    play(look->findAnimation("flap")); // the sprite follows the animation's frames
+}
+// guide: end
+
+// guide: moth-look
+TrelResource* Moth::loadLook(TrelSystem* game) {
+    auto* look = new TrelResource();
+    game->spriteResources.push_back(look); // the registry owns it
+    // A sheet exported by Aseprite: its frames, and one animation per tag.
+    TrelAsepriteSheet sheet;
+    if (!sheet.load("data/moth.json", look, game->framerate))
+        game->giveError(0, "%s", sheet.getError());
+    return look;
 }
 // guide: end
 
@@ -36,6 +48,10 @@ void Moth::onProcess() {
     if ((p.y + vy).toInt() < 10 || (p.y + vy).toInt() > h - 10)
         vy = fix16();
     setSpeed(vx, vy);
+    // The sheet's moth faces right: mirrored, it faces left. Flying up or down, it keeps
+    // the way it faced.
+    if (vx != 0)
+        setFlipped(vx < 0, false);
     ++ticks;
 }
 // guide: end

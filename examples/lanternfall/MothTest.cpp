@@ -25,8 +25,7 @@ Moth* smallMeadow() {
         for (int x = 0; x < 20; ++x)
             meadow->setMapTile(x, y, 1);
     game.zone->setCameraRegion(0, 0, 640, 480);
-    TrelResource* image = game.newSpriteResource("data/moth.png");
-    return new Moth(meadow, fix16(320), fix16(240), image->getData(0));
+    return new Moth(meadow, fix16(320), fix16(240), Moth::loadLook(&game));
 }
 
 } // namespace
@@ -46,6 +45,11 @@ TEST(Moth, FliesWhileAKeyIsHeldAndStopsAtTheMeadowsEdge) {
     EXPECT_EQ(at.x.toInt(), 640 - 11);
     // The first run writes the picture (and fails); look at it, then commit it.
     EXPECT_TRUE(run.frameMatches("tests/moth-at-the-edge.png")) << run.getMismatch();
+
+    run.releaseAll();
+    run.hold(KEY_LEFT);
+    run.run(1);
+    EXPECT_TRUE(moth->getFlippedX()); // it turns to face the way it flies
 }
 // guide: end
 

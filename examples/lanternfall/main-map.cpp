@@ -74,16 +74,13 @@ int main() {
     Moth* moth = nullptr;
     for (const TrelTiledMap::Object& thing : things->objects) {
         if (thing.type == "moth")
-            moth = new Moth(top, px(thing.x), px(thing.y), image("data/moth.png"));
+            moth = new Moth(top, px(thing.x), px(thing.y), Moth::loadLook(&game));
     }
     if (moth == nullptr)
         game.giveError(0, "The map \"%s\" places no moth.", file);
     // guide: end
 
-    TrelResource* lanternFrames = game.newSpriteResource("data/lantern-dark.png");
-    if (lanternFrames == nullptr ||
-        game.appendSpriteResource("data/lantern-lit.png", lanternFrames) == nullptr)
-        game.giveError(0, "Could not load the lantern's images.");
+    TrelResource* lanternFrames = Lantern::loadLook(&game);
     TrelISprite* wispImage = image("data/wisp.png");
     // guide: map-properties
     for (const TrelTiledMap::Object& thing : things->objects) {

@@ -87,13 +87,11 @@ int main() {
     // guide: end
 
     // guide: moth
-    TrelResource* mothImage = load("data/moth.png");
     // Kept for the lanterns the finished example adds; the guide's game does not use it yet.
-    [[maybe_unused]] Moth* moth = new Moth(meadow, fix16(320), fix16(240), mothImage->getData(0));
+    [[maybe_unused]] Moth* moth = new Moth(meadow, fix16(320), fix16(240), Moth::loadLook(&game));
     // guide: end
 
-    TrelResource* lanternFrames = load("data/lantern-dark.png");
-    loadMore("data/lantern-lit.png", lanternFrames);
+    TrelResource* lanternFrames = Lantern::loadLook(&game);
     for (const auto& at : kLanterns)
         lanterns.push_back(new Lantern(meadow, fix16(at[0]), fix16(at[1]), lanternFrames, moth));
     TrelResource* wispImage = load("data/wisp.png");
