@@ -165,6 +165,7 @@ void TrelIGfx::drawZone(TrelZone* zone, int x, int y, int w, int h) {
         rectfill(target, x, y, x + w - 1, y + h - 1,
                  makecol(background >> 16 & 0xff, background >> 8 & 0xff, background & 0xff));
 
+    animatedSet = nullptr; // the frames shown are worked out afresh for each drawing
     // The zone's time, as animated tiles count it.
     const int framerate = owner->system->framerate > 0 ? owner->system->framerate : 1;
     const std::int64_t ms = zone->getTicks() * 1000 / framerate;
@@ -223,6 +224,9 @@ const std::vector<TrelISprite*>& TrelIGfx::shownFrames(TrelResource* tileset, st
     const std::vector<TrelTileAnimation>& animations = tileset->getTileAnimations();
     if (animations.empty())
         return tileset->frames;
+    if (tileset == animatedSet)
+        return animatedFrames; // another layer of the same tileset, in the same drawing
+    animatedSet = tileset;
     animatedFrames = tileset->frames;
     const std::size_t count = animatedFrames.size();
     for (const TrelTileAnimation& animation : animations) {

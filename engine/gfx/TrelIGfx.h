@@ -106,9 +106,11 @@ private:
     void drawSprite(BITMAP* image, int x, int y, bool flipX, bool flipY);
 
     std::vector<LayerCache> tileCaches;
-    std::vector<TrelISprite*> animatedFrames; // shownFrames' answer for an animated tileset
-    const std::vector<TrelISprite*> noFrames;
-    unsigned long drawings = 0; // drawZone calls so far
+    // shownFrames' answer for the last animated tileset of this drawing, and that tileset.
+    std::vector<TrelISprite*> animatedFrames;
+    const TrelResource* animatedSet = nullptr;
+    const std::vector<TrelISprite*> noFrames{}; // the frames of no tileset
+    unsigned long drawings = 0;                 // drawZone calls so far
 };
 
 #endif
