@@ -21,6 +21,7 @@
 #include "math/FixedMath.h"
 #include "math/FixedPoint.h"
 #include "math/Vec2.h"
+#include "motion/TrelOverlaps.h"
 #include "replay/TrelPlayer.h"
 #include "replay/TrelRecorder.h"
 #include "world/TrelLayer.h"
