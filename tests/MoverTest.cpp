@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -128,6 +129,10 @@ struct ReferenceMover {
         p.x.raw += (L - L0) * 65536;
         if (L - L0 != dx)
             v.x = fix16(), remX = 0;
+        else if (v.x > 0)
+            column(R, T, B, &right);
+        else if (v.x < 0)
+            column(L - 1, T, B, &left);
         p.y.raw += (T - T0) * 65536;
         v.y += g.y;
         int dy = whole(remY, v.y);
@@ -144,8 +149,10 @@ struct ReferenceMover {
         p.y.raw += movedY * 65536;
         if (movedY != dy)
             v.y = fix16(), remY = 0;
-        if (!floor.touched && dy >= 0 && movedY == dy)
+        else if (v.y >= 0)
             row(B, L, R, !dropping, &floor);
+        else
+            row(T - 1, L, R, false, &ceiling);
         o->setPos(p.x, p.y);
         o->setSpeed(v.x, v.y);
         dropping = false;
@@ -263,5 +270,67 @@ TEST(Mover, AgreesWithThePlainMoverOnRandomMovesAndNeverEntersASolid) {
         a->destroy();
         b->destroy();
         zone.process();
+    }
+}
+
+// A floor, a wall and a ceiling 1,000 tiles long, each made of separate cells: a box pressed
+// against one and moving along it at 64 speeds, from 1/65536 pixel to a tile a tick, never
+// stops and never leaves it, and covers exactly its speed times the ticks.
+TEST(Mover, SlidesAlongFloorsWallsAndCeilingsWithoutCatchingOnSeams) {
+    TrelSystem system;
+    TrelTileShapes shapes = testShapes();
+    struct Surface {
+        bool alongX; // slides along x (a floor or ceiling) or along y (a wall)
+        int pressX;  // the push into the surface, in 1/65536 pixel a tick
+        int pressY;
+    };
+    const Surface surfaces[] = {{true, 0, 1 << 15}, {false, 1 << 15, 0}, {true, 0, -(1 << 15)}};
+    for (const Surface& s : surfaces) {
+        TrelZone zone(&system);
+        const int cells = 1000;
+        zone.addLayer(s.alongX ? cells : 3, s.alongX ? 3 : cells, 16, 16);
+        zone.addLayer(1, 1, 16, 16);
+        TrelLayer* ground = zone.getLayer(0);
+        for (int i = 0; i < cells; ++i) {
+            // Floor in row 2, ceiling in row 0, wall in column 2.
+            int x = s.alongX ? i : 2, y = s.alongX ? (s.pressY > 0 ? 2 : 0) : i;
+            ground->getMapData()[y][x] = 1;
+        }
+        for (int k = 0; k < 64; ++k) {
+            // 1/65536 pixel up to 16 pixels a tick, evenly on a log scale.
+            const std::int32_t speed = static_cast<std::int32_t>(std::pow(2.0, k * 20.0 / 63));
+            // A 10 x 10 box against the surface.
+            auto* o =
+                new TrelObject(zone.getLayer(1), s.alongX ? fix16(5) : fix16(32 - 5),
+                               s.alongX ? (s.pressY > 0 ? fix16(32 - 5) : fix16(16 + 5)) : fix16(5),
+                               fix16(10), fix16(10));
+            o->setGravity(fix16::fromRaw(s.pressX), fix16::fromRaw(s.pressY));
+            TrelMover mover;
+            mover.setGround(ground, &shapes);
+            Vec start;
+            o->getPos(start);
+            std::int64_t travelled = 0;
+            for (int tick = 0; tick < 3000 && travelled < (900LL * 16 << 16); ++tick) {
+                Vec v;
+                o->getSpeed(v);
+                o->setSpeed(s.alongX ? fix16::fromRaw(speed) : v.x,
+                            s.alongX ? v.y : fix16::fromRaw(speed));
+                mover.move(o);
+                travelled += speed;
+                Vec p;
+                o->getPos(p);
+                const fix16 along = s.alongX ? p.x - start.x : p.y - start.y;
+                const fix16 across = s.alongX ? p.y - start.y : p.x - start.x;
+                ASSERT_EQ(along.raw, (travelled >> 16) << 16)
+                    << "speed " << speed << ", tick " << tick;
+                ASSERT_EQ(across.raw, 0) << "speed " << speed << ", tick " << tick;
+                ASSERT_TRUE(s.alongX
+                                ? (s.pressY > 0 ? mover.isOnFloor() : mover.getCeiling().touched)
+                                : mover.getRightWall().touched)
+                    << "speed " << speed << ", tick " << tick;
+            }
+            o->destroy();
+            zone.process();
+        }
     }
 }

@@ -238,23 +238,29 @@ void TrelMover::move(TrelObject* object) {
     const int startTop = box.top;
 
     speed.x += gravity.x;
-    if (const int dx = wholePixels(remainderX, speed.x)) {
-        const bool rising = speed.y + gravity.y < 0;
-        const int moved = moveX(box, dx, rising);
-        pos.x.raw += moved * 65536;
-        if (moved != dx)
-            speed.x = remainderX = fixedpoint::fix16();
+    const int dx = wholePixels(remainderX, speed.x);
+    const int movedX = dx != 0 ? moveX(box, dx, speed.y + gravity.y < 0) : 0;
+    pos.x.raw += movedX * 65536;
+    if (movedX != dx) {
+        speed.x = remainderX = fixedpoint::fix16();
+    } else if (speed.x != 0) {
+        // Pushed against a wall without moving into it: touching it all the same.
+        const int column = speed.x > 0 ? box.right : box.left - 1;
+        columnBlocked(column, box.top, box.bottom, speed.x > 0 ? &rightWall : &leftWall);
     }
     pos.y.raw += (box.top - startTop) * 65536; // climbed or kept on the ground
     speed.y += gravity.y;
     const int dy = wholePixels(remainderY, speed.y);
-    const int moved = dy != 0 ? moveY(box, dy) : 0;
-    pos.y.raw += moved * 65536;
-    if (moved != dy)
+    const int movedY = dy != 0 ? moveY(box, dy) : 0;
+    pos.y.raw += movedY * 65536;
+    if (movedY != dy) {
         speed.y = remainderY = fixedpoint::fix16();
-    // Standing still on the ground with nothing pulling down still counts as touching it.
-    if (!floor.touched && dy >= 0 && moved == dy)
+    } else if (speed.y >= 0) {
+        // Resting on the ground (or on a one-way top) counts as touching it.
         rowBlocked(box.bottom, box.left, box.right, !dropping, &floor);
+    } else {
+        rowBlocked(box.top - 1, box.left, box.right, false, &ceiling);
+    }
     object->setPos(pos.x, pos.y);
     object->setSpeed(speed.x, speed.y);
     dropping = false;

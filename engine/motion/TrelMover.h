@@ -20,7 +20,9 @@ class TrelTileShapes;
 // Along x, then along y: speed += gravity; the whole pixels of remainder + speed are moved
 // one by one, and what is left carries over. A pixel step is refused where the box would
 // cover a solid pixel; the object then touches a wall, floor or ceiling there, and that
-// axis's speed and remainder become 0 (the other axis keeps both). One-way cells stop only
+// axis's speed and remainder become 0 (the other axis keeps both). An object that ends a
+// move against a wall or ceiling its speed points to, or on the ground while not rising,
+// touches it too. One-way cells stop only
 // an object coming down onto their top row; a slope or a ledge of at most getStepHeight()
 // pixels is climbed by an object standing on something, and one walking off such a ledge or
 // down a slope (not rising) is kept on the ground. Cells outside the layer are empty.

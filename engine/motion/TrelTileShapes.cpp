@@ -1,6 +1,7 @@
 #include "motion/TrelTileShapes.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -14,32 +15,50 @@ using Map = TrelTiledMap;
 // A cell's solid pixels, row after row.
 using Mask = std::vector<char>;
 
-// Whether (x, y) lies inside the polygon (even-odd rule).
-bool insidePolygon(const std::vector<Map::Point>& points, double x, double y) {
-    bool inside = false;
-    for (std::size_t i = 0, j = points.size() - 1; i < points.size(); j = i++) {
-        const Map::Point& a = points[i];
-        const Map::Point& b = points[j];
-        if ((a.y > y) != (b.y > y) && x < (b.x - a.x) * (y - a.y) / (b.y - a.y) + a.x)
-            inside = !inside;
+// Where the shape meets the vertical line at x: from low to high; false where it does not.
+bool span(const Map::Object& shape, double x, double& low, double& high) {
+    if (shape.shape == Map::Shape::Rectangle) {
+        low = shape.y;
+        high = shape.y + shape.height;
+        return x >= shape.x && x <= shape.x + shape.width;
     }
-    return inside;
+    bool met = false;
+    const std::vector<Map::Point>& p = shape.points;
+    for (std::size_t i = 0, j = p.size() - 1; i < p.size(); j = i++) {
+        const double x1 = shape.x + p[j].x, y1 = shape.y + p[j].y;
+        const double x2 = shape.x + p[i].x, y2 = shape.y + p[i].y;
+        if (x < std::min(x1, x2) || x > std::max(x1, x2))
+            continue;
+        double ys[2] = {y1, y2};
+        int count = 2;
+        if (x1 != x2) { // where the edge crosses the line; a vertical edge gives both ends
+            ys[0] = y1 + (y2 - y1) * (x - x1) / (x2 - x1);
+            count = 1;
+        }
+        for (int k = 0; k < count; ++k) {
+            low = met ? std::min(low, ys[k]) : ys[k];
+            high = met ? std::max(high, ys[k]) : ys[k];
+            met = true;
+        }
+    }
+    return met;
 }
 
-// Adds the pixels whose centres the shape covers; false for a shape that cannot be used.
+// Adds the pixels whose centres the shape covers, edges included; false for a shape that
+// cannot be used.
 bool cover(const Map::Object& shape, int w, int h, Mask& mask) {
     const bool rectangle = shape.shape == Map::Shape::Rectangle;
     if (shape.rotation != 0 || !(rectangle || shape.shape == Map::Shape::Polygon) ||
         (!rectangle && shape.points.size() < 3))
         return false;
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            const double px = x + 0.5 - shape.x, py = y + 0.5 - shape.y;
-            const bool in = rectangle ? px >= 0 && py >= 0 && px < shape.width && py < shape.height
-                                      : insidePolygon(shape.points, px, py);
-            if (in)
-                mask[static_cast<std::size_t>(y * w + x)] = 1;
-        }
+    for (int x = 0; x < w; ++x) {
+        double low, high;
+        if (!span(shape, x + 0.5, low, high))
+            continue;
+        const int top = std::max(0, static_cast<int>(std::ceil(low - 0.5)));
+        const int bottom = std::min(h - 1, static_cast<int>(std::floor(high - 0.5)));
+        for (int y = top; y <= bottom; ++y)
+            mask[static_cast<std::size_t>(y * w + x)] = 1;
     }
     return true;
 }
