@@ -9,10 +9,6 @@
 
 namespace {
 
-int floorDiv(int a, int b) {
-    return a >= 0 ? a / b : -((-a + b - 1) / b);
-}
-
 // The pixels a box covers along one axis: from its centre c and size s (16.16), the first
 // and one past the last, computed at twice the scale so that any size is exact.
 void cover(std::int32_t c, std::int32_t s, int& first, int& end) {
@@ -33,23 +29,38 @@ int wholePixels(fixedpoint::fix16& remainder, fixedpoint::fix16 speed) {
 
 } // namespace
 
+int TrelMover::tileW() const {
+    return shapes->getTileWidth();
+}
+
+int TrelMover::tileH() const {
+    return shapes->getTileHeight();
+}
+
 void TrelMover::setGround(TrelLayer* ground, const TrelTileShapes* cellShapes) {
     layer = ground;
     shapes = cellShapes;
+    // Tile sizes are mostly powers of two: cells are then found by a shift.
+    shiftX = shiftY = -1;
+    for (int k = 0; k < 16 && shapes != nullptr; ++k) {
+        if (shapes->getTileWidth() == 1 << k)
+            shiftX = k;
+        if (shapes->getTileHeight() == 1 << k)
+            shiftY = k;
+    }
 }
 
 int TrelMover::valueAt(int column, int row) const {
-    int w, h;
-    layer->getMapSize(w, h);
-    if (column < 0 || row < 0 || column >= w || row >= h)
+    if (static_cast<unsigned>(column) >= static_cast<unsigned>(mapW) ||
+        static_cast<unsigned>(row) >= static_cast<unsigned>(mapH))
         return 0;
-    return layer->getMapData()[row][column];
+    return cells[row][column];
 }
 
 bool TrelMover::columnBlocked(int x, int top, int bottom, Contact* hit) const {
     const int tw = shapes->getTileWidth(), th = shapes->getTileHeight();
-    const int column = floorDiv(x, tw);
-    for (int row = floorDiv(top, th); row * th < bottom; ++row) {
+    const int column = cellX(x);
+    for (int row = cellY(top); row * th < bottom; ++row) {
         const int value = valueAt(column, row);
         const TrelTileShapes::Kind kind = shapes->getKind(value);
         if (kind == TrelTileShapes::kNone || kind == TrelTileShapes::kOneWay)
@@ -67,9 +78,9 @@ bool TrelMover::columnBlocked(int x, int top, int bottom, Contact* hit) const {
 
 bool TrelMover::rowBlocked(int y, int left, int right, bool oneWay, Contact* hit) const {
     const int tw = shapes->getTileWidth(), th = shapes->getTileHeight();
-    const int row = floorDiv(y, th);
+    const int row = cellY(y);
     const int local = y - row * th;
-    for (int column = floorDiv(left, tw); column * tw < right; ++column) {
+    for (int column = cellX(left); column * tw < right; ++column) {
         const int value = valueAt(column, row);
         const TrelTileShapes::Kind kind = shapes->getKind(value);
         if (kind == TrelTileShapes::kNone || (kind == TrelTileShapes::kOneWay && !oneWay))
@@ -77,7 +88,13 @@ bool TrelMover::rowBlocked(int y, int left, int right, bool oneWay, Contact* hit
         bool blocked = kind == TrelTileShapes::kSolid;
         const int from = left > column * tw ? left - column * tw : 0;
         const int to = right < (column + 1) * tw ? right - column * tw : tw;
-        for (int x = from; x < to && !blocked; ++x) {
+        if (!blocked && shapes->hasRowMasks()) {
+            // The columns [from, to) as bits, against the row's solid columns.
+            const std::uint64_t upTo = to >= 64 ? ~std::uint64_t(0) : (std::uint64_t(1) << to) - 1;
+            blocked =
+                (shapes->getRowMask(value, local) & upTo & ~((std::uint64_t(1) << from) - 1)) != 0;
+        }
+        for (int x = from; x < to && !blocked && !shapes->hasRowMasks(); ++x) {
             int runTop, runBottom;
             shapes->getRun(value, x, runTop, runBottom);
             blocked = runTop <= local && local < runBottom;
@@ -112,26 +129,27 @@ bool TrelMover::stepUp(Box& box, int direction, int column) const {
     return false;
 }
 
-void TrelMover::stepDown(Box& box) const {
+bool TrelMover::stepDown(Box& box) const {
     // The nearest ground within the step height below; none: the object walks off and falls.
     for (int k = 1; k <= stepHeight; ++k) {
         // Row bottom + k - 1 is free: had it held ground, the step before would have stopped.
         if (rowBlocked(box.bottom + k, box.left, box.right, !dropping, nullptr)) {
             box.top += k;
             box.bottom += k;
-            return;
+            return true;
         }
     }
+    return false;
 }
 
 int TrelMover::freeRunX(const Box& box, int direction, int most, bool rising, bool ground) const {
     const int tw = shapes->getTileWidth(), th = shapes->getTileHeight();
     const int next = direction > 0 ? box.right : box.left - 1;
-    const int column = floorDiv(next, tw);
+    const int column = cellX(next);
     // The steps whose new pixel column lies in this cell column.
     int run = direction > 0 ? (column + 1) * tw - next : next - column * tw + 1;
     run = run < most ? run : most;
-    for (int row = floorDiv(box.top, th); row * th < box.bottom; ++row) {
+    for (int row = cellY(box.top); row * th < box.bottom; ++row) {
         const TrelTileShapes::Kind kind = shapes->getKind(valueAt(column, row));
         if (kind != TrelTileShapes::kNone && kind != TrelTileShapes::kOneWay)
             return 0;
@@ -145,10 +163,10 @@ int TrelMover::freeRunX(const Box& box, int direction, int most, bool rising, bo
     const int to = direction > 0 ? box.right + run : box.right - 1;
     if (!ground)
         return rowBlocked(box.bottom, from, to, !dropping, nullptr) ? 0 : run;
-    if (floorDiv(box.bottom, th) * th != box.bottom)
+    if (cellY(box.bottom) * th != box.bottom)
         return 0;
-    for (int c = floorDiv(from, tw); c * tw < to; ++c)
-        if (shapes->getKind(valueAt(c, box.bottom / th)) != TrelTileShapes::kSolid)
+    for (int c = cellX(from); c * tw < to; ++c)
+        if (shapes->getKind(valueAt(c, cellY(box.bottom))) != TrelTileShapes::kSolid)
             return 0;
     return run;
 }
@@ -156,10 +174,10 @@ int TrelMover::freeRunX(const Box& box, int direction, int most, bool rising, bo
 int TrelMover::freeRunY(const Box& box, int direction, int most) const {
     const int tw = shapes->getTileWidth(), th = shapes->getTileHeight();
     const int next = direction > 0 ? box.bottom : box.top - 1;
-    const int row = floorDiv(next, th);
+    const int row = cellY(next);
     int run = direction > 0 ? (row + 1) * th - next : next - row * th + 1;
     run = run < most ? run : most;
-    for (int column = floorDiv(box.left, tw); column * tw < box.right; ++column) {
+    for (int column = cellX(box.left); column * tw < box.right; ++column) {
         const TrelTileShapes::Kind kind = shapes->getKind(valueAt(column, row));
         // Going up, one-way cells are no obstacle; going down, their top rows are.
         if (kind != TrelTileShapes::kNone && (direction > 0 || kind != TrelTileShapes::kOneWay))
@@ -172,10 +190,11 @@ int TrelMover::moveX(Box& box, int dx, bool rising) {
     const int direction = dx > 0 ? 1 : -1;
     int left = dx > 0 ? dx : -dx;
     const int startLeft = box.left;
+    bool ground = !rising && supported(box);
     while (left > 0) {
-        const bool ground = !rising && supported(box);
         const int run = freeRunX(box, direction, left, rising, ground);
         if (run > 0) {
+            // The ground is as it was: kept under the whole run, or none found.
             box.left += direction * run;
             box.right += direction * run;
             left -= run;
@@ -186,9 +205,11 @@ int TrelMover::moveX(Box& box, int dx, bool rising) {
         if (!columnBlocked(column, box.top, box.bottom, &hit)) {
             box.left += direction;
             box.right += direction;
-            if (ground && !supported(box))
-                stepDown(box);
-        } else if (!(ground && stepUp(box, direction, column))) {
+            const bool stands = supported(box);
+            ground = !rising && (stands || (ground && stepDown(box)));
+        } else if (ground && stepUp(box, direction, column)) {
+            ground = supported(box);
+        } else {
             (direction > 0 ? rightWall : leftWall) = hit;
             break;
         }
@@ -227,6 +248,8 @@ int TrelMover::moveY(Box& box, int dy) {
 void TrelMover::move(TrelObject* object) {
     floor = ceiling = leftWall = rightWall = Contact();
     object->setSelfMoving(true);
+    layer->getMapSize(mapW, mapH);
+    cells = layer->getMapData();
     TrelObject::Vec pos, size, speed, gravity;
     object->getPos(pos);
     object->getSize(size);

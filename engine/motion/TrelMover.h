@@ -72,6 +72,12 @@ private:
     bool rowBlocked(int y, int left, int right, bool oneWay, Contact* hit) const;
     bool supported(const Box& box) const;
     int valueAt(int column, int row) const;
+    // The cell column of pixel column x, and the cell row of pixel row y.
+    int cellX(int x) const { return shiftX >= 0 ? x >> shiftX : floorDiv(x, tileW()); }
+    int cellY(int y) const { return shiftY >= 0 ? y >> shiftY : floorDiv(y, tileH()); }
+    int tileW() const;
+    int tileH() const;
+    static int floorDiv(int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 
     // Moves by dx whole pixels along x; returns the pixels moved.
     int moveX(Box& box, int dx, bool rising);
@@ -81,10 +87,15 @@ private:
     int freeRunX(const Box& box, int direction, int most, bool rising, bool ground) const;
     int freeRunY(const Box& box, int direction, int most) const;
     bool stepUp(Box& box, int direction, int column) const;
-    void stepDown(Box& box) const;
+    // Keeps an object that walked off its ground on the ground within the step height below;
+    // false when there is none.
+    bool stepDown(Box& box) const;
 
     TrelLayer* layer = nullptr;
     const TrelTileShapes* shapes = nullptr;
+    short** cells = nullptr; // the layer's, read at the start of each move
+    int mapW = 0, mapH = 0;
+    int shiftX = -1, shiftY = -1; // log2 of the tile size, or -1 when it is no power of two
     int stepHeight = 1;
     bool dropping = false;
     fixedpoint::fix16 remainderX, remainderY;

@@ -89,7 +89,20 @@ bool hasTrue(const Map::Properties& properties, const char* name) {
 } // namespace
 
 TrelTileShapes::TrelTileShapes(int tileWidth, int tileHeight)
-    : tileW(std::max(1, tileWidth)), tileH(std::max(1, std::min(tileHeight, 65535))) {
+    : tileW(std::max(1, tileWidth)), tileH(std::max(1, std::min(tileHeight, 65535))),
+      fullRow(tileW >= 64 ? ~std::uint64_t(0) : (std::uint64_t(1) << tileW) - 1) {
+}
+
+void TrelTileShapes::updateRowMasks(int value) {
+    if (!hasRowMasks())
+        return;
+    std::uint64_t* masks = &rowMasks[static_cast<std::size_t>(value) * tileH];
+    std::fill(masks, masks + tileH, 0);
+    for (int c = 0; c < tileW; ++c) {
+        const std::size_t at = (static_cast<std::size_t>(value) * tileW + c) * 2;
+        for (int y = runs[at]; y < runs[at + 1]; ++y)
+            masks[y] |= std::uint64_t(1) << c;
+    }
 }
 
 bool TrelTileShapes::reserve(int value) {
@@ -98,6 +111,8 @@ bool TrelTileShapes::reserve(int value) {
     if (value >= static_cast<int>(kinds.size())) {
         kinds.resize(static_cast<std::size_t>(value) + 1, kNone);
         runs.resize((static_cast<std::size_t>(value) + 1) * tileW * 2, 0);
+        if (hasRowMasks())
+            rowMasks.resize((static_cast<std::size_t>(value) + 1) * tileH, 0);
     }
     return true;
 }
@@ -114,6 +129,7 @@ void TrelTileShapes::set(int value, Kind kind, int x, int y, int w, int h) {
         runs[at] = static_cast<std::uint16_t>(in ? top : 0);
         runs[at + 1] = static_cast<std::uint16_t>(in ? bottom : 0);
     }
+    updateRowMasks(value);
 }
 
 void TrelTileShapes::setSlope(int value, const std::vector<int>& heights) {
@@ -128,6 +144,7 @@ void TrelTileShapes::setSlope(int value, const std::vector<int>& heights) {
         runs[at] = static_cast<std::uint16_t>(tileH - height);
         runs[at + 1] = static_cast<std::uint16_t>(tileH);
     }
+    updateRowMasks(value);
 }
 
 namespace {

@@ -54,6 +54,16 @@ public:
         bottom = runs[at + 1];
     }
 
+    // The columns of row y (0 .. tile height - 1) of a cell of this value that are solid (for a
+    // one-way cell: its surface), as bits from bit 0 for column 0; for tiles at most 64 pixels
+    // wide (hasRowMasks()).
+    bool hasRowMasks() const { return tileW <= 64; }
+    std::uint64_t getRowMask(int value, int y) const {
+        if (getKind(value) == kSolid)
+            return fullRow;
+        return getKind(value) == kNone ? 0 : rowMasks[static_cast<std::size_t>(value) * tileH + y];
+    }
+
     // Reads the shapes of every tile of the map's tilesets, for the cell values the map's
     // layers hold (flipped and rotated tiles included, their shapes turned alike): the
     // rectangles and polygons of Tiled's tile collision editor (each column solid from the
@@ -72,10 +82,14 @@ private:
     void storeMask(int value, const std::vector<char>& mask, bool oneWay);
     // Makes room for the value; false for a value outside 1 .. 32767.
     bool reserve(int value);
+    // Works out the value's row masks from its runs.
+    void updateRowMasks(int value);
 
     int tileW, tileH;
-    std::vector<Kind> kinds;         // by cell value
-    std::vector<std::uint16_t> runs; // by cell value, then column: top, bottom
+    std::vector<Kind> kinds;             // by cell value
+    std::vector<std::uint16_t> runs;     // by cell value, then column: top, bottom
+    std::vector<std::uint64_t> rowMasks; // by cell value, then row (tiles up to 64 wide)
+    std::uint64_t fullRow;
 };
 
 #endif
