@@ -753,6 +753,17 @@ TEST_F(TiledMaps, CollisionShapesDrawnInTiledBecomeTileShapes) {
         shapes.getRun(2, x, top, bottom);
         EXPECT_EQ(top * 10 + bottom, 1) << x;
     }
+    // Each row's mask of solid columns is the runs' (the mover reads the masks).
+    for (int v = 1; v <= mirrored; ++v)
+        for (int y = 0; y < 8; ++y) {
+            std::uint64_t bits = 0;
+            for (int x = 0; x < 8; ++x) {
+                int top, bottom;
+                shapes.getRun(v, x, top, bottom);
+                bits |= std::uint64_t(top <= y && y < bottom) << x;
+            }
+            EXPECT_EQ(shapes.getRowMask(v, y), bits) << v << ", row " << y;
+        }
     const std::string log = readLog();
     const std::string warning = "WARNING: The map \"shapes.tmx\" has tile collision shapes the "
                                 "engine cannot use";

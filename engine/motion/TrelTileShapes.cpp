@@ -199,6 +199,7 @@ void TrelTileShapes::storeMask(int value, const std::vector<char>& mask, bool on
                                              : empty     ? kNone
                                              : rectangle ? kRect
                                                          : kSlope;
+    updateRowMasks(value);
 }
 
 void TrelTileShapes::readMap(TrelTiledMap& map, TrelSystem* system) {
