@@ -334,3 +334,41 @@ TEST(Mover, SlidesAlongFloorsWallsAndCeilingsWithoutCatchingOnSeams) {
         }
     }
 }
+
+// A one-way cell stops a box coming down onto its top row from at or above it, and lets
+// through one that rises into it, one whose bottom was already below its top, and one that
+// drops through.
+TEST(Mover, OneWayCellsStopOnlyWhatComesDownOntoThem) {
+    TrelSystem system;
+    TrelZone zone(&system);
+    zone.addLayer(4, 8, 16, 16);
+    TrelLayer* ground = zone.getLayer(0);
+    ground->getMapData()[4][1] = 2; // a one-way cell: top row at y = 64
+    TrelTileShapes shapes = testShapes();
+    struct Case {
+        int bottom; // the box's bottom at the start
+        int speed;  // down, in pixels a tick
+        bool drop;
+        int endBottom;
+    };
+    const Case cases[] = {{60, 8, false, 64},
+                          {64, 8, false, 64},
+                          {65, 8, false, 73},
+                          {60, 8, true, 68},
+                          {80, -10, false, 70}};
+    for (const Case& c : cases) {
+        auto* o = new TrelObject(ground, fix16(24), fix16(c.bottom - 5), fix16(10), fix16(10));
+        o->setSpeed(fix16(), fix16(c.speed));
+        TrelMover mover;
+        mover.setGround(ground, &shapes);
+        if (c.drop)
+            mover.dropThrough();
+        mover.move(o);
+        Vec p;
+        o->getPos(p);
+        EXPECT_EQ(p.y.toInt() + 5, c.endBottom) << "from " << c.bottom;
+        EXPECT_EQ(mover.isOnFloor(), c.endBottom == 64) << "from " << c.bottom;
+        o->destroy();
+        zone.process();
+    }
+}

@@ -248,6 +248,10 @@ int TrelMover::moveY(Box& box, int dy) {
 void TrelMover::move(TrelObject* object) {
     floor = ceiling = leftWall = rightWall = Contact();
     object->setSelfMoving(true);
+    if (layer == nullptr || shapes == nullptr) {
+        object->move(); // no ground to meet
+        return;
+    }
     layer->getMapSize(mapW, mapH);
     cells = layer->getMapData();
     TrelObject::Vec pos, size, speed, gravity;

@@ -45,7 +45,8 @@ public:
     // Lets the next move pass down through one-way cells.
     void dropThrough() { dropping = true; }
 
-    // One tick of the object's movement, as described above.
+    // One tick of the object's movement, as described above; without a ground set, as the
+    // layer's move() would move it.
     void move(TrelObject* object);
 
     // What the last move touched.
