@@ -713,3 +713,74 @@ TEST_F(TiledMaps, FiftyLevelsInARowHoldOneLevelsTiles) {
     EXPECT_LT(after, before + 8192) << before << " then " << after;
     sys->iface.loaded = false;
 }
+
+// The shapes of Tiled's tile collision editor and the solid and oneway marks become the tile
+// shapes expected, a flipped cell's turned alike; an ellipse is left out, with one warning.
+TEST_F(TiledMaps, CollisionShapesDrawnInTiledBecomeTileShapes) {
+    const std::string set =
+        " <tileset firstgid=\"1\" name=\"sheet\" tilewidth=\"8\" tileheight=\"8\" "
+        "tilecount=\"8\" columns=\"4\">\n  <image source=\"sheet.bmp\" width=\"32\" "
+        "height=\"16\"/>\n  <tile id=\"0\" type=\"solid\"/>\n"
+        "  <tile id=\"1\"><properties><property name=\"oneway\" type=\"bool\" "
+        "value=\"true\"/></properties></tile>\n"
+        // A slope up to the right, corner to corner.
+        "  <tile id=\"2\"><objectgroup><object id=\"1\" x=\"0\" y=\"0\"><polygon "
+        "points=\"0,8 8,0 8,8\"/></object></objectgroup></tile>\n"
+        // The lower half, and an ellipse the engine cannot use.
+        "  <tile id=\"3\"><objectgroup><object id=\"1\" x=\"0\" y=\"4\" width=\"8\" "
+        "height=\"4\"/><object id=\"2\" x=\"1\" y=\"1\" width=\"2\" "
+        "height=\"2\"><ellipse/></object></objectgroup></tile>\n </tileset>\n";
+    writeText("shapes.tmx",
+              tmxMap(4, 1, set + tmxLayer("L", 4, 1, {1, 2, 3, 0x80000003u}, "csv", "")));
+    addToZone("shapes.tmx");
+    TrelTileShapes shapes(8, 8);
+    shapes.readMap(map, sys.get());
+    EXPECT_EQ(shapes.getKind(1), TrelTileShapes::kSolid);
+    EXPECT_EQ(shapes.getKind(2), TrelTileShapes::kOneWay);
+    EXPECT_EQ(shapes.getKind(3), TrelTileShapes::kSlope);
+    EXPECT_EQ(shapes.getKind(4), TrelTileShapes::kRect);
+    const short mirrored = map.getCellValue(0x80000003u);
+    EXPECT_EQ(shapes.getKind(mirrored), TrelTileShapes::kSlope);
+    for (int x = 0; x < 8; ++x) {
+        int top, bottom;
+        shapes.getRun(3, x, top, bottom);
+        EXPECT_EQ(top, 7 - x) << x; // column x is x + 1 pixels high
+        EXPECT_EQ(bottom, 8);
+        shapes.getRun(mirrored, x, top, bottom);
+        EXPECT_EQ(top, x) << x;
+        shapes.getRun(4, x, top, bottom);
+        EXPECT_EQ(top * 10 + bottom, 48) << x;
+        shapes.getRun(2, x, top, bottom);
+        EXPECT_EQ(top * 10 + bottom, 1) << x;
+    }
+    // Each row's mask of solid columns is the runs' (the mover reads the masks).
+    for (int v = 1; v <= mirrored; ++v)
+        for (int y = 0; y < 8; ++y) {
+            std::uint64_t bits = 0;
+            for (int x = 0; x < 8; ++x) {
+                int top, bottom;
+                shapes.getRun(v, x, top, bottom);
+                bits |= std::uint64_t(top <= y && y < bottom) << x;
+            }
+            EXPECT_EQ(shapes.getRowMask(v, y), bits) << v << ", row " << y;
+        }
+    const std::string log = readLog();
+    const std::string warning = "WARNING: The map \"shapes.tmx\" has tile collision shapes the "
+                                "engine cannot use";
+    EXPECT_NE(log.find(warning), std::string::npos) << log;
+    EXPECT_EQ(log.find(warning, log.find(warning) + 1), std::string::npos);
+
+    // The same from JSON, as Tiled writes it.
+    runCommand("QT_QPA_PLATFORM=offscreen tiled --export-map json shapes.tmx shapes.tmj 2>&1");
+    TrelTiledMap json;
+    ASSERT_TRUE(json.load("shapes.tmj")) << json.getError();
+    TrelTileShapes fromJson(8, 8);
+    fromJson.readMap(json, nullptr);
+    for (int v = 1; v <= mirrored; ++v)
+        for (int x = 0; x < 8; ++x) {
+            int t1, b1, t2, b2;
+            shapes.getRun(v, x, t1, b1);
+            fromJson.getRun(v, x, t2, b2);
+            EXPECT_TRUE(t1 == t2 && b1 == b2 && shapes.getKind(v) == fromJson.getKind(v)) << v;
+        }
+}

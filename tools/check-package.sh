@@ -3,7 +3,8 @@
 #  1. installed to a temporary prefix, the example game (examples/lanternfall) builds against
 #     it with find_package(Trel0) and with pkg-config trel0, and both builds run, as does the
 #     CMake build's second game, which loads its level from a Tiled map, and the example's
-#     headless tests (GoogleTest) build against it and pass with no display; installed again
+#     headless tests (GoogleTest) build against it and pass with no display, as do the
+#     platformer example (examples/hopper) and its test; installed again
 #     to another prefix (cmake --install --prefix), pkg-config still finds it there;
 #  2. built as a static library (-DTREL_STATIC=ON) and installed to another prefix, the same
 #     games build against it with find_package(Trel0) and pkg-config --static, and run: maps
@@ -63,6 +64,14 @@ cmake -S "$work/example-copy" -B "$work/example-tests" -DCMAKE_PREFIX_PATH="$pre
   { cat "$work/example-tests.log"; fail "building the example's tests against $prefix"; }
 env -u DISPLAY ctest --test-dir "$work/example-tests" --output-on-failure >/dev/null ||
   fail "the example's headless tests against $prefix"
+# The platformer example and its headless test, against the same prefix, warnings as errors.
+cp -r "$root/examples/hopper" "$work/hopper-copy"
+cmake -S "$work/hopper-copy" -B "$work/hopper-build" -DCMAKE_PREFIX_PATH="$prefix" -DHOPPER_TESTS=ON \
+  -DCMAKE_CXX_FLAGS=-Werror >"$work/hopper.log" 2>&1 &&
+  cmake --build "$work/hopper-build" -j"$(nproc)" >>"$work/hopper.log" 2>&1 ||
+  { cat "$work/hopper.log"; fail "building the platformer example against $prefix"; }
+env -u DISPLAY ctest --test-dir "$work/hopper-build" --output-on-failure >/dev/null ||
+  fail "the platformer's headless tests against $prefix"
 with_pkg_config "$work/example-pc" "$libdir/pkgconfig" "$libdir"
 PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --modversion trel0 | grep -qx "$version" ||
   fail "pkg-config reports another version"
@@ -102,7 +111,8 @@ for f in "lib/$multiarch/libtrel0.so" "lib/$multiarch/libtrel0.so.0" "lib/$multi
   grep -qx "./usr/$f" <<<"$contents" || fail "the package lacks /usr/$f"
 done
 for f in README.md docs/first-game.md docs/architecture.md examples/lanternfall/main.cpp \
-  examples/lanternfall/CMakeLists.txt examples/lanternfall/data/moth.json examples/lanternfall/data/moth-sheet.png; do
+  examples/lanternfall/CMakeLists.txt examples/lanternfall/data/moth.json examples/lanternfall/data/moth-sheet.png \
+  examples/hopper/Hopper.cpp examples/hopper/data/level.tmx; do
   grep -qx "./usr/share/doc/trel0-dev/$f" <<<"$contents" || fail "the package lacks the documentation's $f"
 done
 grep -qE "/internal/|/image/|TrelImageFile.h|TrelTiledData.h|TrelTmxReader.h" <<<"$contents" &&

@@ -188,10 +188,75 @@ BITMAP* treeSheet() {
     return sheet;
 }
 
+// The platformer's tiles, 16 x 16 in a row: earth, grass on earth, a plank (one-way), a
+// slope up to the right and one down, and a brick wall.
+BITMAP* hopperTiles() {
+    BITMAP* sheet = clear32(6 * 16, 16);
+    const int earth = makeacol32(120, 85, 55, 255), grass = makeacol32(70, 160, 60, 255);
+    for (int t = 0; t < 6; ++t) {
+        for (int y = 0; y < 16; ++y) {
+            for (int x = 0; x < 16; ++x) {
+                // Which pixels a tile fills: the slopes rise one pixel a column.
+                bool filled = t == 2 ? y < 5 : t == 3 ? y >= 15 - x : t == 4 ? y >= x : true;
+                if (!filled)
+                    continue;
+                int d = static_cast<int>(noise(x, y, 30 + t) % 24) - 12;
+                int c = earth;
+                if (t == 2)
+                    c = makeacol32(clampByte(170 + d), clampByte(120 + d), 60, 255);
+                else if (t == 5)
+                    c = (y % 8 == 7 || (x + (y / 8) * 8) % 16 == 0)
+                            ? makeacol32(90, 80, 80, 255)
+                            : makeacol32(clampByte(160 + d), 70, 60, 255);
+                else
+                    c = makeacol32(clampByte(getr32(earth) + d), clampByte(getg32(earth) + d),
+                                   clampByte(getb32(earth) + d), 255);
+                // Grass on the top surface of the grass tile and of the slopes.
+                bool top = (t == 1 && y < 4) || (t == 3 && y < 19 - x) || (t == 4 && y < x + 4);
+                putpixel(sheet, t * 16 + x, y, top && t != 2 && t != 5 && t != 0 ? grass : c);
+            }
+        }
+    }
+    return sheet;
+}
+
+// The hero, 16 x 24, facing right: standing (two frames, breathing), running (four) and in
+// the air (one), side by side.
+BITMAP* hopperSheet() {
+    BITMAP* sheet = clear32(7 * 16, 24);
+    for (int f = 0; f < 7; ++f) {
+        BITMAP* b = clear32(16, 24);
+        const bool run = f >= 2 && f < 6, air = f == 6;
+        const int bob = f == 1 ? 1 : 0;
+        const double stride = run ? (f % 2 ? 3 : -3) : 0;
+        // Legs, body, head with an eye on the right.
+        line(b, 7, 17, static_cast<int>(6 + stride), 23, makeacol32(50, 60, 120, 255));
+        line(b, 9, 17, static_cast<int>(10 - stride + (air ? 2 : 0)), air ? 21 : 23,
+             makeacol32(50, 60, 120, 255));
+        rectfill(b, 5, 9 + bob, 11, 17, makeacol32(220, 80, 60, 255));
+        disc(b, 8.5, 5.5 + bob, 4, 240, 200, 160);
+        putpixel(b, 11, 5 + bob, makeacol32(20, 20, 20, 255));
+        line(b, 11, 11 + bob, air ? 14 : 13, air ? 7 : 15, makeacol32(240, 200, 160, 255));
+        blit(b, sheet, 0, 0, f * 16, 0, 16, 24);
+        destroy_bitmap(b);
+    }
+    return sheet;
+}
+
+// A coin, 10 x 10.
+BITMAP* coin() {
+    BITMAP* b = clear32(10, 10);
+    disc(b, 5, 5, 4.5, 200, 150, 30);
+    disc(b, 5, 5, 3.2, 250, 210, 60);
+    line(b, 5, 3, 5, 6, makeacol32(200, 150, 30, 255));
+    return b;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     std::string dir = argc > 1 ? argv[1] : "examples/lanternfall/data";
+    std::string hopper = argc > 2 ? argv[2] : "examples/hopper/data";
     if (install_allegro(SYSTEM_NONE, &errno, nullptr) != 0)
         return 2;
     TrelInterface::extendAllegro_(); // the engine's PNG and JPEG savers
@@ -204,6 +269,9 @@ int main(int argc, char** argv) {
     ok &= saveImage(dir, "wisp.png", wisp());
     ok &= saveImage(dir, "meadow-ground.png", groundSheet());
     ok &= saveImage(dir, "meadow-trees.png", treeSheet());
+    ok &= saveImage(hopper, "tiles.png", hopperTiles());
+    ok &= saveImage(hopper, "hopper.png", hopperSheet());
+    ok &= saveImage(hopper, "coin.png", coin());
     return ok ? 0 : 1;
 }
 END_OF_MAIN()

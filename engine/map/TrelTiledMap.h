@@ -44,6 +44,10 @@ public:
 
     enum class Shape { Rectangle, Point, Ellipse, Polygon, Polyline, Text };
 
+    struct Point {
+        double x = 0, y = 0;
+    };
+
     // One object of an object group, in map pixels. A tile object has a non-zero gid (with
     // Tiled's flip bits) and is anchored at its bottom-left corner, as in Tiled.
     struct Object {
@@ -55,6 +59,7 @@ public:
         std::uint32_t gid = 0;
         bool visible = true;
         Shape shape = Shape::Rectangle;
+        std::vector<Point> points; // a polygon's or polyline's, from (x, y)
         Properties properties;
     };
 
@@ -87,6 +92,8 @@ public:
         int imageWidth = 0, imageHeight = 0;
         bool animated = false; // whether animation has frames
         std::vector<AnimationFrame> animation;
+        // The shapes of Tiled's tile collision editor, in the tile's pixels.
+        std::vector<Object> collision;
         Properties properties;
     };
 
@@ -170,6 +177,10 @@ public:
     short getCellValue(std::uint32_t gid);
     // The frames the map's cells need: every tile, then each flipped tile used.
     int getFrameCount() { return static_cast<int>(baseFrames + flipped.size()); }
+    // Each flipped GID (flip bits set) that a cell shows, in the order of their frames.
+    const std::vector<std::uint32_t>& getFlippedGids() { return flipped; }
+    // The file given to the last load.
+    const char* getFileName() { return fileName.c_str(); }
 
     // Tiled's flags in the top bits of a GID.
     static const std::uint32_t kFlipHorizontal = 0x80000000u;

@@ -76,7 +76,8 @@ void TrelLayer::process() {
     });
     walkPass(objects, objectCursor, [](TrelObject* object) {
         object->onProcess();
-        object->move(); // even when onProcess has just destroyed the object
+        if (!object->isSelfMoving())
+            object->move(); // even when onProcess has just destroyed the object
     });
     walkPass(objects, objectCursor, [](TrelObject* object) { object->onPostProcess(); });
     purgeObjects_();

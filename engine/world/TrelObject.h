@@ -78,6 +78,11 @@ public:
     void stopAnimation() { animator.stop(); }
     const TrelAnimator& getAnimator() const { return animator; }
 
+    // Whether the layer leaves moving this object to the game: true, move() is not called
+    // after onProcess (a TrelMover sets it, as it moves the object itself). False by default.
+    void setSelfMoving(bool self) { flags = self ? (flags | kSelfMoving) : (flags & ~kSelfMoving); }
+    bool isSelfMoving() const { return (flags & kSelfMoving) != 0; }
+
     // Draws the sprite mirrored: left to right, and/or top to bottom, about its centre.
     void setFlipped(bool horizontal, bool vertical) {
         flags = (flags & ~(kFlipX | kFlipY)) | (horizontal ? kFlipX : 0) | (vertical ? kFlipY : 0);
@@ -103,6 +108,7 @@ public:
     static const std::uint32_t kHidden = 4;
     static const std::uint32_t kFlipX = 8;
     static const std::uint32_t kFlipY = 16;
+    static const std::uint32_t kSelfMoving = 32;
 
     // Called by the layer's tick only, at an object's first visit.
     void clearNew_() { flags &= ~kNew; }

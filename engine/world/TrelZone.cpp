@@ -164,7 +164,8 @@ void TrelZone::writeLayerState(TrelState& state, TrelLayer* layer, SpritePlaces&
                                (object->isDestroyed() ? TrelObject::kDestroyed : 0) |
                                (object->getVisibility() ? 0 : TrelObject::kHidden) |
                                (object->getFlippedX() ? TrelObject::kFlipX : 0) |
-                               (object->getFlippedY() ? TrelObject::kFlipY : 0));
+                               (object->getFlippedY() ? TrelObject::kFlipY : 0) |
+                               (object->isSelfMoving() ? TrelObject::kSelfMoving : 0));
         state.add("sprite", spritePlace(object->getSprite(), known));
         // Only objects that play an animation add these, so the state of others (and
         // recordings made before animations) stays as it was.

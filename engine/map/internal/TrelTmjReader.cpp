@@ -254,11 +254,31 @@ struct TrelTmjReader::Reader {
             object.shape = Map::Shape::Polyline;
         else if (node.contains("text"))
             object.shape = Map::Shape::Text;
+        if ((object.shape == Map::Shape::Polygon || object.shape == Map::Shape::Polyline) &&
+            !points(node[object.shape == Map::Shape::Polygon ? "polygon" : "polyline"], object,
+                    where))
+            return false;
         if (node.contains("template"))
             map.warn_("object templates");
         if (!properties(node, object.properties, where))
             return false;
         group.objects.push_back(std::move(object));
+        return true;
+    }
+
+    // [{"x": .., "y": ..}, ...]: a polygon's or polyline's points.
+    bool points(const Json& list, Map::Object& object, const std::string& where) {
+        if (!list.is_array())
+            return fail(where + ": object " + std::to_string(object.id) +
+                        " has points that are not an array");
+        for (const Json& p : list) {
+            Map::Point point;
+            if (!p.is_object() || !number(p, "x", point.x, 0, where) ||
+                !number(p, "y", point.y, 0, where))
+                return fail(where + ": object " + std::to_string(object.id) +
+                            " has a point that is not {\"x\", \"y\"}");
+            object.points.push_back(point);
+        }
         return true;
     }
 
@@ -377,11 +397,27 @@ struct TrelTmjReader::Reader {
             tile.image = map.resolve_(folder, tileImage);
         std::string klass;
         if (!text(t, "type", tile.type, where) || !text(t, "class", klass, where) ||
-            !animation(t, set, tile, where))
+            !animation(t, set, tile, where) || !collision(t, tile, where))
             return false;
         if (!klass.empty())
             tile.type = klass;
         set.tiles.push_back(std::move(tile));
+        return true;
+    }
+
+    // The shapes of the tile collision editor: an object group of the tile's own.
+    bool collision(const Json& t, Map::Tile& tile, const std::string& where) {
+        auto group = t.find("objectgroup");
+        if (group == t.end())
+            return true;
+        const Json* objects;
+        if (!group->is_object() || !array(*group, "objects", objects, where))
+            return fail(where + ": a tile's \"objectgroup\" has no objects");
+        Map::ObjectGroup shapes;
+        for (const Json& o : *objects)
+            if (!object(o, shapes, where))
+                return false;
+        tile.collision = std::move(shapes.objects);
         return true;
     }
 

@@ -185,10 +185,36 @@ struct TrelTmxReader::Reader {
             object.shape = Map::Shape::Polyline;
         else if (node.child("text"))
             object.shape = Map::Shape::Text;
+        pugi::xml_node line = node.child(node.child("polygon") ? "polygon" : "polyline");
+        if (line && !points(line, object))
+            return false;
         if (node.attribute("template"))
             map.warn_("object templates");
         properties(node, object.properties);
         group.objects.push_back(std::move(object));
+        return true;
+    }
+
+    // "x,y x,y ...": a polygon's or polyline's points.
+    bool points(const pugi::xml_node& node, Map::Object& object) {
+        const std::string list = node.attribute("points").value();
+        std::size_t at = 0;
+        while (at < list.size()) {
+            std::size_t end = list.find(' ', at);
+            if (end == std::string::npos)
+                end = list.size();
+            const std::string pair = list.substr(at, end - at);
+            const std::size_t comma = pair.find(',');
+            Map::Point point;
+            if (!pair.empty() && (comma == std::string::npos ||
+                                  !Data::parseDouble(pair.substr(0, comma).c_str(), point.x) ||
+                                  !Data::parseDouble(pair.substr(comma + 1).c_str(), point.y)))
+                return fail(node, "object " + std::to_string(object.id) + " has the point " +
+                                      Data::quoted(pair) + ", which is not \"x,y\"");
+            if (!pair.empty())
+                object.points.push_back(point);
+            at = end + 1;
+        }
         return true;
     }
 
@@ -277,6 +303,11 @@ struct TrelTmxReader::Reader {
                 t.attribute("class") ? t.attribute("class").value() : t.attribute("type").value();
             if (!animation(t.child("animation"), set, tile))
                 return false;
+            Map::ObjectGroup shapes;
+            for (pugi::xml_node o : t.child("objectgroup").children("object"))
+                if (!object(o, shapes))
+                    return false;
+            tile.collision = std::move(shapes.objects);
             properties(t, tile.properties);
             set.tiles.push_back(std::move(tile));
         }

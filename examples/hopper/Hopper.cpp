@@ -1,0 +1,78 @@
+#include "Hopper.h"
+
+#include <allegro.h>
+
+using fixedpoint::fix16;
+
+Hopper::Hopper(TrelLayer* home, fix16 x, fix16 y, TrelResource* frames,
+               const TrelTileShapes* shapes)
+    : TrelObject(home, x, y, fix16(10), fix16(20)), look(frames) {
+    // guide: hopper-ground
+    mover.setGround(home, shapes); // the cells of its own layer
+    setGravity(fix16(), fix16(3) / 10);
+    // guide: end
+    play(look->findAnimation("stand"));
+}
+
+TrelResource* Hopper::loadLook(TrelSystem* game) {
+    auto* frames = new TrelResource();
+    game->spriteResources.push_back(frames); // the registry owns it
+    if (frames->loadSheet("data/hopper.png", 16, 24) < 7)
+        game->giveError(0, "%s", frames->getLoadError());
+    const int sequences[3][5] = {{0, 1, -1}, {2, 3, 4, 5, -1}, {6, -1}};
+    const char* names[3] = {"stand", "run", "jump"};
+    for (int a = 0; a < 3; ++a) {
+        TrelAnimation* animation = frames->addAnimation(new TrelAnimation(names[a]));
+        for (int i = 0; sequences[a][i] >= 0; ++i)
+            animation->addFrame(frames->getData(sequences[a][i]), a == 0 ? 30 : 6);
+    }
+    return frames;
+}
+
+// guide: hopper-move
+void Hopper::onProcess() {
+    const TrelInput& keys = getSystem()->input;
+    vmath::vec2<fix16> v;
+    getSpeed(v);
+    v.x = fix16();
+    if (keys.isDown(KEY_LEFT))
+        v.x = fix16(-2);
+    if (keys.isDown(KEY_RIGHT))
+        v.x = fix16(2);
+    // The last move says whether it stands on something.
+    if (mover.isOnFloor() && keys.isDown(KEY_UP))
+        v.y = fix16(-6);
+    if (keys.isDown(KEY_DOWN))
+        mover.dropThrough(); // through the planks, this tick
+    setSpeed(v.x, v.y);
+    mover.move(this); // gravity, then x, then y, through the cells
+
+    if (v.x != 0)
+        setFlipped(v.x < 0, false);
+    const char* now = !mover.isOnFloor() ? "jump" : v.x != 0 ? "run" : "stand";
+    play(look->findAnimation(now));
+}
+// guide: end
+
+// guide: hopper-coins
+void Hopper::onPostProcess() {
+    // Every object on the layer that overlaps another: the hero and a coin, here.
+    overlaps.findPairs(getLayer(), touching);
+    for (const TrelOverlaps::Pair& pair : touching) {
+        TrelObject* other = pair.first == this    ? pair.second
+                            : pair.second == this ? pair.first
+                                                  : nullptr;
+        if (other != nullptr && !other->isDestroyed()) {
+            other->destroy();
+            ++score;
+        }
+    }
+    vmath::vec2<fix16> p;
+    getPos(p);
+    getZone()->setCameraPos(p.x - fix16(160), fix16());
+}
+// guide: end
+
+void Hopper::onDraw(BITMAP* buffer) {
+    textprintf_ex(buffer, font, 6, 6, makecol(255, 230, 120), -1, "Coins: %i", score);
+}

@@ -1,0 +1,33 @@
+#ifndef HOPPER_HOPPER_H
+#define HOPPER_HOPPER_H
+
+#include <trel.h>
+
+#include <vector>
+
+// guide: hopper-header
+// The hero: runs with the arrow keys, jumps with Up, drops through planks with Down, and
+// collects the coins it touches. It moves through the ground's cells with a TrelMover.
+class Hopper : public TrelObject {
+public:
+    Hopper(TrelLayer* home, fixedpoint::fix16 x, fixedpoint::fix16 y, TrelResource* look,
+           const TrelTileShapes* shapes);
+
+    void onProcess() override;            // keys, then the move through the cells
+    void onPostProcess() override;        // coins, and the camera
+    void onDraw(BITMAP* buffer) override; // the score
+
+    // The hero's frames and its animations "stand", "run" and "jump", from data/hopper.png.
+    static TrelResource* loadLook(TrelSystem* game);
+
+    TrelMover mover;
+    int score = 0;
+
+private:
+    TrelResource* look; // not owned: the system's registry holds it
+    TrelOverlaps overlaps;
+    std::vector<TrelOverlaps::Pair> touching;
+};
+// guide: end
+
+#endif

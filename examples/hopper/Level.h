@@ -1,0 +1,13 @@
+#ifndef HOPPER_LEVEL_H
+#define HOPPER_LEVEL_H
+
+#include <trel.h>
+
+class Hopper;
+
+// Starts the level drawn in Tiled, data/level.tmx: its cells and their shapes, the hero and
+// the coins its object layer "Things" places. Returns the hero; a level that cannot be loaded
+// is a fatal error.
+Hopper* startLevel(TrelSystem& game);
+
+#endif
