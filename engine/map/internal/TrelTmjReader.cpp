@@ -279,7 +279,7 @@ struct TrelTmjReader::Reader {
                             " has a point that is not {\"x\", \"y\"}");
             object.points.push_back(point);
         }
-        return true;
+        return check(map.charge_(object.points.size() * sizeof(Map::Point), "the objects' points"));
     }
 
     bool layers(const Json& parent, const Data::Look& outer, const std::string& where) {
