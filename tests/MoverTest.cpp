@@ -79,8 +79,8 @@ struct ReferenceMover {
 
     static int whole(std::int64_t& rem, fix16 speed) {
         std::int64_t total = rem + speed.raw;
-        std::int64_t px = total >> 16;
-        rem = total - (px << 16);
+        std::int64_t px = total >= 0 ? total / 65536 : -((-total + 65535) / 65536);
+        rem = total - px * 65536;
         return static_cast<int>(px);
     }
 

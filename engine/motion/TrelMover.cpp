@@ -22,8 +22,8 @@ void cover(std::int32_t c, std::int32_t s, int& first, int& end) {
 // Splits remainder + speed into whole pixels (floor) and the fraction left.
 int wholePixels(fixedpoint::fix16& remainder, fixedpoint::fix16 speed) {
     const std::int64_t total = static_cast<std::int64_t>(remainder.raw) + speed.raw;
-    const std::int64_t pixels = total >> 16; // arithmetic: the floor
-    remainder = fixedpoint::fix16::fromRaw(static_cast<std::int32_t>(total - (pixels << 16)));
+    const std::int64_t pixels = total >= 0 ? total / 65536 : -((-total + 65535) / 65536);
+    remainder = fixedpoint::fix16::fromRaw(static_cast<std::int32_t>(total - pixels * 65536));
     return static_cast<int>(pixels);
 }
 

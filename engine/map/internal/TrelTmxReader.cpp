@@ -215,8 +215,8 @@ struct TrelTmxReader::Reader {
                 object.points.push_back(point);
             at = end + 1;
         }
-        return check(node, map.charge_(object.points.size() * sizeof(Map::Point),
-                                       "the objects' points"));
+        return check(node,
+                     map.charge_(object.points.size() * sizeof(Map::Point), "the objects' points"));
     }
 
     bool objectGroup(const pugi::xml_node& node, const Data::Look& outer) {
