@@ -1,9 +1,10 @@
-// Draws the art of the example game (examples/lanternfall) and saves it into the given
-// folder: two ground tiles as JPEG; the moth's wing beat as a sprite sheet with its data as
+// Draws the art of the example games and saves it. Into the first folder (examples/lanternfall/
+// data): two ground tiles as JPEG; the moth's wing beat as a sprite sheet with its data as
 // Aseprite exports it; a sheet of the lantern, dark and with three flames; the wisp as PNG with
-// soft, semi-transparent edges; for the meadow drawn in Tiled, a sheet of four ground tiles (with a
-// margin and spacing, as Tiled's sheets often have) and a sheet of two trees twice as tall as a
-// cell.
+// soft, semi-transparent edges; for the meadow drawn in Tiled, a sheet of four ground tiles
+// (with a margin and spacing, as Tiled's sheets often have) and a sheet of two trees twice as
+// tall as a cell. Into the second (examples/hopper/data): the platformer's tiles, its hero's
+// frames and a coin. Usage: make_example_art [lanternfall folder] [hopper folder]
 #include <allegro.h>
 #include <trel.h>
 
