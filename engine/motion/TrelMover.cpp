@@ -27,6 +27,13 @@ int wholePixels(fixedpoint::fix16& remainder, fixedpoint::fix16 speed) {
     return static_cast<int>(pixels);
 }
 
+// How many steps, at most most, keep the new pixel line (next, then the lines beyond it in
+// direction) within cell cell of size pixels.
+int stepsInCell(int next, int cell, int size, int direction, int most) {
+    const int run = direction > 0 ? (cell + 1) * size - next : next - cell * size + 1;
+    return run < most ? run : most;
+}
+
 } // namespace
 
 int TrelMover::tileW() const {
@@ -146,9 +153,7 @@ int TrelMover::freeRunX(const Box& box, int direction, int most, bool rising, bo
     const int tw = shapes->getTileWidth(), th = shapes->getTileHeight();
     const int next = direction > 0 ? box.right : box.left - 1;
     const int column = cellX(next);
-    // The steps whose new pixel column lies in this cell column.
-    int run = direction > 0 ? (column + 1) * tw - next : next - column * tw + 1;
-    run = run < most ? run : most;
+    const int run = stepsInCell(next, column, tw, direction, most);
     for (int row = cellY(box.top); row * th < box.bottom; ++row) {
         const TrelTileShapes::Kind kind = shapes->getKind(valueAt(column, row));
         if (kind != TrelTileShapes::kNone && kind != TrelTileShapes::kOneWay)
@@ -175,8 +180,7 @@ int TrelMover::freeRunY(const Box& box, int direction, int most) const {
     const int tw = shapes->getTileWidth(), th = shapes->getTileHeight();
     const int next = direction > 0 ? box.bottom : box.top - 1;
     const int row = cellY(next);
-    int run = direction > 0 ? (row + 1) * th - next : next - row * th + 1;
-    run = run < most ? run : most;
+    const int run = stepsInCell(next, row, th, direction, most);
     for (int column = cellX(box.left); column * tw < box.right; ++column) {
         const TrelTileShapes::Kind kind = shapes->getKind(valueAt(column, row));
         // Going up, one-way cells are no obstacle; going down, their top rows are.

@@ -19,21 +19,32 @@ bool overlap(std::int64_t l1, std::int64_t t1, std::int64_t r1, std::int64_t b1,
 // A box over more grid cells than this is compared with every other box instead.
 const std::int64_t kMaxCellsPerBox = 16;
 
+// The object's box at twice its coordinates; false for a destroyed object or an empty box,
+// which overlap nothing.
+bool doubledBox(TrelObject* object, std::int64_t& left, std::int64_t& top, std::int64_t& right,
+                std::int64_t& bottom) {
+    if (object == nullptr || object->isDestroyed())
+        return false;
+    TrelObject::Vec pos, size;
+    object->getPos(pos);
+    object->getSize(size);
+    if (size.x.raw <= 0 || size.y.raw <= 0)
+        return false;
+    left = 2 * static_cast<std::int64_t>(pos.x.raw) - size.x.raw;
+    right = 2 * static_cast<std::int64_t>(pos.x.raw) + size.x.raw;
+    top = 2 * static_cast<std::int64_t>(pos.y.raw) - size.y.raw;
+    bottom = 2 * static_cast<std::int64_t>(pos.y.raw) + size.y.raw;
+    return true;
+}
+
 } // namespace
 
 void TrelOverlaps::collect(TrelLayer* layer) {
+    Box box;
     for (TrelObject* object : layer->getObjects_()) {
-        if (object == nullptr || object->isDestroyed())
-            continue;
-        TrelObject::Vec pos, size;
-        object->getPos(pos);
-        object->getSize(size);
-        if (size.x.raw <= 0 || size.y.raw <= 0)
-            continue; // an empty box overlaps nothing
-        const std::int64_t x2 = 2 * static_cast<std::int64_t>(pos.x.raw);
-        const std::int64_t y2 = 2 * static_cast<std::int64_t>(pos.y.raw);
-        boxes.push_back(
-            Box{x2 - size.x.raw, y2 - size.y.raw, x2 + size.x.raw, y2 + size.y.raw, object});
+        box.object = object;
+        if (doubledBox(object, box.left, box.top, box.right, box.bottom))
+            boxes.push_back(box);
     }
 }
 
@@ -179,17 +190,9 @@ void TrelOverlaps::findInside(TrelLayer* layer, fixedpoint::fix16 x, fixedpoint:
     const std::int64_t t = 2 * static_cast<std::int64_t>(y.raw);
     const std::int64_t r = l + 2 * static_cast<std::int64_t>(w.raw);
     const std::int64_t b = t + 2 * static_cast<std::int64_t>(h.raw);
-    for (TrelObject* object : layer->getObjects_()) {
-        if (object == nullptr || object->isDestroyed())
-            continue;
-        TrelObject::Vec pos, size;
-        object->getPos(pos);
-        object->getSize(size);
-        if (size.x.raw <= 0 || size.y.raw <= 0)
-            continue;
-        const std::int64_t x2 = 2 * static_cast<std::int64_t>(pos.x.raw);
-        const std::int64_t y2 = 2 * static_cast<std::int64_t>(pos.y.raw);
-        if (overlap(l, t, r, b, x2 - size.x.raw, y2 - size.y.raw, x2 + size.x.raw, y2 + size.y.raw))
+    std::int64_t left, top, right, bottom;
+    for (TrelObject* object : layer->getObjects_())
+        if (doubledBox(object, left, top, right, bottom) &&
+            overlap(l, t, r, b, left, top, right, bottom))
             found.push_back(object);
-    }
 }
