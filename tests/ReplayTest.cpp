@@ -164,7 +164,7 @@ TEST_F(Replays, DamagedOrForeignRecordingsAreRefusedInOneLine) {
     flipped[good.size() / 2] ^= 0x10;
     std::string trailing = good + "x";
     std::string version = good;
-    version[8] = 2;
+    version[8] = 3;
     std::string manyChanges = good;
     manyChanges[tickOffsets(good)[3]] = static_cast<char>(200);
     resum(manyChanges);
@@ -178,7 +178,8 @@ TEST_F(Replays, DamagedOrForeignRecordingsAreRefusedInOneLine) {
         {"sum.trec", good.substr(0, good.size() - 1), "is cut short"},
         {"flipped.trec", flipped, "is damaged: its checksum does not match its content"},
         {"trailing.trec", trailing, "has 1 bytes after its end"},
-        {"version.trec", version, "is of recording format version 2; this engine plays version 1"},
+        {"version.trec", version,
+         "is of recording format version 3; this engine plays versions 1 to 2"},
         {"changes.trec", manyChanges, "is damaged: tick 4"},
     };
     for (const Case& c : cases) {

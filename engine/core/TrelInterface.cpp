@@ -219,6 +219,7 @@ void TrelInterface::deinit() {
         return;
     gfx.deinit_();
     system->input.stopKeyboard_();
+    system->audio.stopOutput_();
     system->consprint("\n\nDeinitializing Allegro...");
     allegro_exit(); // also removes the timer callback and the keyboard handler
     loaded = false;

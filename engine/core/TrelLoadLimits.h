@@ -20,6 +20,9 @@ struct TREL_API TrelLoadLimits {
     std::size_t imageInput = std::size_t(64) << 20;
     // The memory one decoded image may take, at 4 bytes a pixel (the default: 8192 x 8192).
     std::size_t imageMemory = std::size_t(256) << 20;
+    // The memory one sound effect may take once decoded, at 2 bytes a sample (the default:
+    // six minutes of stereo at 44,100 frames a second). Music is streamed, not held.
+    std::size_t soundMemory = std::size_t(64) << 20;
     // For a map loaded as a player's (TrelTiledMap::setFromPlayer): refuse every file it names
     // by an absolute path or by a path that leaves the map's folder (by ".." or a symbolic
     // link), with the same error as for a file that is not there, so that a map cannot probe

@@ -36,7 +36,7 @@ const char* const kLogFileName = "log.txt";
 
 TrelSystem::TrelSystem()
     : logFile(nullptr), screenWidth(0), screenHeight(0), framerate(0), reservedSetting(0), quit(0),
-      zone(nullptr), iface(this), inTick(false) {
+      zone(nullptr), audio(this), iface(this), inTick(false) {
     std::time_t now = std::time(nullptr);
     std::tm* local = std::localtime(&now);
     std::string started = local ? std::asctime(local) : "unknown time\n";
@@ -163,6 +163,7 @@ void TrelSystem::runTick() {
     iface.startLoop(draw);
     inTick = true;
     zone->process(); // read afresh: a hook may have replaced the zone
+    audio.tick_();   // the sound the tick started
     if (draw != 0)
         iface.gfx.drawLoop();
     inTick = false;
@@ -210,7 +211,7 @@ void TrelSystem::giveError(int level, const char* format, ...) {
         consprintf("\nERROR! %s\n", message.c_str());
         break;
     case 2:
-        consprintf("\nWARNING: %s\n", message.c_str());
+        logWarning(message);
         break;
     default:
         break;
@@ -218,6 +219,18 @@ void TrelSystem::giveError(int level, const char* format, ...) {
     iface.displayError_(level, message.c_str());
     if (level == 0)
         std::exit(1); // static destructors run: this system logs its shutdown on the way out
+}
+
+void TrelSystem::warnInLog(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string message = formatV(format, args);
+    va_end(args);
+    logWarning(message);
+}
+
+void TrelSystem::logWarning(const std::string& message) {
+    consprintf("\nWARNING: %s\n", message.c_str());
 }
 
 void TrelSystem::setName(const char* newName) {

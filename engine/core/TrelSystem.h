@@ -3,12 +3,14 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "core/TrelCString.h"
 #include "core/TrelExport.h"
 #include "core/TrelInterface.h"
 #include "input/TrelInput.h"
+#include "sound/TrelAudio.h"
 
 class TrelISprite;
 class TrelResource;
@@ -44,6 +46,9 @@ public:
     // Level 0 is fatal (logged, shown, exit status 1), 1 an error, 2 a warning; other
     // levels do nothing. The formatted message is passed on as data, never as a format.
     void giveError(int level, const char* format, ...) TREL_PRINTF(3, 4);
+    // Logs a warning as giveError(2, ...) does, without a message box: for conditions the game
+    // carries on through, such as having no sound.
+    void warnInLog(const char* format, ...) TREL_PRINTF(2, 3);
 
     // Replaces the current zone by a new, empty one with this name (null: an empty name). Refused
     // (false, with an error) until the interface is loaded. Called from a hook during the main
@@ -114,10 +119,14 @@ public:
     // The keys and buttons of this tick, latched by iface.startLoop. Declared before iface,
     // so that it outlives the interface's shutdown, which stops its keyboard listening.
     TrelInput input;
+    // The sound effects, the music and their mix. Declared before iface, so that it outlives
+    // the interface's shutdown, which stops its sound output.
+    TrelAudio audio;
     TrelInterface iface;
 
 private:
     void writeLog(const char* text);
+    void logWarning(const std::string& message);
     void deleteRetiredZones();
     // One pass of the main loop: the tick's pacing and input, the zone's logic, and the
     // frame when one is due.

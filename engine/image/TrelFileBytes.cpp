@@ -100,6 +100,23 @@ bool TrelFileBytes::read(const std::string& path, const Limit& limit, std::strin
     return true;
 }
 
+std::FILE* TrelFileBytes::openStream(const std::string& path, std::string& reason) {
+    OpenFile in(path);
+    long long size = 0;
+    if (!openRegular(in, size, reason))
+        return nullptr;
+    // Opened without blocking only so that a pipe could not stall the check; a regular file
+    // is read as usual.
+    fcntl(in.fd, F_SETFL, fcntl(in.fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* stream = fdopen(in.fd, "rb");
+    if (stream == nullptr) {
+        reason = cannotRead(errno);
+        return nullptr;
+    }
+    in.fd = -1; // the stream closes it now
+    return stream;
+}
+
 bool TrelFileBytes::readStart(const std::string& path, std::size_t count, std::string& bytes) {
     OpenFile in(path);
     long long size = 0;

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 // The bytes of files: a whole file read within a limit, the start of a file, numbers read
@@ -28,6 +29,10 @@ public:
     // for a file that is missing, unreadable, not a regular file, or longer than the limit.
     static bool read(const std::string& path, const Limit& limit, std::string& bytes,
                      std::string& reason);
+    // Opens a regular file for reading as a stream (for files read piece by piece, such as
+    // music); null, with reason set as read sets it, when it is missing, unreadable or not a
+    // regular file. The caller closes the stream.
+    static std::FILE* openStream(const std::string& path, std::string& reason);
     // At most count bytes from the start of a regular file; false when it cannot be opened or
     // is not a regular file.
     static bool readStart(const std::string& path, std::size_t count, std::string& bytes);

@@ -66,6 +66,8 @@ bool TrelPlayer::accept(const unsigned char* data, std::size_t size) {
     tick = 0;
     diverged = false;
     lastHash = 0;
+    soundHash = 0;
+    nextSound = 0;
     std::srand(recording->seed);
     system->input.setSource(TrelInput::kFed);
     system->input.releaseFed();
@@ -111,7 +113,24 @@ bool TrelPlayer::step() {
                            tick, expected, lastHash);
         return false;
     }
-    return true;
+    return checkSound();
+}
+
+bool TrelPlayer::checkSound() {
+    const TrelMixer& mixer = system->audio.mixer;
+    soundHash = TrelRecording::soundHash(soundHash, mixer.getTickSamples(), mixer.getTickFrames());
+    if (nextSound >= recording->soundTicks.size() || recording->soundTicks[nextSound] != tick)
+        return true;
+    const std::uint64_t expected = recording->soundHashes[nextSound++];
+    const std::uint64_t played = soundHash;
+    soundHash = 0;
+    if (played == expected)
+        return true;
+    diverged = true;
+    system->consprintf("\nReplay's sound diverged in the second ending at tick %d.\nRecorded sound "
+                       "hash: %016" PRIx64 "\nReplayed sound hash: %016" PRIx64,
+                       tick, expected, played);
+    return false;
 }
 
 bool TrelPlayer::play() {

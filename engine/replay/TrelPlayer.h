@@ -13,7 +13,10 @@ class TrelSystem;
 // Plays back a recording made by TrelRecorder, in a window or headless: each tick gets the
 // recorded input, and the zone's state hash after it is compared with the recorded one. The
 // first difference stops the replay with "Replay diverged at tick N." and both hashes in
-// the log. Open it before the level is built, since open() seeds rand() as recording did.
+// the log. The sound of each second is compared with the recorded sound hash alike (where
+// the recording has them: not before format version 2), and a difference stops the replay
+// with "Replay's sound diverged in the second ending at tick N."  Open it before the level is
+// built, since open() seeds rand() as recording did.
 class TREL_API TrelPlayer {
 public:
     explicit TrelPlayer(TrelSystem* system);
@@ -51,6 +54,8 @@ private:
     // Keeps and logs "Cannot play "name": it <fault>."; returns false.
     bool refuse(const char* fault);
     void feed();
+    // Adds the tick's mix to the sound hash and compares it where the recording has one.
+    bool checkSound();
 
     TrelSystem* system;                 // not owned
     TrelRecording* recording = nullptr; // owned; null until a recording was opened
@@ -59,6 +64,8 @@ private:
     int tick = 0;
     bool diverged = false;
     std::uint64_t lastHash = 0;
+    std::uint64_t soundHash = 0; // of the ticks since the last compared sound hash
+    std::size_t nextSound = 0;   // the next of the recording's sound hashes
 };
 
 #endif

@@ -43,6 +43,8 @@ bool TrelRecorder::start(const char* file, std::uint32_t seed) {
     writeFailed = false;
     ticks = 0;
     lastHash = 0;
+    soundHash = 0;
+    soundTicks = 0;
     last.assign(TrelInput::kCodes, 0);
     std::string header =
         TrelRecording::header(TREL_VERSION_STRING, system->getName(), system->framerate, seed);
@@ -66,9 +68,20 @@ bool TrelRecorder::step() {
     lastHash = system->zone != nullptr ? system->zone->stateHash() : 0;
     std::string tick;
     TrelRecording::appendTick(tick, changed, lastHash);
+    // The sound of each second of play, hashed so that a replay can check it.
+    const TrelMixer& mixer = system->audio.mixer;
+    soundHash = TrelRecording::soundHash(soundHash, mixer.getTickSamples(), mixer.getTickFrames());
+    if (++soundTicks == system->framerate)
+        endSoundRun(tick);
     write(tick.data(), tick.size());
     ++ticks;
     return true;
+}
+
+void TrelRecorder::endSoundRun(std::string& to) {
+    TrelRecording::appendSound(to, soundHash);
+    soundHash = 0;
+    soundTicks = 0;
 }
 
 void TrelRecorder::run() {
@@ -80,6 +93,8 @@ bool TrelRecorder::finish() {
     if (out == nullptr)
         return false;
     std::string end;
+    if (soundTicks > 0)
+        endSoundRun(end);
     TrelRecording::appendEnd(end, static_cast<std::uint32_t>(ticks));
     write(end.data(), end.size());
     std::string sum;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "core/TrelCString.h"
@@ -11,7 +12,8 @@
 class TrelSystem;
 
 // Records a session so that TrelPlayer can replay it exactly: per tick, the inputs that
-// changed in the latched state and the zone's state hash after the tick, behind a header
+// changed in the latched state and the zone's state hash after the tick, and per second a
+// hash of the sound mixed in it (TrelAudio), behind a header
 // that names the engine, the game, the framerate and the random seed. Start it before the
 // level is built, since start() seeds rand(); then run the ticks through step() or run().
 class TREL_API TrelRecorder {
@@ -43,6 +45,8 @@ public:
 
 private:
     bool fail(const char* reason);
+    // Appends the sound hash of the ticks since the last one to the bytes, and starts anew.
+    void endSoundRun(std::string& to);
     void write(const char* bytes, std::size_t size);
 
     TrelSystem* system; // not owned
@@ -53,6 +57,8 @@ private:
     std::vector<std::uint8_t> last; // the latched state of the last recorded tick
     int ticks = 0;
     std::uint64_t lastHash = 0;
+    std::uint64_t soundHash = 0; // of the ticks of the second being recorded
+    int soundTicks = 0;
     bool writeFailed = false;
 };
 

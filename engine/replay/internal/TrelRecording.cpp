@@ -74,6 +74,16 @@ void TrelRecording::appendTick(std::string& out, const std::vector<std::uint8_t>
     put(out, hash, 8);
 }
 
+void TrelRecording::appendSound(std::string& out, std::uint64_t hash) {
+    out.push_back(static_cast<char>(kSound));
+    put(out, hash, 8);
+}
+
+std::uint64_t TrelRecording::soundHash(std::uint64_t previous, const std::int16_t* samples,
+                                       int frames) {
+    return XXH3_64bits_withSeed(samples, static_cast<std::size_t>(frames) * 4, previous);
+}
+
 void TrelRecording::appendEnd(std::string& out, std::uint32_t ticks) {
     out.push_back(static_cast<char>(kEnd));
     put(out, ticks, 4);
@@ -115,11 +125,13 @@ bool TrelRecording::parse(const unsigned char* data, std::size_t size, std::stri
 
 bool TrelRecording::parseHeader(Reader& in, std::string& fault) {
     std::uint64_t version = in.number(2);
-    if (!in.cutShort && version != kVersion) {
+    if (!in.cutShort && (version < kOldestVersion || version > kVersion)) {
         fault = "is of recording format version " + std::to_string(version) +
-                "; this engine plays version " + std::to_string(kVersion);
+                "; this engine plays versions " + std::to_string(kOldestVersion) + " to " +
+                std::to_string(kVersion);
         return false;
     }
+    formatVersion = static_cast<int>(version);
     engine = in.text();
     game = in.text();
     framerate = static_cast<int>(in.number(2));
@@ -135,6 +147,8 @@ bool TrelRecording::parseTicks(Reader& in, std::string& fault) {
     tickStarts.clear();
     codes.clear();
     hashes.clear();
+    soundHashes.clear();
+    soundTicks.clear();
     for (;;) {
         std::size_t at = in.at;
         std::uint64_t count = in.number(1);
@@ -144,6 +158,11 @@ bool TrelRecording::parseTicks(Reader& in, std::string& fault) {
         }
         if (count == kEnd)
             break;
+        if (count == kSound && formatVersion >= 2 && !hashes.empty()) {
+            soundTicks.push_back(static_cast<int>(hashes.size()));
+            soundHashes.push_back(in.number(8));
+            continue;
+        }
         if (count > static_cast<std::uint64_t>(TrelInput::kCodes)) {
             fault = "is damaged: tick " + std::to_string(hashes.size() + 1) + " at byte " +
                     std::to_string(at) + " changes " + std::to_string(count) + " inputs";

@@ -16,18 +16,27 @@
 //   seed        u32      what rand() was seeded with
 //   ticks       per tick: u8 count of input codes that changed (0 to TrelInput::kCodes),
 //               the codes (u8, strictly increasing), then the state hash after the tick (u64)
+//   sound       (version 2) after every framerate-th tick, and after the last tick when the
+//               last second is not whole: u8 0xfe, then the sound hash of the ticks since the
+//               previous such record (u64, see soundHash)
 //   end         u8 0xff, u32 tick count, u64 checksum (XXH3-64 of every byte before it)
 // Engine-internal: used by TrelRecorder and TrelPlayer only.
 class TrelRecording {
 public:
-    static const int kVersion = 1;
+    static const int kVersion = 2;
+    static const int kOldestVersion = 1; // recordings without sound hashes
     static const unsigned char kEnd = 0xff;
+    static const unsigned char kSound = 0xfe;
 
     // Writing.
     static std::string header(const std::string& engine, const std::string& game, int framerate,
                               std::uint32_t seed);
     static void appendTick(std::string& out, const std::vector<std::uint8_t>& changed,
                            std::uint64_t hash);
+    static void appendSound(std::string& out, std::uint64_t hash);
+    // The sound hash of a run of ticks: previous is the hash of the ticks before this one in
+    // the run (0 for its first), samples the tick's mix (frames × 2, left first).
+    static std::uint64_t soundHash(std::uint64_t previous, const std::int16_t* samples, int frames);
     // The end marker and the tick count; the checksum follows it, over all bytes before.
     static void appendEnd(std::string& out, std::uint32_t ticks);
     static void appendChecksum(std::string& out, std::uint64_t checksum);
@@ -38,6 +47,7 @@ public:
     // undamaged recording of this format version.
     bool parse(const unsigned char* data, std::size_t size, std::string& fault);
 
+    int formatVersion = 0;
     std::string engine;
     std::string game;
     int framerate = 0;
@@ -46,6 +56,9 @@ public:
     std::vector<std::size_t> tickStarts;
     std::vector<std::uint8_t> codes;
     std::vector<std::uint64_t> hashes;
+    // The sound hashes, each with the number of ticks played when it was recorded.
+    std::vector<std::uint64_t> soundHashes;
+    std::vector<int> soundTicks;
 
 private:
     struct Reader;

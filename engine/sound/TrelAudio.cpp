@@ -1,0 +1,102 @@
+#include "sound/TrelAudio.h"
+
+#include <string>
+
+#include "core/TrelSystem.h"
+#include "sound/TrelMusic.h"
+#include "sound/TrelSound.h"
+#include "sound/internal/TrelSoundOutput.h"
+
+TrelAudio::TrelAudio(TrelSystem* owner) : system(owner) {
+}
+
+TrelAudio::~TrelAudio() {
+    delete output;
+    clearSounds();
+}
+
+TrelSound* TrelAudio::loadSound(const char* file) {
+    TrelCString error;
+    TrelSound* sound = TrelSound::load(file, error);
+    if (sound == nullptr) {
+        system->consprintf("\n%s", error.get());
+        return nullptr;
+    }
+    sounds.push_back(sound);
+    startOutput();
+    return sound;
+}
+
+void TrelAudio::clearSounds() {
+    for (TrelSound* sound : sounds) {
+        mixer.stopSound(sound);
+        delete sound;
+    }
+    sounds.clear();
+}
+
+bool TrelAudio::playMusic(const char* file, bool loop) {
+    TrelCString error;
+    TrelMusic* music = TrelMusic::open(file, error);
+    if (music == nullptr) {
+        system->consprintf("\n%s", error.get());
+        return false;
+    }
+    music->setLooping(loop);
+    mixer.playMusic(music);
+    startOutput();
+    return true;
+}
+
+bool TrelAudio::startRendering(const char* file) {
+    if (!wav.start(file, mixer.getRate())) {
+        system->consprintf("\n%s", wav.getError());
+        return false;
+    }
+    return true;
+}
+
+bool TrelAudio::stopRendering() {
+    if (!wav.isOpen())
+        return false;
+    if (!wav.finish()) {
+        system->consprintf("\n%s", wav.getError());
+        return false;
+    }
+    return true;
+}
+
+void TrelAudio::startOutput() {
+    if (outputTried || !system->iface.loaded)
+        return;
+    outputTried = true;
+    std::string reason = "running headless";
+    if (!system->iface.isHeadless()) {
+        output = new TrelSoundOutput();
+        if (output->start(mixer.getRate(), reason))
+            return;
+        delete output;
+        output = nullptr;
+    }
+    system->warnInLog("No sound is heard (%s); the game plays on silently.", reason.c_str());
+}
+
+void TrelAudio::tick_() {
+    if (!outputTried && mixer.isActive())
+        startOutput();
+    mixer.mixTick(system->framerate);
+    if (mixer.getMusicError()[0] != '\0') {
+        system->consprintf("\n%s", mixer.getMusicError());
+        mixer.clearMusicError_();
+    }
+    if (output != nullptr)
+        output->feed(mixer.getTickSamples(), mixer.getTickFrames());
+    wav.write(mixer.getTickSamples(), mixer.getTickFrames());
+}
+
+void TrelAudio::stopOutput_() {
+    delete output;
+    output = nullptr;
+    outputTried = false;
+    stopRendering();
+}

@@ -1,0 +1,82 @@
+#include "sound/TrelMusic.h"
+
+#include <algorithm>
+#include <string>
+
+#include "image/TrelFileBytes.h"
+#include "sound/internal/TrelSoundFile.h"
+
+TrelMusic::TrelMusic(TrelSoundFile* opened, const char* fileName) : file(opened) {
+    name.set(fileName);
+    loopEnd = file->getFrames();
+    if (file->getLoopStart() >= 0)
+        loopStart = file->getLoopStart();
+    if (file->getLoopLength() > 0)
+        loopEnd = loopStart + file->getLoopLength();
+}
+
+TrelMusic::~TrelMusic() {
+    delete file;
+}
+
+TrelMusic* TrelMusic::open(const char* fileName, TrelCString& errorOut) {
+    const std::string path = fileName != nullptr ? fileName : "";
+    std::string reason;
+    auto* opened = new TrelSoundFile();
+    if (opened->open(path, reason))
+        return new TrelMusic(opened, path.c_str());
+    delete opened;
+    errorOut.set(("The music " + TrelFileBytes::quoted(path) + " " + reason + ".").c_str());
+    return nullptr;
+}
+
+bool TrelMusic::setLoop(std::int64_t start, std::int64_t length) {
+    const std::int64_t frames = file->getFrames();
+    if (start < 0 || start >= frames || length < 0 || length > frames - start)
+        return false;
+    loopStart = start;
+    loopEnd = length == 0 ? frames : start + length;
+    return true;
+}
+
+std::int64_t TrelMusic::getFrames() const {
+    return file->getFrames();
+}
+
+int TrelMusic::getChannels() const {
+    return file->getChannels();
+}
+
+int TrelMusic::getRate() const {
+    return file->getRate();
+}
+
+long TrelMusic::read_(std::int16_t* out, long count) {
+    if (error.get()[0] != '\0')
+        return -1;
+    const int channels = file->getChannels();
+    long done = 0;
+    while (done < count) {
+        const std::int64_t end = looping ? loopEnd : file->getFrames();
+        if (position >= end) {
+            if (!looping || !file->seek(loopStart))
+                break;
+            position = loopStart;
+        }
+        const std::int64_t want = std::min<std::int64_t>(count - done, end - position);
+        std::string reason;
+        long got = file->read(out + done * channels, static_cast<long>(want), reason);
+        if (got < 0 || (got == 0 && looping)) {
+            if (got == 0)
+                reason = "is cut short: it ends after frame " + std::to_string(position);
+            error.set(
+                ("The music " + TrelFileBytes::quoted(name.get()) + " " + reason + ".").c_str());
+            return -1;
+        }
+        if (got == 0)
+            break;
+        position += got;
+        done += got;
+    }
+    return done;
+}
