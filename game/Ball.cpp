@@ -95,6 +95,7 @@ void Ball::onPostProcess() {
         if (ticks < bestTime)
             bestTime = ticks;
         ticks = 0;
+        gameSystem.audio.mixer.play(roundSound);
     }
 }
 

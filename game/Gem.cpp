@@ -47,6 +47,7 @@ void Gem::onProcess() {
     if (p.x - hw < b.x && b.x < p.x + hw && p.y - hh < b.y && b.y < p.y + hh) {
         destroy();
         ++ball->gems;
+        gameSystem.audio.mixer.play(gemSound);
     }
 }
 

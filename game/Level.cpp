@@ -10,6 +10,8 @@ using fixedpoint::fix16;
 TrelSystem gameSystem;
 TrelResource* gemResource = nullptr;
 Ball* ball = nullptr;
+TrelSound* gemSound = nullptr;
+TrelSound* roundSound = nullptr;
 
 namespace {
 
@@ -68,6 +70,9 @@ void tearDownLevel() {
     gameSystem.zone = nullptr;
     ball = nullptr;
     gemResource = nullptr;
+    gemSound = nullptr;
+    roundSound = nullptr;
+    gameSystem.audio.clearSounds();
     gameSystem.clearSpriteResources();
     gameSystem.iface.gfx.releaseTileCaches();
 }
@@ -87,6 +92,9 @@ void setUpLevel() {
 
     TrelResource* ballImages = loadImage("data/Ball.bmp");
     gemResource = loadImage("data/Gem.bmp");
+    // The sounds are a bonus: without them (a line in the log) the game plays as before.
+    gemSound = gameSystem.audio.loadSound("data/gem.wav");
+    roundSound = gameSystem.audio.loadSound("data/round.wav");
 
     Ball* player = new Ball(zone->getLayer(0), fix16(16), fix16(16), fix16(24), fix16(24));
     player->setSprite(ballImages->getData(0));
