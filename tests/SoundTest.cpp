@@ -36,7 +36,8 @@ std::vector<std::int16_t> render(TrelMixer& mixer, int ticks, int framerate = 60
 std::vector<std::int16_t> ramp(int frames, int channels) {
     std::vector<std::int16_t> s(static_cast<std::size_t>(frames * channels));
     for (std::size_t i = 0; i < s.size(); ++i)
-        s[i] = static_cast<std::int16_t>(1000 + (7 * i) % 29000) * (i % 2 && channels == 2 ? -1 : 1);
+        s[i] =
+            static_cast<std::int16_t>(1000 + (7 * i) % 29000) * (i % 2 && channels == 2 ? -1 : 1);
     return s;
 }
 
@@ -119,8 +120,8 @@ TEST(Mixer, PanAndVolumes) {
         const TrelSound* sound;
         int pan;
         bool left, right;
-    } cases[] = {{&monoSound, 0, true, false},   {&monoSound, 128, true, true},
-                 {&monoSound, 256, false, true}, {&stereoSound, 0, true, false},
+    } cases[] = {{&monoSound, 0, true, false},    {&monoSound, 128, true, true},
+                 {&monoSound, 256, false, true},  {&stereoSound, 0, true, false},
                  {&stereoSound, 128, true, true}, {&stereoSound, 256, false, true}};
     for (const Case& c : cases) {
         TrelMixer mixer;
@@ -129,7 +130,8 @@ TEST(Mixer, PanAndVolumes) {
         const std::int16_t* in = c.sound->getSamples();
         const int channels = c.sound->getChannels();
         for (int f = 0; f < kTick; ++f) {
-            ASSERT_EQ(out[2 * f], c.left ? in[f * channels] : 0) << "pan " << c.pan << " frame " << f;
+            ASSERT_EQ(out[2 * f], c.left ? in[f * channels] : 0)
+                << "pan " << c.pan << " frame " << f;
             ASSERT_EQ(out[2 * f + 1], c.right ? in[f * channels + channels - 1] : 0)
                 << "pan " << c.pan << " frame " << f;
         }
@@ -317,7 +319,8 @@ TEST_F(SoundFiles, BadFilesAreRefusedInOneLine) {
         TrelCString soundError, musicError;
         EXPECT_EQ(TrelSound::load(path.c_str(), soundError), nullptr) << c.file;
         EXPECT_EQ(TrelMusic::open(path.c_str(), musicError), nullptr) << c.file;
-        for (const std::string& error : {std::string(soundError.get()), std::string(musicError.get())}) {
+        for (const std::string& error :
+             {std::string(soundError.get()), std::string(musicError.get())}) {
             EXPECT_NE(error.find("\"" + path + "\" " + c.reason), std::string::npos) << error;
             EXPECT_EQ(error.find('\n'), std::string::npos) << error;
         }
@@ -327,8 +330,9 @@ TEST_F(SoundFiles, BadFilesAreRefusedInOneLine) {
     TrelLoadLimits::set(limits);
     TrelCString error;
     EXPECT_EQ(TrelSound::load((dir + "/good.wav").c_str(), error), nullptr);
-    EXPECT_NE(std::string(error.get()).find("decodes to 40000 bytes, beyond the limit of 39999 "
-                                            "bytes (TrelLoadLimits::soundMemory)"),
+    EXPECT_NE(std::string(error.get())
+                  .find("decodes to 40000 bytes, beyond the limit of 39999 "
+                        "bytes (TrelLoadLimits::soundMemory)"),
               std::string::npos)
         << error.get();
     TrelLoadLimits::set(TrelLoadLimits());
