@@ -210,3 +210,35 @@ TEST_F(Replays, DamagedOrForeignRecordingsAreRefusedInOneLine) {
     EXPECT_EQ(gameSystem.input.getSource(), TrelInput::kFed);
     EXPECT_EQ(gameSystem.zone, nullptr);
 }
+
+// The bot's recording carries the hash of each second of the demo's sound (a chime per gem,
+// a fanfare per round): the replay mixes the very same samples. Played quieter, it stops at
+// the second of the first gem with the sound's own message, though every state matches; the
+// mix can be rendered to a WAV file meanwhile.
+TEST_F(Replays, ReplaysCheckTheSoundOfEachSecond) {
+    Replay bot = play(kBotRecording);
+    ASSERT_TRUE(bot.finished && !bot.diverged) << "stopped at tick " << bot.ticks;
+    EXPECT_EQ(readLog().find("sound diverged"), std::string::npos);
+
+    TrelPlayer player(&gameSystem);
+    ASSERT_TRUE(player.open(kBotRecording.c_str()));
+    setUpLevel();
+    gameSystem.audio.mixer.setEffectsVolume(200);
+    ASSERT_TRUE(gameSystem.audio.startRendering("quieter.wav"));
+    int firstGemTick = 0;
+    while (player.step()) {
+        if (firstGemTick == 0 && ball->gems > 0)
+            firstGemTick = player.getTick();
+    }
+    ASSERT_TRUE(gameSystem.audio.stopRendering());
+    gameSystem.audio.mixer.setEffectsVolume(TrelMixer::kFullVolume);
+    tearDownLevel();
+    ASSERT_GT(firstGemTick, 0);
+    const int second = (firstGemTick + 59) / 60 * 60;
+    EXPECT_TRUE(player.hasDiverged());
+    EXPECT_EQ(player.getTick(), second);
+    EXPECT_NE(readLog().find("Replay's sound diverged in the second ending at tick " +
+                             std::to_string(second) + "."),
+              std::string::npos);
+    EXPECT_EQ(readFile("quieter.wav").size(), 44u + 4u * 735u * static_cast<unsigned>(second));
+}

@@ -154,8 +154,9 @@ std::vector<double> jumpSweep() {
     for (std::size_t i = 0; i < out.size(); ++i) {
         const double t = static_cast<double>(i) / kRate;
         phase += 2 * kPi * (300 + 3000 * t) / kRate;
+        const double attack = std::min(1.0, t / 0.003);
         const double release = std::min(1.0, static_cast<double>(out.size() - i) / (0.01 * kRate));
-        out[i] = 0.22 * release * (std::sin(phase) > 0 ? 1 : -1) * std::exp(-8 * t);
+        out[i] = 0.22 * attack * release * (std::sin(phase) > 0 ? 1 : -1) * std::exp(-8 * t);
     }
     return out;
 }

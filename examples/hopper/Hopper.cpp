@@ -40,8 +40,10 @@ void Hopper::onProcess() {
     if (keys.isDown(KEY_RIGHT))
         v.x = fix16(2);
     // The last move says whether it stands on something.
-    if (mover.isOnFloor() && keys.isDown(KEY_UP))
+    if (mover.isOnFloor() && keys.isDown(KEY_UP)) {
         v.y = fix16(-6);
+        getSystem()->audio.mixer.play(jumpSound);
+    }
     if (keys.isDown(KEY_DOWN))
         mover.dropThrough(); // through the planks, this tick
     setSpeed(v.x, v.y);
@@ -65,6 +67,12 @@ void Hopper::onPostProcess() {
         if (other != nullptr && !other->isDestroyed()) {
             other->destroy();
             ++score;
+            // Heard from where the coin is on the screen: pan 0 is left, 256 right.
+            vmath::vec2<fix16> at, camera;
+            other->getPos(at);
+            getZone()->getCameraPos(camera);
+            const int pan = (at.x - camera.x).toInt() * TrelMixer::kPanRight / 320;
+            getSystem()->audio.mixer.play(coinSound, TrelMixer::kFullVolume, pan);
         }
     }
     vmath::vec2<fix16> p;

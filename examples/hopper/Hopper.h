@@ -22,6 +22,8 @@ public:
 
     TrelMover mover;
     int score = 0;
+    TrelSound* jumpSound = nullptr; // owned by the system's audio; null plays nothing
+    TrelSound* coinSound = nullptr;
 
 private:
     TrelResource* look; // not owned: the system's registry holds it

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <trel.h>
 
+#include <algorithm>
+
 #include "Hopper.h"
 #include "Level.h"
 
@@ -65,3 +67,26 @@ TEST(Hopper, JumpsOntoThePlankWalksTheHillCollectsCoinsAndMeetsTheWall) {
     EXPECT_EQ(hero->score, 3);
 }
 // guide: end
+
+// The level's tune plays from the start, and the jump sound from the first frame of the tick
+// the hero jumps in, sample for sample (the tune turned down to nothing to hear it alone).
+TEST(Hopper, PlaysItsTuneAndTheJumpOnItsTick) {
+    TrelHeadlessRun run(&game);
+    Hopper* hero = startLevel(game);
+    ASSERT_NE(game.audio.mixer.getMusic(), nullptr);
+    ASSERT_NE(hero->jumpSound, nullptr);
+    run.run(1);
+    const std::int16_t* tune = game.audio.mixer.getTickSamples();
+    EXPECT_TRUE(std::any_of(tune, tune + 2 * game.audio.mixer.getTickFrames(),
+                            [](std::int16_t sample) { return sample != 0; }));
+    game.audio.mixer.setMusicVolume(0);
+    run.run(1);
+    run.hold(KEY_UP);
+    run.run(1);
+    const std::int16_t* mix = game.audio.mixer.getTickSamples();
+    const std::int16_t* jump = hero->jumpSound->getSamples();
+    for (int f = 0; f < game.audio.mixer.getTickFrames(); ++f) {
+        ASSERT_EQ(mix[2 * f], jump[f]) << f;
+        ASSERT_EQ(mix[2 * f + 1], jump[f]) << f;
+    }
+}

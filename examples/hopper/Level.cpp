@@ -13,6 +13,18 @@ TrelTileShapes shapes(16, 16);
 
 } // namespace
 
+// guide: hopper-sound
+// The hero's sounds, and the tune: its introduction once, then its loop (named in the file's
+// LOOPSTART and LOOPLENGTH comments) for as long as the level runs. Without them the game
+// plays on silently, each missing file a line in the log.
+void addSound(TrelSystem& game, Hopper* hero) {
+    hero->jumpSound = game.audio.loadSound("data/jump.wav");
+    hero->coinSound = game.audio.loadSound("data/coin.wav");
+    game.audio.mixer.setMusicVolume(160); // under the effects
+    game.audio.playMusic("data/music.ogg");
+}
+// guide: end
+
 // guide: level
 Hopper* startLevel(TrelSystem& game) {
     const char* file = "data/level.tmx";
@@ -38,6 +50,7 @@ Hopper* startLevel(TrelSystem& game) {
     }
     if (hero == nullptr)
         game.giveError(0, "The level \"%s\" places no hero.", file);
+    addSound(game, hero);
     return hero;
 }
 // guide: end

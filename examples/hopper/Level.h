@@ -10,4 +10,7 @@ class Hopper;
 // is a fatal error.
 Hopper* startLevel(TrelSystem& game);
 
+// Gives the hero its jump and coin sounds and starts the level's tune (called by startLevel).
+void addSound(TrelSystem& game, Hopper* hero);
+
 #endif
