@@ -51,7 +51,8 @@ Replay play(const std::string& file) {
 }
 
 // Where each tick's record starts in a recording (the format: magic, version, two texts
-// with a 16-bit length, framerate, seed; then per tick a count, the codes and a hash).
+// with a 16-bit length, framerate, seed; then per tick a count, the codes and a hash, and
+// after each second 0xfe and its sound hash).
 std::vector<std::size_t> tickOffsets(const std::string& bytes) {
     auto le16 = [&](std::size_t at) {
         return static_cast<std::size_t>(static_cast<unsigned char>(bytes[at]) |
@@ -63,6 +64,10 @@ std::vector<std::size_t> tickOffsets(const std::string& bytes) {
     at += 6;            // framerate, seed
     std::vector<std::size_t> offsets;
     while (static_cast<unsigned char>(bytes[at]) != 0xff) {
+        if (static_cast<unsigned char>(bytes[at]) == 0xfe) { // a second's sound hash
+            at += 9;
+            continue;
+        }
         offsets.push_back(at);
         at += 1 + static_cast<unsigned char>(bytes[at]) + 8;
     }

@@ -274,14 +274,21 @@ void TrelMixer::mixTick(int framerate) {
     framerate = std::max(framerate, 1);
     const std::int64_t first = ticks * rate / framerate;
     const int count = static_cast<int>((ticks + 1) * rate / framerate - first);
-    mix.assign(static_cast<std::size_t>(count) * 2, 0);
-    out.resize(mix.size());
-    if (isActive()) {
+    const std::size_t samples = static_cast<std::size_t>(count) * 2;
+    if (!isActive()) {
+        // Silence: kept from the last tick when it was silence of the same length too.
+        if (!silent || out.size() != samples)
+            out.assign(samples, 0);
+        silent = true;
+    } else {
+        mix.assign(samples, 0);
         mixVoices(count);
         mixMusic(count);
+        out.resize(samples);
+        for (std::size_t i = 0; i < samples; ++i)
+            out[i] = static_cast<std::int16_t>(clampTo(mix[i] >> 8, -32768, 32767));
+        silent = false;
     }
-    for (std::size_t i = 0; i < mix.size(); ++i)
-        out[i] = static_cast<std::int16_t>(clampTo(mix[i] >> 8, -32768, 32767));
     ++ticks;
     frames += count;
 }

@@ -139,6 +139,7 @@ private:
     std::vector<Voice> voices;
     std::vector<std::int32_t> mix; // the tick being mixed, before clamping
     std::vector<std::int16_t> out; // the last tick, clamped
+    bool silent = false;           // out holds nothing but silence
     int rate = kDefaultRate;
     int nextHandle = 1;
     std::uint64_t nextOrder = 1;
