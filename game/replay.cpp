@@ -1,7 +1,8 @@
 // quenmoor-replay: records the demo in a window, or plays a recording back, headless or in a
-// window, checking every tick's state hash. The game itself reads no arguments.
+// window, checking every tick's state hash and every second's sound. The game itself reads no
+// arguments.
 //   quenmoor-replay --record FILE [--seed N]   play in a window and record until Escape
-//   quenmoor-replay --play FILE [--screenshot TICK FILE.png] [--dump TICK]
+//   quenmoor-replay --play FILE [--screenshot TICK FILE.png] [--dump TICK] [--sound FILE.wav]
 //   quenmoor-replay --watch FILE               play back in a window at the game's speed
 // Exit status: 0 done, 1 the replay diverged, 2 a usage error or a file that was refused.
 #include <allegro.h>
@@ -26,6 +27,7 @@ struct Options {
     long shotTick = -1;
     std::string shotFile;
     long dumpTick = -1;
+    std::string soundFile; // where the replay's sound is rendered, if anywhere
 };
 
 bool parseNumber(const char* text, long& value) {
@@ -49,6 +51,8 @@ bool parse(int argc, char** argv, Options& options) {
             options.shotTick = number;
             options.shotFile = argv[i + 2];
             i += 2;
+        } else if (arg == "--sound" && hasValue) {
+            options.soundFile = argv[++i];
         } else if (arg == "--dump" && hasValue && parseNumber(argv[i + 1], number)) {
             options.dumpTick = number;
             ++i;
@@ -85,11 +89,15 @@ int play(const Options& options) {
     TrelPlayer player(&gameSystem);
     if (!player.open(options.file.c_str()))
         return 2;
+    if (!options.soundFile.empty() && !gameSystem.audio.startRendering(options.soundFile.c_str()))
+        return 2;
     setUpLevel();
     atTick(options, 0);
     auto started = std::chrono::steady_clock::now();
     while (player.step())
         atTick(options, player.getTick());
+    if (!options.soundFile.empty() && !gameSystem.audio.stopRendering())
+        return 2;
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::printf("\n\nticks %d of %d\nrounds %d\nbest time %d\nlast time %d\nhash %016" PRIx64
@@ -108,7 +116,7 @@ int main(int argc, char** argv) {
     if (!parse(argc, argv, options)) {
         std::fprintf(stderr, "usage: quenmoor-replay --record FILE [--seed N]\n"
                              "       quenmoor-replay --play FILE [--screenshot TICK FILE.png] "
-                             "[--dump TICK]\n"
+                             "[--dump TICK] [--sound FILE.wav]\n"
                              "       quenmoor-replay --watch FILE\n");
         return 2;
     }

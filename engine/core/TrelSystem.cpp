@@ -163,9 +163,9 @@ void TrelSystem::runTick() {
     iface.startLoop(draw);
     inTick = true;
     zone->process(); // read afresh: a hook may have replaced the zone
-    audio.tick_();   // the sound the tick started
     if (draw != 0)
         iface.gfx.drawLoop();
+    audio.tick_(); // the tick's sound
     inTick = false;
     deleteRetiredZones();
 }
