@@ -12,6 +12,7 @@
 #include "fuzz/MapFuzzInput.h"
 #include "fuzz/ReplayFuzzInput.h"
 #include "fuzz/SheetFuzzInput.h"
+#include "fuzz/SoundFuzzInput.h"
 
 namespace {
 
@@ -58,6 +59,12 @@ TEST_F(InTempDir, EveryFuzzSeedLoadsOrFailsInOneLine) {
         EXPECT_EQ(loadSheetFuzzInput(dir + "/", bytesOf(bytes), bytes.size()), "") << seed;
     }
     set_color_depth(32);
+    seeds = seedsIn(TREL_SOUND_FUZZ_SEEDS);
+    ASSERT_GE(seeds.size(), 3u);
+    for (const std::string& seed : seeds) {
+        std::string bytes = readFile(std::string(TREL_SOUND_FUZZ_SEEDS) + "/" + seed);
+        EXPECT_EQ(loadSoundFuzzInput(dir + "/", bytesOf(bytes), bytes.size()), "") << seed;
+    }
 
     // Recordings are played on a headless system of the game they name.
     seeds = seedsIn(TREL_REPLAY_FUZZ_SEEDS);
