@@ -51,6 +51,11 @@ int TrelMusic::getRate() const {
     return file->getRate();
 }
 
+long TrelMusic::fail(const std::string& reason) {
+    error.set(("The music " + TrelFileBytes::quoted(name.get()) + " " + reason + ".").c_str());
+    return -1;
+}
+
 long TrelMusic::read_(std::int16_t* out, long count) {
     if (error.get()[0] != '\0')
         return -1;
@@ -58,21 +63,20 @@ long TrelMusic::read_(std::int16_t* out, long count) {
     long done = 0;
     while (done < count) {
         const std::int64_t end = looping ? loopEnd : file->getFrames();
+        std::string reason;
         if (position >= end) {
-            if (!looping || !file->seek(loopStart))
+            if (!looping)
                 break;
+            if (!file->seek(loopStart))
+                return fail("is damaged: the start of its loop cannot be found");
             position = loopStart;
         }
         const std::int64_t want = std::min<std::int64_t>(count - done, end - position);
-        std::string reason;
         long got = file->read(out + done * channels, static_cast<long>(want), reason);
-        if (got < 0 || (got == 0 && looping)) {
-            if (got == 0)
-                reason = "is cut short: it ends after frame " + std::to_string(position);
-            error.set(
-                ("The music " + TrelFileBytes::quoted(name.get()) + " " + reason + ".").c_str());
-            return -1;
-        }
+        if (got < 0)
+            return fail(reason);
+        if (got == 0 && looping)
+            return fail("is cut short: it ends after frame " + std::to_string(position));
         if (got == 0)
             break;
         position += got;

@@ -2,6 +2,7 @@
 #define TREL_MUSIC_H
 
 #include <cstdint>
+#include <string>
 
 #include "core/TrelCString.h"
 #include "core/TrelExport.h"
@@ -45,6 +46,8 @@ public:
 
 private:
     TrelMusic(TrelSoundFile* file, const char* name);
+    // Keeps why the music stopped early; returns -1.
+    long fail(const std::string& reason);
     TrelSoundFile* file; // owned
     TrelCString name;
     TrelCString error;
