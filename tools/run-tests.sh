@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the normal build's suite, the same
-# suite built with AddressSanitizer and UndefinedBehaviorSanitizer, the timer, tick, input and
-# pacing tests built with ThreadSanitizer, the demo's recordings replayed by a clang build at
+# suite built with AddressSanitizer and UndefinedBehaviorSanitizer, the timer, tick, input,
+# pacing and sound output tests built with ThreadSanitizer, the demo's recordings replayed by a clang build at
 # -O0, the scripted demo session under valgrind, and the framework installed and packaged
 # with the example game built against it.
 set -euo pipefail
@@ -22,9 +22,9 @@ LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0" \
 UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
   ctest --test-dir build-sanitize --output-on-failure -j2
 
-echo "== timer, tick, input and pacing tests under TSan =="
+echo "== timer, tick, input, pacing and sound output tests under TSan =="
 TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1" \
-  ctest --test-dir build-tsan --output-on-failure -j2 -R '^(Input|Pacing|Platform|SystemZones)\.'
+  ctest --test-dir build-tsan --output-on-failure -j2 -R '^(Input|Pacing|Platform|SystemZones|SoundCapture)\.'
 
 echo "== recordings replayed by a clang build at -O0, with no display =="
 # The committed recordings hold every tick's state hash, so they pass only where clang's
