@@ -118,7 +118,7 @@ done
 grep -qE "/internal/|/image/|TrelImageFile.h|TrelTiledData.h|TrelTmxReader.h" <<<"$contents" &&
   fail "the package holds an engine-internal header"
 depends="$(dpkg-deb -f "$deb" Depends)"
-for p in liballegro4-dev liballegro4.4 libpng16-16 libjpeg62-turbo libpugixml1v5 zlib1g libzstd1 libsndfile1 libvorbisfile3; do
+for p in liballegro4-dev liballegro4.4 libpng16-16 libjpeg62-turbo libpugixml1v5 zlib1g libzstd1 libsndfile1 libvorbisfile3 libvorbis0a; do
   grep -q "\b$p\b" <<<"$depends" || fail "Depends lacks $p: $depends"
 done
 dpkg-deb -x "$deb" "$work/deb-root"

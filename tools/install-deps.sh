@@ -7,7 +7,7 @@ packages=(
   cmake g++ clang make pkg-config clang-format
   liballegro4-dev libpng-dev libjpeg62-turbo-dev
   libpugixml-dev nlohmann-json3-dev zlib1g-dev libzstd-dev libxxhash-dev
-  libsndfile1-dev libvorbis-dev
+  libsndfile1-dev libvorbis-dev libmp3lame-dev
   libgtest-dev libgmock-dev libbenchmark-dev tiled
   xvfb xauth xfonts-base xdotool imagemagick x11-utils
 )
