@@ -15,7 +15,7 @@ class TrelSystem;
 // first difference stops the replay with "Replay diverged at tick N." and both hashes in
 // the log. The sound of each second is compared with the recorded sound hash alike (where
 // the recording has them: not before format version 2), and a difference stops the replay
-// with "Replay's sound diverged in the second ending at tick N."  Open it before the level is
+// with "Replay's sound diverged in the second ending at tick N." Open it before the level is
 // built, since open() seeds rand() as recording did.
 class TREL_API TrelPlayer {
 public:
