@@ -6,6 +6,15 @@
 #include "image/TrelFileBytes.h"
 #include "sound/internal/TrelSoundFile.h"
 
+namespace {
+
+// The one line that says why a music cannot be played.
+std::string refusal(const std::string& file, const std::string& reason) {
+    return "The music " + TrelFileBytes::quoted(file) + " " + reason + ".";
+}
+
+} // namespace
+
 TrelMusic::TrelMusic(TrelSoundFile* opened, const char* fileName) : file(opened) {
     name.set(fileName);
     loopEnd = file->getFrames();
@@ -26,7 +35,7 @@ TrelMusic* TrelMusic::open(const char* fileName, TrelCString& errorOut) {
     if (opened->open(path, reason))
         return new TrelMusic(opened, path.c_str());
     delete opened;
-    errorOut.set(("The music " + TrelFileBytes::quoted(path) + " " + reason + ".").c_str());
+    errorOut.set(refusal(path, reason).c_str());
     return nullptr;
 }
 
@@ -52,7 +61,7 @@ int TrelMusic::getRate() const {
 }
 
 long TrelMusic::fail(const std::string& reason) {
-    error.set(("The music " + TrelFileBytes::quoted(name.get()) + " " + reason + ".").c_str());
+    error.set(refusal(name.get(), reason).c_str());
     return -1;
 }
 

@@ -2,8 +2,7 @@
 
 #include <allegro.h>
 
-#include <cstdio>
-
+#include "FuzzFile.h"
 #include "core/TrelLoadLimits.h"
 #include "gfx/TrelISprite.h"
 #include "gfx/TrelResource.h"
@@ -14,12 +13,9 @@ std::string loadImageFuzzInput(const std::string& folder, const std::uint8_t* da
         return "";
     static const char* const kExtensions[] = {"png", "jpg", "bmp", "tga", "pcx"};
     const std::string name = folder + "fuzz." + kExtensions[data[0] % 5];
-    FILE* out = std::fopen(name.c_str(), "wb");
-    if (out == nullptr)
-        return "the input could not be written to " + name;
-    std::fwrite(data + 1, 1, size - 1, out);
-    if (std::fclose(out) != 0)
-        return "the input could not be written to " + name;
+    const std::string unwritten = writeFuzzFile(name, data + 1, size - 1);
+    if (!unwritten.empty())
+        return unwritten;
 
     TrelResource res;
     TrelISprite* sprite = res.loadData(name.c_str());

@@ -2,8 +2,7 @@
 
 #include <allegro.h>
 
-#include <cstdio>
-
+#include "FuzzFile.h"
 #include "anim/TrelAnimation.h"
 #include "aseprite/TrelAsepriteSheet.h"
 #include "core/TrelLoadLimits.h"
@@ -37,12 +36,9 @@ std::string loadSheetFuzzInput(const std::string& folder, const std::uint8_t* da
     save_bitmap(image.c_str(), sheet, nullptr);
     destroy_bitmap(sheet);
     const std::string name = folder + "sheet.json";
-    FILE* out = std::fopen(name.c_str(), "wb");
-    if (out == nullptr)
-        return "the input could not be written to " + name;
-    std::fwrite(data, 1, size, out);
-    if (std::fclose(out) != 0)
-        return "the input could not be written to " + name;
+    const std::string unwritten = writeFuzzFile(name, data, size);
+    if (!unwritten.empty())
+        return unwritten;
 
     TrelResource res;
     TrelAsepriteSheet loader;

@@ -1,7 +1,6 @@
 #include "SoundFuzzInput.h"
 
-#include <cstdio>
-
+#include "FuzzFile.h"
 #include "core/TrelLoadLimits.h"
 #include "sound/TrelMixer.h"
 #include "sound/TrelMusic.h"
@@ -28,12 +27,9 @@ std::string loadSoundFuzzInput(const std::string& folder, const std::uint8_t* da
         return "";
     const char* names[4] = {"sound.wav", "sound.ogg", "sound.flac", "sound.snd"};
     const std::string name = folder + names[data[0] % 4];
-    FILE* out = std::fopen(name.c_str(), "wb");
-    if (out == nullptr)
-        return "the input could not be written to " + name;
-    std::fwrite(data + 1, 1, size - 1, out);
-    if (std::fclose(out) != 0)
-        return "the input could not be written to " + name;
+    const std::string unwritten = writeFuzzFile(name, data + 1, size - 1);
+    if (!unwritten.empty())
+        return unwritten;
 
     TrelCString error;
     TrelSound* sound = TrelSound::load(name.c_str(), error);
