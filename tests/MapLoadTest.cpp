@@ -466,32 +466,61 @@ TEST_F(TiledMaps, ObjectsAndPropertiesInBothFormats) {
     }
 }
 
-TEST_F(TiledMaps, WhatCannotBeShownIsLoggedOncePerFeatureAndGroupsPassOnTheirLook) {
-    writeText("looks.tmx",
-              tmxMap(1, 1,
-                     std::string(kSheetTmx) +
-                         " <group name=\"g\" opacity=\"0.5\" visible=\"0\" parallaxx=\"0.5\">\n" +
-                         tmxLayer("inner", 1, 1, {1}, "csv", "",
-                                  " opacity=\"0.5\" tintcolor=\"#ff0000\"") +
-                         tmxLayer("inner2", 1, 1, {1}, "csv", "", " tintcolor=\"#00ff00\"") +
-                         " </group>\n <imagelayer name=\"sky\"><image "
-                         "source=\"sheet.bmp\"/></imagelayer>\n"));
+TEST_F(TiledMaps, GroupsPassOnTheirLookAndWhatCannotBeShownIsLoggedOncePerFeature) {
+    writeText(
+        "looks.tmx",
+        swapped(tmxMap(1, 1,
+                       std::string(kSheetTmx) +
+                           " <group name=\"g\" opacity=\"0.5\" visible=\"0\" "
+                           "parallaxx=\"0.5\" offsetx=\"3\" tintcolor=\"#ff8080\">\n" +
+                           tmxLayer("inner", 1, 1, {1}, "csv", "",
+                                    " opacity=\"0.5\" tintcolor=\"#ff0000\" "
+                                    "parallaxx=\"0.5\" offsetx=\"2\" offsety=\"-1.5\"") +
+                           tmxLayer("inner2", 1, 1, {1}, "csv", "", " tintcolor=\"#80ffffff\"") +
+                           " </group>\n <imagelayer name=\"sky\" repeatx=\"1\"><image "
+                           "source=\"sheet.bmp\"/></imagelayer>\n"
+                           " <objectgroup name=\"o\"><object id=\"1\" template=\"t.tx\"/>"
+                           "<object id=\"2\" template=\"t.tx\"/></objectgroup>\n",
+                       " parallaxoriginx=\"-4\""),
+                "right-down", "left-up"));
     addToZone("looks.tmx");
     const auto& layers = map.getTileLayers();
     ASSERT_EQ(layers.size(), 2u);
     EXPECT_FALSE(layers[0].visible);
     EXPECT_DOUBLE_EQ(layers[0].opacity, 0.25);
+    EXPECT_DOUBLE_EQ(layers[0].look.parallaxX, 0.25);
+    EXPECT_DOUBLE_EQ(layers[0].look.offsetX, 5);
+    EXPECT_DOUBLE_EQ(layers[0].look.offsetY, -1.5);
+    EXPECT_EQ(layers[0].look.tint, 0xFFFF0000u); // red times pink
+    EXPECT_EQ(layers[1].look.tint, 0x80FF8080u);
+    EXPECT_DOUBLE_EQ(map.getParallaxOriginX(), -4);
+    ASSERT_EQ(map.getImageLayers().size(), 1u);
+    EXPECT_TRUE(map.getImageLayers()[0].repeatX);
+    // The zone's layers: the two tile layers, then the image layer; object groups make none.
+    ASSERT_EQ(zone->getNumLayers(), 3);
     EXPECT_EQ(zone->getLayer(0)->getOpacity(), 64);
-    EXPECT_EQ(map.getWarnings(), (std::vector<std::string>{"parallax scrolling factors",
-                                                           "layer tint colours", "image layers"}));
+    EXPECT_EQ(zone->getLayer(1)->getOpacity(), 64); // the tint's alpha fades it too
+    TrelLayer::Vec v;
+    zone->getLayer(0)->getParallax(v);
+    EXPECT_EQ(v.x, TrelLayer::Fixed(0.25f));
+    zone->getLayer(0)->getDrawOffset(v);
+    EXPECT_EQ(v.y, TrelLayer::Fixed(-1.5f));
+    EXPECT_NE(zone->getLayer(2)->getImage(), nullptr);
+    EXPECT_TRUE(zone->getLayer(2)->getImageRepeatX());
+    // Each tint has tiles of its own, made at load.
+    EXPECT_NE(zone->getLayer(0)->getTileset(), zone->getLayer(1)->getTileset());
+    EXPECT_EQ(rgbAt(zone->getLayer(0)->getTileset()->frames[0]->bitmap, 1, 1),
+              at16(tileColour(0)) & 0xff0000);
+
+    EXPECT_EQ(map.getWarnings(),
+              (std::vector<std::string>{"object templates", "the render order \"left-up\""}));
     std::string log = readLog();
     EXPECT_TRUE(containsInOrder(
-        log,
-        {"WARNING: The map \"looks.tmx\" uses parallax scrolling factors, which the engine does "
-         "not show.",
-         "WARNING: The map \"looks.tmx\" uses layer tint colours, which the engine does not show.",
-         "WARNING: The map \"looks.tmx\" uses image layers, which the engine does not show."}));
-    EXPECT_EQ(log.find("tint colours", log.find("tint colours") + 1), std::string::npos);
+        log, {"WARNING: The map \"looks.tmx\" uses object templates, which the engine does not "
+              "show.",
+              "WARNING: The map \"looks.tmx\" uses the render order \"left-up\", which the engine "
+              "does not show."}));
+    EXPECT_EQ(log.find("templates", log.find("templates") + 1), std::string::npos);
 }
 
 TEST_F(TiledMaps, NewZoneFromMapNamesTheZoneAfterTheFileAndKeepsTheOldOneOnFailure) {
@@ -554,8 +583,23 @@ TEST_F(TiledMaps, BadFilesEndInAClearError) {
          "noset.tmx:3: tileset \"desert.tsx\" not found"},
         {"iso.tmx", swapped(tmxMap(2, 2, ""), "orthogonal", "isometric"),
          "iso.tmx:2: \"isometric\" maps are not supported, only orthogonal ones"},
-        {"endless.tmx", swapped(tmxMap(2, 2, ""), "infinite=\"0\"", "infinite=\"1\""),
-         "endless.tmx:2: infinite maps are not supported"},
+        {"endless.tmx",
+         swapped(tmxMap(2, 2, kSheetTmx + tmxLayer("L", 2, 2, four, "csv", "")), "infinite=\"0\"",
+                 "infinite=\"1\""),
+         "endless.tmx:7: layer \"L\" of an infinite map is not stored in chunks"},
+        {"chunked.tmx",
+         tmxMap(2, 2,
+                std::string(kSheetTmx) + " <layer name=\"L\"><data encoding=\"csv\">\n"
+                                         "<chunk x=\"0\" y=\"0\" width=\"2\" "
+                                         "height=\"2\">1,1,1,1</chunk></data></layer>\n"),
+         "chunked.tmx:6: layer \"L\" is stored in chunks, as only infinite maps store layers, but "
+         "the map is not infinite"},
+        {"nochunk.tmj",
+         swapped(tmjMap(2, 2, kSheetTmj,
+                        "{\"type\":\"tilelayer\",\"name\":\"L\",\"chunks\":[{\"x\":-4,\"y\":0,"
+                        "\"width\":0,\"height\":2,\"data\":[]}]}"),
+                 "\"infinite\":false", "\"infinite\":true"),
+         "nochunk.tmj: layer \"L\": a chunk of 0 x 2 cells (at least 1, at most 16777216)"},
         // The sheet's 8 tiles counted as 32766, and two flipped ones: one frame too many.
         {"flips.tmx",
          swapped(tmxMap(2, 2, kSheetTmx + tmxLayer("L", 2, 2, {H | 1, V | 1, 1, 1}, "csv", "")),

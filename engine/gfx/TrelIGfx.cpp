@@ -174,11 +174,55 @@ void TrelIGfx::drawZone(TrelZone* zone, int x, int y, int w, int h) {
         TrelLayer* layer = zone->getLayer(i);
         if (layer == nullptr || !layer->getVisibility())
             continue;
-        drawTiles(layer, ms, ox, oy);
-        drawObjects(layer, ox, oy, x, y, w, h);
+        int lox = ox, loy = oy;
+        layerOrigin(zone, layer, w, h, lox, loy);
+        drawImage(layer, lox, loy);
+        drawTiles(layer, ms, lox, loy);
+        drawObjects(layer, lox, loy, x, y, w, h);
     }
     set_clip_rect(target, 0, 0, target->w - 1, target->h - 1);
     dropIdleTileCaches();
+}
+
+void TrelIGfx::layerOrigin(TrelZone* zone, TrelLayer* layer, int w, int h, int& ox, int& oy) {
+    using Fixed = fixedpoint::fix16;
+    vmath::vec2<Fixed> offset, factor, camera, origin;
+    layer->getDrawOffset(offset);
+    layer->getParallax(factor);
+    zone->getCameraPos(camera);
+    zone->getParallaxOrigin(origin);
+    // The layer's own camera: the zone's, less the draw offset and the parallax shift.
+    const Fixed shiftX = offset.x + (Fixed(1) - factor.x) * (camera.x + Fixed(w) / 2 - origin.x);
+    const Fixed shiftY = offset.y + (Fixed(1) - factor.y) * (camera.y + Fixed(h) / 2 - origin.y);
+    // Whole pixels to the left and above: a shifted layer may sit at negative positions.
+    if (shiftX != Fixed(0))
+        ox += (camera.x - shiftX).floor() - camera.x.toInt();
+    if (shiftY != Fixed(0))
+        oy += (camera.y - shiftY).floor() - camera.y.toInt();
+}
+
+void TrelIGfx::drawImage(TrelLayer* layer, int ox, int oy) {
+    TrelISprite* image = layer->getImage();
+    const int opacity = layer->getOpacity();
+    if (image == nullptr || image->bitmap == nullptr || opacity <= 0)
+        return;
+    const int iw = image->bitmap->w, ih = image->bitmap->h;
+    if (iw <= 0 || ih <= 0)
+        return;
+    // A repeated axis starts at the copy that covers the clip's first pixel.
+    int x0 = -ox, x1 = x0 + iw;
+    if (layer->getImageRepeatX()) {
+        x0 = target->cl - ((target->cl - x0) % iw + iw) % iw;
+        x1 = target->cr;
+    }
+    int y0 = -oy, y1 = y0 + ih;
+    if (layer->getImageRepeatY()) {
+        y0 = target->ct - ((target->ct - y0) % ih + ih) % ih;
+        y1 = target->cb;
+    }
+    for (int sy = y0; sy < y1; sy += ih)
+        for (int sx = x0; sx < x1; sx += iw)
+            TrelTileCache::drawCell(target, image, 1, sx, sy, iw, ih, opacity);
 }
 
 void TrelIGfx::drawTiles(TrelLayer* layer, std::int64_t ms, int ox, int oy) {

@@ -90,6 +90,11 @@ private:
     // Frees the caches of layers that neither this drawing nor the one before drew.
     void dropIdleTileCaches();
 
+    // The world pixel of the layer that lands on the target's (0, 0), from the zone's (ox, oy):
+    // moved by the layer's draw offset and parallax for a view of w × h pixels.
+    static void layerOrigin(TrelZone* zone, TrelLayer* layer, int w, int h, int& ox, int& oy);
+    // The layer's image, once or repeated over the clip rectangle.
+    void drawImage(TrelLayer* layer, int ox, int oy);
     void drawTiles(TrelLayer* layer, std::int64_t ms, int ox, int oy);
     // The frame each cell value shows ms milliseconds into the zone: the tileset's frames, with
     // each animated tile's replaced by its current one.

@@ -116,9 +116,10 @@ void TrelTiledMap::warn_(const std::string& feature) {
 }
 
 bool TrelTiledMap::load(const char* file) {
-    const bool player = fromPlayer;
+    const bool player = fromPlayer, madeObjects = tileObjects;
     *this = TrelTiledMap();
     fromPlayer = player;
+    tileObjects = madeObjects;
     fileName = file != nullptr ? file : "";
     bool loaded = false;
     try {
@@ -132,6 +133,7 @@ bool TrelTiledMap::load(const char* file) {
         std::string why = error;
         *this = TrelTiledMap();
         fromPlayer = player;
+        tileObjects = madeObjects;
         fileName = file != nullptr ? file : "";
         error = why;
     }
@@ -199,8 +201,8 @@ bool TrelTiledMap::read(const std::string& text) {
         return false;
     if (renderOrder != "right-down")
         warn_("the render order " + Data::quoted(renderOrder));
-    return Check::tilesetFields(*this) && readImageSizes() && Check::tilesetRanges(*this) &&
-           Check::gidsAndFrames(*this);
+    return Check::chunks(*this) && Check::layerCells(*this) && Check::tilesetFields(*this) &&
+           readImageSizes() && Check::tilesetRanges(*this) && Check::gidsAndFrames(*this);
 }
 
 bool TrelTiledMap::readImageSizes() {
@@ -338,12 +340,12 @@ bool TrelTiledMap::addToZone(TrelSystem* system, TrelZone* zone) {
         return fail_(fileName.empty() ? "(no map)" : fileName, 0, "no system or zone was given");
     if (width == 0)
         return fail_(fileName.empty() ? "(no map)" : fileName, 0, "no map is loaded");
-    auto* frames = new TrelResource();
-    if (!TrelTiledFrames::make(*this, frames)) {
-        delete frames;
+    TrelTiledFrames::Made made;
+    if (!TrelTiledFrames::make(*this, made)) {
+        made.release();
         return false;
     }
-    TrelTiledZone::fill(*this, system, zone, frames);
+    TrelTiledZone::fill(*this, system, zone, made);
     error.clear();
     return true;
 }
@@ -363,17 +365,17 @@ bool TrelSystem::newZoneFromMap(const char* file) {
         return false;
     }
     // The images load before the old zone goes, so a failure leaves the game as it was.
-    auto* frames = new TrelResource();
-    if (!TrelTiledFrames::make(map, frames)) {
-        delete frames;
+    TrelTiledFrames::Made made;
+    if (!TrelTiledFrames::make(map, made)) {
+        made.release();
         giveError(1, "%s", map.getError());
         return false;
     }
     // Named after the file, escaped as names in the log are.
     if (!newZone(TrelFileBytes::escaped(stemOf(file)).c_str())) {
-        delete frames; // newZone has said why
+        made.release(); // newZone has said why
         return false;
     }
-    TrelTiledZone::fill(map, this, zone, frames);
+    TrelTiledZone::fill(map, this, zone, made);
     return true;
 }

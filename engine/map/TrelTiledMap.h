@@ -63,9 +63,19 @@ public:
         Properties properties;
     };
 
+    // Where and how a layer is drawn, the groups around it included: their offsets added to
+    // its own, their parallax factors and tint colours multiplied with its own.
+    struct LayerLook {
+        double offsetX = 0, offsetY = 0;     // pixels
+        double parallaxX = 1, parallaxY = 1; // 1 scrolls with the camera
+        std::uint32_t tint = 0xFFFFFFFFu;    // 0xAARRGGBB; opaque white changes nothing
+    };
+
     struct ObjectGroup {
         std::string name;
         bool visible = true;
+        double opacity = 1;
+        LayerLook look;
         Properties properties;
         std::vector<Object> objects;
     };
@@ -75,8 +85,30 @@ public:
         std::string name;
         bool visible = true;
         double opacity = 1;
+        LayerLook look;
         Properties properties;
         std::vector<std::uint32_t> gids;
+    };
+
+    // An image layer: one image with its top-left corner at the layer's offset, repeated
+    // along x and/or y when Tiled's repeatx/repeaty say so.
+    struct ImageLayer {
+        std::string name;
+        bool visible = true;
+        double opacity = 1;
+        LayerLook look;
+        Properties properties;
+        std::string image;    // resolved against the map's folder; empty for none
+        int transparent = -1; // 0xRRGGBB drawn as transparent, or -1
+        bool repeatX = false, repeatY = false;
+    };
+
+    // The layers in the order Tiled draws them (file order, groups flattened), each as its
+    // kind and its index in getTileLayers, getObjectGroups or getImageLayers.
+    enum class LayerKind { Tiles, Objects, Image };
+    struct LayerEntry {
+        LayerKind kind = LayerKind::Tiles;
+        int index = 0;
     };
 
     // One frame of a tile's animation: a tile of the same tileset, shown for duration ms.
@@ -148,6 +180,14 @@ public:
     // the camera). False, with nothing added and getError() set, when a tileset image cannot be
     // loaded or no map is loaded. Needs Allegro started and the colour depth set.
     bool addToZone(TrelSystem* system, TrelZone* zone);
+    // Whether addToZone also gives each object group a layer of its own (in the layer order,
+    // with no cells) and makes each of its tile objects (objects with a gid) a plain
+    // TrelObject there that shows its tile as Tiled does: flipped, scaled to the object's size
+    // and turned about its bottom-left corner, which is at the object's position. Off by
+    // default, since most games create their own objects from the map. Set it before load,
+    // which counts those layers' cells against TrelLoadLimits::mapMemory; kept across loads.
+    void setTileObjects(bool made) { tileObjects = made; }
+    bool getTileObjects() { return tileObjects; }
 
     int getWidth() { return width; }
     int getHeight() { return height; }
@@ -160,6 +200,19 @@ public:
 
     const std::vector<TileLayer>& getTileLayers() { return tileLayers; }
     const std::vector<ObjectGroup>& getObjectGroups() { return objectGroups; }
+    const std::vector<ImageLayer>& getImageLayers() { return imageLayers; }
+    const std::vector<LayerEntry>& getLayerOrder() { return layerOrder; }
+    // Tiled's parallaxoriginx/y, in map pixels.
+    double getParallaxOriginX() { return parallaxOriginX; }
+    double getParallaxOriginY() { return parallaxOriginY; }
+    // Whether the file is an infinite map. Its layers are read from their chunks into one
+    // grid that covers every chunk of every layer; getOriginX/Y give the Tiled cell at the
+    // grid's (0, 0), which may be negative. Every position the model holds (objects, offsets
+    // of image layers, the parallax origin) is moved alike, so that pixel (0, 0) is the grid's
+    // top-left corner. A finite map's origin is (0, 0).
+    bool isInfinite() { return infinite; }
+    int getOriginX() { return originX; }
+    int getOriginY() { return originY; }
     const std::vector<Tileset>& getTilesets() { return tilesets; }
     // The features the engine does not show, as the warnings name them.
     const std::vector<std::string>& getWarnings() { return warnings; }
@@ -245,6 +298,16 @@ private:
     std::vector<Tileset> tilesets; // in firstGid order
     std::vector<TileLayer> tileLayers;
     std::vector<ObjectGroup> objectGroups;
+    std::vector<ImageLayer> imageLayers;
+    std::vector<LayerEntry> layerOrder;
+    double parallaxOriginX = 0, parallaxOriginY = 0;
+    int originX = 0, originY = 0;
+    // An infinite map's chunks, by tile layer, until they are put together in one grid.
+    struct Chunk {
+        int x = 0, y = 0, width = 0, height = 0; // in cells
+        std::vector<std::uint32_t> gids;
+    };
+    std::vector<std::vector<Chunk>> chunks;
     std::vector<int> layerLines;       // each tile layer's line in its file, or 0
     std::vector<std::string> warnings; // the features that cannot be shown, each once
     std::string error;
@@ -253,6 +316,7 @@ private:
     std::unordered_map<std::uint32_t, short> flippedValues; // flipped GID -> cell value
     std::vector<std::uint16_t> tilesetOfGid;                // GID -> index of its tileset + 1, or 0
     bool fromPlayer = false;
+    bool tileObjects = false;
     // What this load may still read and take, from TrelLoadLimits when it starts.
     std::size_t inputLeft = 0;
     std::size_t memoryLeft = 0;

@@ -8,6 +8,7 @@
 #include "math/FixedPoint.h"
 #include "math/Vec2.h"
 
+class TrelISprite;
 class TrelObject;
 class TrelResource;
 class TrelSystem;
@@ -71,6 +72,28 @@ public:
     void setScrollSpeedAuto(Fixed x, Fixed y) { scrollSpeedAuto = Vec(x, y); }
     void getScrollSpeedAuto(Vec& v) { v = scrollSpeedAuto; }
 
+    // Where the renderer draws the layer, apart from the camera: shifted by the draw offset,
+    // in pixels (a Tiled layer's offsetx/offsety), and moved by (1 - parallax factor) × (the
+    // view's centre - the zone's parallax origin) on each axis, so that a factor of 1 (the
+    // default) scrolls with the camera, 0 stays on the screen and 0.5 scrolls at half speed.
+    // The layer's objects are drawn alike. The camera's clamp and the game's logic never read
+    // them. See TrelZone::setParallaxOrigin.
+    void setDrawOffset(Fixed x, Fixed y) { drawOffset = Vec(x, y); }
+    void getDrawOffset(Vec& v) { v = drawOffset; }
+    void setParallax(Fixed x, Fixed y) { parallax = Vec(x, y); }
+    void getParallax(Vec& v) { v = parallax; }
+    // An image shown under the layer's cells (a Tiled image layer): its top-left corner at the
+    // layer's pixel (0, 0), repeated along x and/or y to fill the view, at the layer's
+    // opacity. Not owned: it must outlive the layer. Null (the default) shows none.
+    void setImage(TrelISprite* shown, bool repeatX = false, bool repeatY = false) {
+        image = shown;
+        imageRepeatX = repeatX;
+        imageRepeatY = repeatY;
+    }
+    TrelISprite* getImage() { return image; }
+    bool getImageRepeatX() { return imageRepeatX; }
+    bool getImageRepeatY() { return imageRepeatY; }
+
     // How opaque the layer's tiles are drawn, 0 (not at all) to 255 (fully, the default);
     // values outside are clamped. Objects are drawn fully whatever it is. At 8 bits per
     // pixel, blending needs Allegro's color_map set; without it the tiles are drawn opaque.
@@ -126,6 +149,11 @@ private:
     bool clearObjectsRequested;
     std::uint32_t flags;
     int opacity = 255;
+    Vec drawOffset;
+    Vec parallax{Fixed(1), Fixed(1)};
+    TrelISprite* image = nullptr; // not owned
+    bool imageRepeatX = false;
+    bool imageRepeatY = false;
 };
 
 #endif

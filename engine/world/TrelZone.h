@@ -58,6 +58,11 @@ public:
     // A map's backgroundcolor sets it when the map is added to the zone.
     void setBackgroundColor(int rgb) { backgroundColor = rgb < 0 ? -1 : (rgb & 0xffffff); }
     int getBackgroundColor() { return backgroundColor; }
+    // The point, in the main layer's pixels, where the view's centre shows every parallax
+    // layer at its own place (Tiled's parallaxoriginx/y); (0, 0) by default. See
+    // TrelLayer::setParallax.
+    void setParallaxOrigin(Fixed x, Fixed y) { parallaxOrigin = Vec(x, y); }
+    void getParallaxOrigin(Vec& v) { v = parallaxOrigin; }
     void getCameraRegion(int& x, int& y, int& w, int& h) {
         x = regionX;
         y = regionY;
@@ -127,6 +132,7 @@ private:
     bool clearLayersRequested;
     std::int32_t mainLayer;
     int backgroundColor = -1;
+    Vec parallaxOrigin;
     std::int64_t ticks = 0;
 };
 

@@ -18,9 +18,14 @@ std::string TrelTiledCheck::nameOf(const Map::Tileset& set) {
 std::string TrelTiledCheck::shape(const Map& map) {
     if (map.orientation != "orthogonal")
         return Data::quoted(map.orientation) + " maps are not supported, only orthogonal ones";
-    if (map.infinite)
-        return "infinite maps are not supported";
-    if (map.width < 1 || map.height < 1 || map.tileWidth < 1 || map.tileHeight < 1)
+    if (map.tileWidth < 1 || map.tileHeight < 1)
+        return "the map's width, height, tilewidth and tileheight must each be at least 1";
+    // An infinite map's size is known once its chunks are read.
+    return map.infinite ? "" : size(map);
+}
+
+std::string TrelTiledCheck::size(const Map& map) {
+    if (map.width < 1 || map.height < 1)
         return "the map's width, height, tilewidth and tileheight must each be at least 1";
     // 2^24 cells of 2 bytes a layer; the camera works in 16.16 fixed point.
     if (static_cast<long long>(map.width) * map.height > (1 << 24))
@@ -62,11 +67,26 @@ std::string TrelTiledCheck::groupDepth(int depth) {
     return "";
 }
 
-std::string TrelTiledCheck::unchunked(const std::string& name, bool chunked) {
-    if (chunked)
+std::string TrelTiledCheck::chunking(const Map& map, const std::string& name, bool chunked) {
+    if (chunked && !map.infinite)
         return "layer " + Data::quoted(name) +
-               " is stored in chunks, as infinite maps are, which are not supported";
+               " is stored in chunks, as only infinite maps store layers, but the map is not "
+               "infinite";
+    if (!chunked && map.infinite)
+        return "layer " + Data::quoted(name) + " of an infinite map is not stored in chunks";
     return "";
+}
+
+std::string TrelTiledCheck::chunk(Map& map, const std::string& name, int x, int y, int w, int h) {
+    const std::string named = "layer " + Data::quoted(name) + ": a chunk ";
+    if (w < 1 || h < 1 || static_cast<long long>(w) * h > (1 << 24))
+        return named + "of " + std::to_string(w) + " x " + std::to_string(h) +
+               " cells (at least 1, at most 16777216)";
+    if (std::abs(static_cast<long long>(x)) > kMaxChunkPlace ||
+        std::abs(static_cast<long long>(y)) > kMaxChunkPlace)
+        return named + "lies beyond " + std::to_string(kMaxChunkPlace) + " cells of the origin";
+    return map.charge_(static_cast<unsigned long long>(w) * static_cast<unsigned long long>(h) * 4,
+                       "the layers' chunks");
 }
 
 std::string TrelTiledCheck::layerSize(const Map& map, const std::string& name, int w, int h) {
@@ -77,10 +97,8 @@ std::string TrelTiledCheck::layerSize(const Map& map, const std::string& name, i
     return "";
 }
 
-std::string TrelTiledCheck::cellCount(const Map& map, const std::string& name,
+std::string TrelTiledCheck::cellCount(std::size_t cells, const std::string& name,
                                       const Data::CellCount& count) {
-    const std::size_t cells =
-        static_cast<std::size_t>(map.width) * static_cast<std::size_t>(map.height);
     if (!count.beyond && count.found == cells && !count.cutShort)
         return "";
     std::string named = "layer " + Data::quoted(name);
@@ -88,6 +106,73 @@ std::string TrelTiledCheck::cellCount(const Map& map, const std::string& name,
         return named + " holds more cells than the map's " + std::to_string(cells);
     return named + " holds " + std::to_string(count.found) + " cells where the map has " +
            std::to_string(cells) + (count.cutShort ? " (and a cut-short one)" : "");
+}
+
+bool TrelTiledCheck::chunks(Map& map) {
+    if (!map.infinite)
+        return true;
+    // The bounds of every chunk; a map without any is one empty cell.
+    long long left = 0, top = 0, right = 1, bottom = 1;
+    bool any = false;
+    for (const std::vector<Map::Chunk>& layer : map.chunks) {
+        for (const Map::Chunk& c : layer) {
+            left = any ? std::min(left, static_cast<long long>(c.x)) : c.x;
+            top = any ? std::min(top, static_cast<long long>(c.y)) : c.y;
+            right = any ? std::max(right, static_cast<long long>(c.x) + c.width) : c.x + c.width;
+            bottom =
+                any ? std::max(bottom, static_cast<long long>(c.y) + c.height) : c.y + c.height;
+            any = true;
+        }
+    }
+    // Both within 2^25 of each other, so the sizes fit an int before they are checked.
+    map.width = static_cast<int>(right - left);
+    map.height = static_cast<int>(bottom - top);
+    map.originX = static_cast<int>(left);
+    map.originY = static_cast<int>(top);
+    std::string problem = size(map);
+    if (problem.empty())
+        problem = map.charge_(cellBytes(map) * map.tileLayers.size(), "the layers' cells");
+    if (!problem.empty())
+        return map.fail_(map.fileName, 0, problem);
+    const std::size_t w = static_cast<std::size_t>(map.width);
+    for (std::size_t l = 0; l < map.tileLayers.size(); ++l) {
+        std::vector<std::uint32_t>& gids = map.tileLayers[l].gids;
+        gids.assign(w * static_cast<std::size_t>(map.height), 0);
+        for (const Map::Chunk& c : map.chunks[l])
+            for (int y = 0; y < c.height; ++y)
+                std::copy_n(
+                    &c.gids[static_cast<std::size_t>(y) * static_cast<std::size_t>(c.width)],
+                    c.width,
+                    &gids[static_cast<std::size_t>(c.y - top + y) * w +
+                          static_cast<std::size_t>(c.x - left)]);
+    }
+    map.chunks.clear();
+    moveOrigin(map, static_cast<double>(left) * map.tileWidth,
+               static_cast<double>(top) * map.tileHeight);
+    return true;
+}
+
+void TrelTiledCheck::moveOrigin(Map& map, double x, double y) {
+    for (Map::ObjectGroup& group : map.objectGroups) {
+        for (Map::Object& object : group.objects) {
+            object.x -= x;
+            object.y -= y;
+        }
+    }
+    for (Map::ImageLayer& layer : map.imageLayers) {
+        layer.look.offsetX -= x;
+        layer.look.offsetY -= y;
+    }
+    map.parallaxOriginX -= x;
+    map.parallaxOriginY -= y;
+}
+
+bool TrelTiledCheck::layerCells(Map& map) {
+    const std::size_t layers =
+        map.imageLayers.size() + (map.tileObjects ? map.objectGroups.size() : 0);
+    const std::string problem = map.charge_(
+        static_cast<unsigned long long>(map.width) * map.height * 2 * layers, "the layers' cells");
+    return problem.empty() || map.fail_(map.fileName, 0, problem);
 }
 
 bool TrelTiledCheck::tilesetFields(Map& map) {

@@ -28,18 +28,28 @@ public:
                                       int duration);
     // How many groups enclose the group about to be read.
     static std::string groupDepth(int depth);
-    // A tile layer stored in chunks, as only infinite maps store them, is refused.
-    static std::string unchunked(const std::string& name, bool chunked);
+    // A tile layer is stored in chunks exactly when the map is infinite.
+    static std::string chunking(const TrelTiledMap& map, const std::string& name, bool chunked);
+    // One chunk of an infinite map's layer, at (x, y) cells of w × h, before its cells are
+    // read: its size, its place, and its GIDs within memory.
+    static std::string chunk(TrelTiledMap& map, const std::string& name, int x, int y, int w,
+                             int h);
     // A tile layer's own size against the map's.
     static std::string layerSize(const TrelTiledMap& map, const std::string& name, int w, int h);
     // What one tile layer's cells take: 4 bytes of GID in the model, 2 in the zone's layer.
     static unsigned long long cellBytes(const TrelTiledMap& map) {
         return static_cast<unsigned long long>(map.width) * map.height * 6;
     }
-    // The cells a layer's data held against the map's cells.
-    static std::string cellCount(const TrelTiledMap& map, const std::string& name,
+    // The cells a layer's data (or one of its chunks) held against the cells it should hold.
+    static std::string cellCount(std::size_t cells, const std::string& name,
                                  const TrelTiledData::CellCount& count);
 
+    // An infinite map's chunks put together: the map's size becomes the bounds of every
+    // layer's chunks, each layer one grid of that size, and every position moves so that the
+    // bounds' top-left corner is pixel (0, 0). Nothing to do for a finite map.
+    static bool chunks(TrelTiledMap& map);
+    // The cells the image layers and object groups take once they are layers of a zone.
+    static bool layerCells(TrelTiledMap& map);
     // The tilesets' tile sizes, spacing, margin, counts and tile offsets, before their images'
     // sizes are read.
     static bool tilesetFields(TrelTiledMap& map);
@@ -55,7 +65,14 @@ public:
     // The most a tile offset may move a tile, either way.
     static const int kMaxTileOffset = 1 << 16;
 
+    // The most cells from the origin a chunk may start, either way.
+    static const int kMaxChunkPlace = 1 << 24;
+
 private:
+    // The map's size (cells and pixels) against what a zone's layer can hold.
+    static std::string size(const TrelTiledMap& map);
+    // Moves every position the model holds by (-x, -y) pixels.
+    static void moveOrigin(TrelTiledMap& map, double x, double y);
     // Gives each frame of a flipped animated tile used a flipped frame of its own.
     static void addFlippedAnimationFrames(TrelTiledMap& map);
     // The pixels of the frames and sheet images the map will make, as the files declare

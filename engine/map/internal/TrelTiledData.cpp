@@ -282,6 +282,23 @@ bool TrelTiledData::parseCsv(const char* text, std::size_t length, std::size_t c
 }
 
 bool TrelTiledData::parseColor(const std::string& text, int& rgb) {
+    std::uint32_t argb;
+    if (!parseArgb(text, argb))
+        return false;
+    rgb = static_cast<int>(argb & 0xFFFFFFu);
+    return true;
+}
+
+std::uint32_t TrelTiledData::multiplyArgb(std::uint32_t a, std::uint32_t b) {
+    std::uint32_t out = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        const std::uint32_t product = (a >> shift & 0xFFu) * (b >> shift & 0xFFu);
+        out |= (product + 127) / 255 << shift;
+    }
+    return out;
+}
+
+bool TrelTiledData::parseArgb(const std::string& text, std::uint32_t& argb) {
     std::string hex = !text.empty() && text[0] == '#' ? text.substr(1) : text;
     if (hex.size() != 6 && hex.size() != 8)
         return false;
@@ -298,7 +315,7 @@ bool TrelTiledData::parseColor(const std::string& text, int& rgb) {
             return false;
         value = value << 4 | static_cast<unsigned long>(digit);
     }
-    rgb = static_cast<int>(value & 0xFFFFFFul);
+    argb = static_cast<std::uint32_t>(hex.size() == 6 ? value | 0xFF000000ul : value);
     return true;
 }
 
@@ -357,17 +374,15 @@ int TrelTiledData::lineAt(const std::vector<std::size_t>& starts, std::size_t of
     return static_cast<int>(after - starts.begin());
 }
 
-TrelTiledData::Look TrelTiledData::nestedLook(TrelTiledMap& map, const Look& outer,
-                                              const OwnLook& own) {
-    if (own.tinted)
-        map.warn_("layer tint colours");
-    if (own.offsetX != 0 || own.offsetY != 0)
-        map.warn_("layer offsets");
-    if (own.parallaxX != 1 || own.parallaxY != 1)
-        map.warn_("parallax scrolling factors");
+TrelTiledData::Look TrelTiledData::nestedLook(const Look& outer, const OwnLook& own) {
     Look look;
     look.visible = outer.visible && own.visible;
     look.opacity = outer.opacity * own.opacity;
+    look.drawn.offsetX = outer.drawn.offsetX + own.drawn.offsetX;
+    look.drawn.offsetY = outer.drawn.offsetY + own.drawn.offsetY;
+    look.drawn.parallaxX = outer.drawn.parallaxX * own.drawn.parallaxX;
+    look.drawn.parallaxY = outer.drawn.parallaxY * own.drawn.parallaxY;
+    look.drawn.tint = multiplyArgb(outer.drawn.tint, own.drawn.tint);
     look.depth = outer.depth;
     return look;
 }

@@ -7,8 +7,7 @@
 #include <vector>
 
 #include "image/TrelFileBytes.h"
-
-class TrelTiledMap;
+#include "map/TrelTiledMap.h"
 
 // The byte-level work of reading Tiled files: whole files (gzip-compressed or not), layer
 // data in each of Tiled's encodings, colours and paths. Engine-internal: used by the map
@@ -39,6 +38,10 @@ public:
 
     // "#rrggbb", "rrggbb" or "#aarrggbb" as 0xRRGGBB; false for anything else.
     static bool parseColor(const std::string& text, int& rgb);
+    // The same as 0xAARRGGBB, the alpha 0xFF where the text gives none.
+    static bool parseArgb(const std::string& text, std::uint32_t& argb);
+    // Two 0xAARRGGBB colours multiplied channel by channel, as Tiled combines tints.
+    static std::uint32_t multiplyArgb(std::uint32_t a, std::uint32_t b);
     // A whole decimal integer that fits an int; false for anything else.
     static bool parseInt(const std::string& text, int& value);
     // A decimal number; false for anything else, NaN and infinities included.
@@ -58,23 +61,21 @@ public:
     static std::string quoted(const std::string& text) { return TrelFileBytes::quoted(text); }
 
     // How a layer is shown once the groups around it count: visible only when they all are,
-    // its opacity multiplied by theirs.
+    // its opacity, parallax factors and tint multiplied by theirs, its offset added to theirs.
     struct Look {
         bool visible = true;
         double opacity = 1;
+        TrelTiledMap::LayerLook drawn;
         int depth = 0; // groups around the layer
     };
     // What a layer or group says of its own look, as either format writes it.
     struct OwnLook {
         bool visible = true;
         double opacity = 1;
-        bool tinted = false;
-        double offsetX = 0, offsetY = 0;
-        double parallaxX = 1, parallaxY = 1;
+        TrelTiledMap::LayerLook drawn;
     };
-    // The look of a layer with its own inside outer; its tint, offset and parallax, which the
-    // engine does not show, are noted as the map's warnings.
-    static Look nestedLook(TrelTiledMap& map, const Look& outer, const OwnLook& own);
+    // The look of a layer with its own inside outer.
+    static Look nestedLook(const Look& outer, const OwnLook& own);
     // The deepest groups may nest.
     static const int kMaxGroupDepth = 32;
 

@@ -2,6 +2,8 @@
 
 #include <allegro.h>
 
+#include <algorithm>
+#include <cmath>
 #include <new>
 #include <utility>
 #include <vector>
@@ -28,13 +30,166 @@ TrelTiledFrames::~TrelTiledFrames() {
         destroy_bitmap(image.second);
 }
 
-bool TrelTiledFrames::make(Map& map, TrelResource* frames) {
-    TrelTiledFrames maker(map, frames);
+void TrelTiledFrames::Made::release() {
+    delete tiles;
+    for (auto& set : tinted)
+        delete set.second;
+    delete images;
+    *this = Made();
+}
+
+bool TrelTiledFrames::make(Map& map, Made& made) {
+    made.tiles = new TrelResource();
+    made.images = new TrelResource();
+    TrelTiledFrames maker(map, made.tiles);
     try {
-        return maker.makeAll();
+        if (!maker.makeAll())
+            return false;
+        for (const Map::TileLayer& layer : map.tileLayers) {
+            bool known = layer.look.tint == 0xFFFFFFFFu;
+            for (const auto& set : made.tinted)
+                known = known || set.first == layer.look.tint;
+            if (known)
+                continue;
+            made.tinted.emplace_back(layer.look.tint, new TrelResource());
+            if (!maker.tintAll(layer.look.tint, made.tinted.back().second))
+                return false;
+        }
+        return maker.addLayerImages(made.images) &&
+               (!map.tileObjects || maker.addTileObjects(made.images, made.objectCorners));
     } catch (const std::bad_alloc&) {
         return map.fail_(map.fileName, 0, "no memory for the tiles");
     }
+}
+
+bool TrelTiledFrames::isTileObject(const Map& map, const Map::Object& object) {
+    return object.gid != 0 && map.findTileset(object.gid & ~Map::kFlagBits) != nullptr;
+}
+
+bool TrelTiledFrames::tintAll(std::uint32_t tint, TrelResource* out) {
+    for (const TrelISprite* frame : frames->frames) {
+        BITMAP* base = frame->bitmap;
+        if (!charge(base->w, base->h))
+            return false;
+        BITMAP* copy = tintedCopy(base, tint);
+        if (copy == nullptr)
+            return map.fail_(map.fileName, 0, "no memory for the tinted tiles");
+        auto* sprite = new TrelISprite(copy);
+        sprite->offsetX = frame->offsetX;
+        sprite->offsetY = frame->offsetY;
+        out->frames.push_back(sprite);
+    }
+    return true;
+}
+
+bool TrelTiledFrames::addLayerImages(TrelResource* out) {
+    for (const Map::ImageLayer& layer : map.imageLayers) {
+        BITMAP* image = nullptr;
+        if (!layer.image.empty() && !loadImage(layer.image, layer.transparent, image))
+            return false;
+        BITMAP* shown = image == nullptr ? blank() : nullptr;
+        if (image != nullptr && charge(image->w, image->h))
+            shown = tintedCopy(image, layer.look.tint);
+        else if (image != nullptr)
+            return false;
+        if (shown == nullptr)
+            return map.fail_(map.fileName, 0, "no memory for the layers' images");
+        out->frames.push_back(new TrelISprite(shown));
+    }
+    return true;
+}
+
+bool TrelTiledFrames::addTileObjects(TrelResource* out, std::vector<std::pair<int, int>>& corners) {
+    for (const Map::ObjectGroup& group : map.objectGroups) {
+        for (const Map::Object& object : group.objects) {
+            if (!isTileObject(map, object))
+                continue;
+            BITMAP* tile = frames->frames[(object.gid & ~Map::kFlagBits) - 1]->bitmap;
+            BITMAP* flipped = flippedCopy(tile, object.gid);
+            BITMAP* tinted = flipped != nullptr ? tintedCopy(flipped, group.look.tint) : nullptr;
+            int left = 0, top = 0;
+            BITMAP* placed = tinted != nullptr ? placedCopy(tinted, object, left, top) : nullptr;
+            if (flipped != nullptr)
+                destroy_bitmap(flipped);
+            if (tinted != nullptr)
+                destroy_bitmap(tinted);
+            if (placed == nullptr)
+                return map.error.empty() ? map.fail_(map.fileName, 0, "no memory for the objects")
+                                         : false;
+            out->frames.push_back(new TrelISprite(placed));
+            corners.emplace_back(left, top);
+        }
+    }
+    return true;
+}
+
+BITMAP* TrelTiledFrames::tintedCopy(BITMAP* image, std::uint32_t tint) {
+    const int depth = bitmap_color_depth(image);
+    BITMAP* out = create_bitmap_ex(depth, image->w, image->h);
+    if (out == nullptr)
+        return nullptr;
+    blit(image, out, 0, 0, 0, 0, image->w, image->h);
+    if ((tint & 0xFFFFFFu) == 0xFFFFFFu)
+        return out;
+    const int tr = tint >> 16 & 0xFF, tg = tint >> 8 & 0xFF, tb = tint & 0xFF;
+    const int mask = bitmap_mask_color(out);
+    // Each channel times the tint's, rounded as a multiply of 8-bit colours is.
+    for (int y = 0; y < out->h; ++y) {
+        for (int x = 0; x < out->w; ++x) {
+            const int c = getpixel(out, x, y);
+            if (c == mask)
+                continue;
+            putpixel(out, x, y,
+                     makecol_depth(depth, (getr_depth(depth, c) * tr + 127) / 255,
+                                   (getg_depth(depth, c) * tg + 127) / 255,
+                                   (getb_depth(depth, c) * tb + 127) / 255));
+        }
+    }
+    return out;
+}
+
+BITMAP* TrelTiledFrames::placedCopy(BITMAP* image, const Map::Object& object, int& left, int& top) {
+    const double w = object.width > 0 ? object.width : image->w;
+    const double h = object.height > 0 ? object.height : image->h;
+    const double turn = object.rotation * M_PI / 180;
+    const double c = std::cos(turn), s = std::sin(turn);
+    // The corners of the picture about its bottom-left one, turned clockwise (y points down).
+    double minX = 0, maxX = 0, minY = 0, maxY = 0;
+    for (const auto& corner :
+         {std::make_pair(w, 0.0), std::make_pair(0.0, -h), std::make_pair(w, -h)}) {
+        const double x = corner.first * c - corner.second * s;
+        const double y = corner.first * s + corner.second * c;
+        minX = std::min(minX, x);
+        maxX = std::max(maxX, x);
+        minY = std::min(minY, y);
+        maxY = std::max(maxY, y);
+    }
+    // Whole pixels; a hair's breadth of rounding error does not add a row.
+    const double hair = 1e-6;
+    left = static_cast<int>(std::floor(object.x + minX + hair));
+    top = static_cast<int>(std::floor(object.y + minY + hair));
+    const int right = static_cast<int>(std::ceil(object.x + maxX - hair));
+    const int bottom = static_cast<int>(std::ceil(object.y + maxY - hair));
+    if (!charge(right - left, bottom - top))
+        return nullptr;
+    BITMAP* out = create_bitmap_ex(bitmap_color_depth(image), std::max(right - left, 1),
+                                   std::max(bottom - top, 1));
+    if (out == nullptr)
+        return nullptr;
+    clear_to_color(out, bitmap_mask_color(out));
+    for (int y = 0; y < bottom - top; ++y) {
+        for (int x = 0; x < right - left; ++x) {
+            // The pixel's centre about the pivot, turned back, in the unturned picture.
+            const double px = left + x + 0.5 - object.x, py = top + y + 0.5 - object.y;
+            const double u = px * c + py * s, v = -px * s + py * c + h;
+            if (u < 0 || v < 0 || u >= w || v >= h)
+                continue;
+            putpixel(out, x, y,
+                     getpixel(image, static_cast<int>(u * image->w / w),
+                              static_cast<int>(v * image->h / h)));
+        }
+    }
+    return out;
 }
 
 bool TrelTiledFrames::makeAll() {

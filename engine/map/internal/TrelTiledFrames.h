@@ -5,6 +5,7 @@
 #include <map>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "map/TrelTiledMap.h"
 
@@ -17,11 +18,28 @@ class TrelResource;
 // TrelSystem::newZoneFromMap.
 class TrelTiledFrames {
 public:
-    // Appends the frames to frames, at the current colour depth. False, with the map's error
-    // set and the frames made so far left in frames for its owner to delete, when an image
-    // cannot be loaded, the images and frames would take more than
-    // TrelLoadLimits::mapMemory, or memory runs out. Each image file is decoded once.
-    static bool make(TrelTiledMap& map, TrelResource* frames);
+    // Everything a map's layers show, made before a zone is touched; owned by its holder
+    // until TrelTiledZone gives it to a zone.
+    struct Made {
+        TrelResource* tiles = nullptr; // every tile, then each flipped tile
+        // For each tint of a tile layer other than opaque white: the tiles tinted.
+        std::vector<std::pair<std::uint32_t, TrelResource*>> tinted;
+        // Each image layer's image (a blank frame for none), then each tile object's picture
+        // (see isTileObject), group after group.
+        TrelResource* images = nullptr;
+        // Where each tile object's picture goes: its top-left corner, in map pixels.
+        std::vector<std::pair<int, int>> objectCorners;
+        // Deletes what was made.
+        void release();
+    };
+
+    // Makes everything at the current colour depth. False, with the map's error set and what
+    // was made so far left in made for release(), when an image cannot be loaded, the images
+    // and frames would take more than TrelLoadLimits::mapMemory, or memory runs out. Each
+    // image file is decoded once. Tile objects' pictures are made when the map asks for them.
+    static bool make(TrelTiledMap& map, Made& made);
+    // Whether the object is drawn as a tile: it has a gid that a tileset holds.
+    static bool isTileObject(const TrelTiledMap& map, const TrelTiledMap::Object& object);
 
 private:
     TrelTiledFrames(TrelTiledMap& source, TrelResource* target);
@@ -33,6 +51,21 @@ private:
     bool cutSheet(const TrelTiledMap::Tileset& set);
     bool collectImages(const TrelTiledMap::Tileset& set);
     bool addFlipped();
+    // The tiles, each pixel's colour multiplied by the tint's, into out.
+    bool tintAll(std::uint32_t tint, TrelResource* out);
+    // Each image layer's image, tinted, into out.
+    bool addLayerImages(TrelResource* out);
+    // Each tile object's picture: its tile flipped, scaled to its size, tinted as its group,
+    // turned about its bottom-left corner.
+    bool addTileObjects(TrelResource* out, std::vector<std::pair<int, int>>& corners);
+    // A copy of image with each colour multiplied by the tint's (0xAARRGGBB; the alpha is
+    // the layer's to apply).
+    static BITMAP* tintedCopy(BITMAP* image, std::uint32_t tint);
+    // The object's picture of image: scaled to the object's size (its image's size where it
+    // gives none), turned clockwise by its rotation about its bottom-left corner at (x, y), in
+    // the bitmap of whole pixels that holds it, whose top-left corner goes in (left, top).
+    // Each pixel shows the image's pixel under its centre.
+    BITMAP* placedCopy(BITMAP* image, const TrelTiledMap::Object& object, int& left, int& top);
 
     // The image through the engine's checks, at the frames' depth, with the tileset's colour
     // key made transparent; kept until the frames are made, for every tileset that names it.

@@ -6,32 +6,94 @@
 
 #include "anim/TrelAnimation.h"
 #include "core/TrelSystem.h"
+#include "gfx/TrelISprite.h"
 #include "gfx/TrelResource.h"
 #include "image/TrelFileBytes.h"
 #include "world/TrelLayer.h"
+#include "world/TrelObject.h"
 #include "world/TrelZone.h"
 
 void TrelTiledZone::fill(TrelTiledMap& map, TrelSystem* system, TrelZone* zone,
-                         TrelResource* frames) {
-    zone->adoptResource_(frames); // the tiles go with the zone
-    addAnimations(map, frames, system->framerate);
+                         TrelTiledFrames::Made& made) {
+    // What the layers show goes with the zone.
+    zone->adoptResource_(made.tiles);
+    addTileAnimations(map, made.tiles);
+    addAnimations(map, made.tiles, system->framerate);
+    for (auto& tinted : made.tinted) {
+        zone->adoptResource_(tinted.second);
+        addTileAnimations(map, tinted.second);
+    }
+    if (made.images->frames.empty())
+        delete made.images; // most maps have no image layers or tile objects
+    else
+        zone->adoptResource_(made.images);
     if (map.backgroundColor >= 0)
         zone->setBackgroundColor(map.backgroundColor);
+    zone->setParallaxOrigin(TrelZone::Fixed::fromDouble(map.parallaxOriginX),
+                            TrelZone::Fixed::fromDouble(map.parallaxOriginY));
     for (const std::string& feature : map.warnings)
         system->giveError(2, "The map \"%s\" uses %s, which the engine does not show.",
                           TrelFileBytes::escaped(map.fileName).c_str(), feature.c_str());
-    for (const TrelTiledMap::TileLayer& source : map.tileLayers) {
-        zone->addLayer(static_cast<unsigned>(map.width), static_cast<unsigned>(map.height),
-                       static_cast<unsigned>(map.tileWidth), static_cast<unsigned>(map.tileHeight));
-        // The new layer is the last of the array, destroyed ones included.
-        int last = zone->getNumLayers();
-        while (zone->getLayer(last) != nullptr)
-            ++last;
-        TrelLayer* layer = zone->getLayer(last - 1);
-        layer->setTileset(frames);
-        layer->setVisibility(source.visible);
-        layer->setOpacity(static_cast<int>(source.opacity * 255 + 0.5));
-        copyCells(map, source, layer->getMapData());
+    std::size_t nextObject = map.imageLayers.size(); // the first tile object's picture
+    for (const TrelTiledMap::LayerEntry& entry : map.layerOrder) {
+        const auto index = static_cast<std::size_t>(entry.index);
+        if (entry.kind == TrelTiledMap::LayerKind::Tiles) {
+            const TrelTiledMap::TileLayer& source = map.tileLayers[index];
+            TrelLayer* layer = addLayer(map, zone, source.visible, source.opacity, source.look);
+            layer->setTileset(made.tiles);
+            for (auto& tinted : made.tinted)
+                if (tinted.first == source.look.tint)
+                    layer->setTileset(tinted.second);
+            copyCells(map, source, layer->getMapData());
+        } else if (entry.kind == TrelTiledMap::LayerKind::Image) {
+            const TrelTiledMap::ImageLayer& source = map.imageLayers[index];
+            TrelLayer* layer = addLayer(map, zone, source.visible, source.opacity, source.look);
+            if (!source.image.empty())
+                layer->setImage(made.images->frames[index], source.repeatX, source.repeatY);
+        } else if (map.tileObjects) {
+            const TrelTiledMap::ObjectGroup& source = map.objectGroups[index];
+            addTileObjects(map, source,
+                           addLayer(map, zone, source.visible, source.opacity, source.look), made,
+                           nextObject);
+        }
+    }
+    made = TrelTiledFrames::Made(); // the zone owns it all now
+}
+
+TrelLayer* TrelTiledZone::addLayer(TrelTiledMap& map, TrelZone* zone, bool visible, double opacity,
+                                   const TrelTiledMap::LayerLook& look) {
+    zone->addLayer(static_cast<unsigned>(map.width), static_cast<unsigned>(map.height),
+                   static_cast<unsigned>(map.tileWidth), static_cast<unsigned>(map.tileHeight));
+    // The new layer is the last of the array, destroyed ones included.
+    int last = zone->getNumLayers();
+    while (zone->getLayer(last) != nullptr)
+        ++last;
+    TrelLayer* layer = zone->getLayer(last - 1);
+    layer->setVisibility(visible);
+    // The tint's alpha fades the layer as its opacity does.
+    layer->setOpacity(static_cast<int>(opacity * (look.tint >> 24) + 0.5));
+    using Fixed = TrelLayer::Fixed;
+    layer->setDrawOffset(Fixed::fromDouble(look.offsetX), Fixed::fromDouble(look.offsetY));
+    layer->setParallax(Fixed::fromDouble(look.parallaxX), Fixed::fromDouble(look.parallaxY));
+    return layer;
+}
+
+void TrelTiledZone::addTileObjects(TrelTiledMap& map, const TrelTiledMap::ObjectGroup& group,
+                                   TrelLayer* layer, TrelTiledFrames::Made& made,
+                                   std::size_t& next) {
+    using Fixed = TrelLayer::Fixed;
+    for (const TrelTiledMap::Object& object : group.objects) {
+        if (!TrelTiledFrames::isTileObject(map, object))
+            continue;
+        TrelISprite* picture = made.images->frames[next];
+        const std::pair<int, int> corner = made.objectCorners[next - map.imageLayers.size()];
+        ++next;
+        // Drawn centred on its position, the picture's top-left corner lands on corner.
+        const int w = picture->width, h = picture->height;
+        auto* shown = new TrelObject(layer, Fixed(corner.first + w / 2),
+                                     Fixed(corner.second + h / 2), Fixed(w), Fixed(h));
+        shown->setSprite(picture);
+        shown->setVisibility(object.visible);
     }
 }
 
@@ -57,7 +119,7 @@ int TrelTiledZone::frameOf(TrelTiledMap& map, std::uint32_t tile, std::uint32_t 
     return map.getCellValue(tile | flags) - 1;
 }
 
-void TrelTiledZone::addAnimations(TrelTiledMap& map, TrelResource* frames, int framerate) {
+void TrelTiledZone::addTileAnimations(TrelTiledMap& map, TrelResource* tiles) {
     // The flags of each flipped GID used, by tile: the tile's animation is made for each.
     std::vector<std::uint32_t> flips{0};
     for (std::uint32_t gid : map.flipped)
@@ -78,19 +140,29 @@ void TrelTiledZone::addAnimations(TrelTiledMap& map, TrelResource* frames, int f
                         {frameOf(map, set.firstGid + static_cast<std::uint32_t>(frame.tileId),
                                  flags),
                          frame.duration});
-                frames->setTileAnimation(cells);
+                tiles->setTileAnimation(cells);
             }
+        }
+    }
+}
+
+void TrelTiledZone::addAnimations(TrelTiledMap& map, TrelResource* tiles, int framerate) {
+    for (const TrelTiledMap::Tileset& set : map.tilesets) {
+        for (const TrelTiledMap::Tile& tile : set.tiles) {
+            if (tile.animation.empty())
+                continue;
+            const std::uint32_t gid = set.firstGid + static_cast<std::uint32_t>(tile.id);
             const std::string name = !tile.type.empty() ? tile.type : "tile " + std::to_string(gid);
             auto* played = new TrelAnimation(name.c_str());
             for (const TrelTiledMap::AnimationFrame& frame : tile.animation) {
-                played->addFrameMs(frames->frames[set.firstGid + frame.tileId - 1], frame.duration,
+                played->addFrameMs(tiles->frames[set.firstGid + frame.tileId - 1], frame.duration,
                                    framerate);
                 if (frame.duration == 0) {
                     played->setMode(TrelAnimation::kOnce); // Tiled stops at a 0 ms frame
                     break;
                 }
             }
-            frames->addAnimation(played);
+            tiles->addAnimation(played);
         }
     }
 }

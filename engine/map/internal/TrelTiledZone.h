@@ -2,7 +2,9 @@
 #define TREL_TILED_ZONE_H
 
 #include "map/TrelTiledMap.h"
+#include "map/internal/TrelTiledFrames.h"
 
+class TrelLayer;
 class TrelResource;
 class TrelSystem;
 class TrelZone;
@@ -11,20 +13,30 @@ class TrelZone;
 // TrelSystem::newZoneFromMap.
 class TrelTiledZone {
 public:
-    // Gives frames (made by TrelTiledFrames for this map) to the zone, which owns them from
-    // then on, with the map's tile animations, logs a warning for each feature the engine
-    // does not show, and appends one layer per tile layer of the map, in file order, showing
-    // frames.
-    static void fill(TrelTiledMap& map, TrelSystem* system, TrelZone* zone, TrelResource* frames);
+    // Gives what made holds (made by TrelTiledFrames for this map) to the zone, which owns it
+    // from then on, with the map's tile animations; logs a warning for each feature the
+    // engine does not show; and appends one layer per tile layer and image layer of the map
+    // (and, when the map makes tile objects, per object group), in the map's layer order.
+    static void fill(TrelTiledMap& map, TrelSystem* system, TrelZone* zone,
+                     TrelTiledFrames::Made& made);
 
 private:
     // Each animated tile's animation, of its own frame and of each flipped frame made of it,
-    // and each as a TrelAnimation of frames, in ticks at framerate.
-    static void addAnimations(TrelTiledMap& map, TrelResource* frames, int framerate);
+    // given to each resource of tiles.
+    static void addTileAnimations(TrelTiledMap& map, TrelResource* tiles);
+    // Each animated tile as a TrelAnimation of the tiles, in ticks at framerate.
+    static void addAnimations(TrelTiledMap& map, TrelResource* tiles, int framerate);
     // The cell value - 1 that shows the tile flipped as gid's flags say, or -1 for none.
     static int frameOf(TrelTiledMap& map, std::uint32_t tile, std::uint32_t flags);
     // The layer's cells: each GID as the cell value that shows it.
     static void copyCells(TrelTiledMap& map, const TrelTiledMap::TileLayer& source, short** cells);
+    // Appends a layer of the map's size, drawn with the look given.
+    static TrelLayer* addLayer(TrelTiledMap& map, TrelZone* zone, bool visible, double opacity,
+                               const TrelTiledMap::LayerLook& look);
+    // The group's tile objects as objects of layer, showing the pictures of images from
+    // index next on.
+    static void addTileObjects(TrelTiledMap& map, const TrelTiledMap::ObjectGroup& group,
+                               TrelLayer* layer, TrelTiledFrames::Made& made, std::size_t& next);
 };
 
 #endif

@@ -139,15 +139,18 @@ struct TrelTmjReader::Reader {
     bool layerLook(const Json& node, const Data::Look& outer, Data::Look& look,
                    const std::string& where) {
         Data::OwnLook own;
+        std::string tint;
         if (!flag(node, "visible", own.visible, where) ||
             !number(node, "opacity", own.opacity, 1, where) ||
-            !number(node, "offsetx", own.offsetX, 0, where) ||
-            !number(node, "offsety", own.offsetY, 0, where) ||
-            !number(node, "parallaxx", own.parallaxX, 1, where) ||
-            !number(node, "parallaxy", own.parallaxY, 1, where))
+            !number(node, "offsetx", own.drawn.offsetX, 0, where) ||
+            !number(node, "offsety", own.drawn.offsetY, 0, where) ||
+            !number(node, "parallaxx", own.drawn.parallaxX, 1, where) ||
+            !number(node, "parallaxy", own.drawn.parallaxY, 1, where) ||
+            !text(node, "tintcolor", tint, where))
             return false;
-        own.tinted = node.contains("tintcolor");
-        look = Data::nestedLook(map, outer, own);
+        if (!tint.empty() && !Data::parseArgb(tint, own.drawn.tint))
+            return fail(where + ": \"tintcolor\" is not a colour");
+        look = Data::nestedLook(outer, own);
         return true;
     }
 
@@ -160,27 +163,54 @@ struct TrelTmjReader::Reader {
             return false;
         layer.visible = look.visible;
         layer.opacity = look.opacity;
-        int w, h;
-        if (!check(Check::unchunked(name, node.contains("chunks"))))
+        layer.look = look.drawn;
+        if (!check(Check::chunking(map, name, node.contains("chunks"))))
             return false;
-        if (!integer(node, "width", w, map.width, named) ||
-            !integer(node, "height", h, map.height, named) ||
-            !check(Check::layerSize(map, name, w, h)) ||
-            !check(map.charge_(Check::cellBytes(map), "the layers' cells")))
-            return false;
-        if (!readCells(node, layer, named))
-            return false;
+        map.chunks.emplace_back();
+        if (map.infinite) {
+            const Json* list;
+            if (!array(node, "chunks", list, named))
+                return false;
+            for (const Json& c : *list) {
+                Map::Chunk chunk;
+                if (!c.is_object())
+                    return fail(named + ": a chunk is not an object");
+                if (!integer(c, "x", chunk.x, 0, named) || !integer(c, "y", chunk.y, 0, named) ||
+                    !integer(c, "width", chunk.width, 0, named) ||
+                    !integer(c, "height", chunk.height, 0, named) ||
+                    !check(Check::chunk(map, name, chunk.x, chunk.y, chunk.width, chunk.height)) ||
+                    !readCells(node, c, name,
+                               static_cast<std::size_t>(chunk.width) *
+                                   static_cast<std::size_t>(chunk.height),
+                               chunk.gids))
+                    return false;
+                map.chunks.back().push_back(std::move(chunk));
+            }
+        } else {
+            int w, h;
+            if (!integer(node, "width", w, map.width, named) ||
+                !integer(node, "height", h, map.height, named) ||
+                !check(Check::layerSize(map, name, w, h)) ||
+                !check(map.charge_(Check::cellBytes(map), "the layers' cells")) ||
+                !readCells(node, node, name,
+                           static_cast<std::size_t>(map.width) *
+                               static_cast<std::size_t>(map.height),
+                           layer.gids))
+                return false;
+        }
+        map.layerOrder.push_back({Map::LayerKind::Tiles, static_cast<int>(map.tileLayers.size())});
         map.tileLayers.push_back(std::move(layer));
         map.layerLines.push_back(0);
         return true;
     }
 
-    // The layer's GIDs from its "data": an array of numbers, or a string in any encoding.
-    bool readCells(const Json& node, Map::TileLayer& layer, const std::string& named) {
-        const std::size_t cells =
-            static_cast<std::size_t>(map.width) * static_cast<std::size_t>(map.height);
-        auto data = node.find("data");
-        if (data == node.end())
+    // The GIDs of holder's "data" (the layer's, or one of its chunks'): an array of numbers,
+    // or a string in the layer's encoding; exactly cells of them.
+    bool readCells(const Json& node, const Json& holder, const std::string& name, std::size_t cells,
+                   std::vector<std::uint32_t>& gids) {
+        const std::string named = "layer " + Data::quoted(name);
+        auto data = holder.find("data");
+        if (data == holder.end())
             return fail(named + " has no \"data\"");
         std::string encoding, compression;
         Data::CellCount count;
@@ -194,9 +224,9 @@ struct TrelTmjReader::Reader {
             const Json::binary_t& packed = data->get_binary();
             count.found = packed.size() / 4;
             if (count.found == cells) {
-                layer.gids.resize(cells);
+                gids.resize(cells);
                 for (std::size_t i = 0; i < cells; ++i)
-                    layer.gids[i] = TrelJsonCells::unpack(packed.data() + 4 * i);
+                    gids[i] = TrelJsonCells::unpack(packed.data() + 4 * i);
             }
         } else if (data->is_array()) {
             if (!encoding.empty() && encoding != "csv")
@@ -204,9 +234,9 @@ struct TrelTmjReader::Reader {
                             Data::quoted(encoding));
             count.found = data->size();
             if (count.found == cells) {
-                layer.gids.resize(cells);
+                gids.resize(cells);
                 for (std::size_t i = 0; i < cells; ++i)
-                    if (!gid((*data)[i], layer.gids[i], named))
+                    if (!gid((*data)[i], gids[i], named))
                         return false;
             }
         } else if (data->is_string()) {
@@ -215,12 +245,35 @@ struct TrelTmjReader::Reader {
             const std::string& payload = data->get_ref<const std::string&>();
             std::string reason;
             if (!Data::decodeLayer(encoding, compression, payload.data(), payload.size(), cells,
-                                   layer.gids, count, reason))
+                                   gids, count, reason))
                 return fail(named + " " + reason);
         } else {
             return fail(named + ": \"data\" is neither an array nor a string");
         }
-        return check(Check::cellCount(map, layer.name, count));
+        return check(Check::cellCount(cells, name, count));
+    }
+
+    bool imageLayer(const Json& node, const Data::Look& outer, const std::string& name) {
+        Map::ImageLayer layer;
+        layer.name = name;
+        const std::string named = "image layer " + Data::quoted(name);
+        Data::Look look;
+        std::string image, transparent;
+        if (!layerLook(node, outer, look, named) || !properties(node, layer.properties, named) ||
+            !flag(node, "repeatx", layer.repeatX, named) ||
+            !flag(node, "repeaty", layer.repeatY, named) || !text(node, "image", image, named) ||
+            !text(node, "transparentcolor", transparent, named))
+            return false;
+        if (!transparent.empty() && !Data::parseColor(transparent, layer.transparent))
+            return fail(named + ": \"transparentcolor\" is not a colour");
+        layer.visible = look.visible;
+        layer.opacity = look.opacity;
+        layer.look = look.drawn;
+        if (!image.empty())
+            layer.image = map.resolve_(folder, image);
+        map.layerOrder.push_back({Map::LayerKind::Image, static_cast<int>(map.imageLayers.size())});
+        map.imageLayers.push_back(std::move(layer));
+        return true;
     }
 
     bool object(const Json& node, Map::ObjectGroup& group, const std::string& where) {
@@ -306,12 +359,17 @@ struct TrelTmjReader::Reader {
                     !array(node, "objects", objects, named))
                     return false;
                 group.visible = look.visible;
+                group.opacity = look.opacity;
+                group.look = look.drawn;
                 for (const Json& o : *objects)
                     if (!object(o, group, named))
                         return false;
+                map.layerOrder.push_back(
+                    {Map::LayerKind::Objects, static_cast<int>(map.objectGroups.size())});
                 map.objectGroups.push_back(std::move(group));
             } else if (type == "imagelayer") {
-                map.warn_("image layers");
+                if (!imageLayer(node, outer, name))
+                    return false;
             } else if (type == "group") {
                 Data::Look look;
                 if (!check(Check::groupDepth(outer.depth)) || !layerLook(node, outer, look, named))
@@ -489,7 +547,9 @@ bool TrelTmjReader::readMap(TrelTiledMap& map, const std::string& file, const st
         !reader.integer(root, "height", map.height, 0, where) ||
         !reader.integer(root, "tilewidth", map.tileWidth, 0, where) ||
         !reader.integer(root, "tileheight", map.tileHeight, 0, where) ||
-        !reader.text(root, "backgroundcolor", background, where))
+        !reader.text(root, "backgroundcolor", background, where) ||
+        !reader.number(root, "parallaxoriginx", map.parallaxOriginX, 0, where) ||
+        !reader.number(root, "parallaxoriginy", map.parallaxOriginY, 0, where))
         return false;
     if (map.orientation.empty())
         map.orientation = "orthogonal";

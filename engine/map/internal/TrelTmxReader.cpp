@@ -90,13 +90,16 @@ struct TrelTmxReader::Reader {
         Data::OwnLook own;
         if (!boolAttribute(node, "visible", own.visible) ||
             !doubleAttribute(node, "opacity", own.opacity, 1) ||
-            !doubleAttribute(node, "offsetx", own.offsetX, 0) ||
-            !doubleAttribute(node, "offsety", own.offsetY, 0) ||
-            !doubleAttribute(node, "parallaxx", own.parallaxX, 1) ||
-            !doubleAttribute(node, "parallaxy", own.parallaxY, 1))
+            !doubleAttribute(node, "offsetx", own.drawn.offsetX, 0) ||
+            !doubleAttribute(node, "offsety", own.drawn.offsetY, 0) ||
+            !doubleAttribute(node, "parallaxx", own.drawn.parallaxX, 1) ||
+            !doubleAttribute(node, "parallaxy", own.drawn.parallaxY, 1))
             return false;
-        own.tinted = static_cast<bool>(node.attribute("tintcolor"));
-        look = Data::nestedLook(map, outer, own);
+        pugi::xml_attribute tint = node.attribute("tintcolor");
+        if (tint && !Data::parseArgb(tint.value(), own.drawn.tint))
+            return fail(node, std::string("<") + node.name() + "> has tintcolor=" +
+                                  Data::quoted(tint.value()) + ", which is not a colour");
+        look = Data::nestedLook(outer, own);
         return true;
     }
 
@@ -108,56 +111,78 @@ struct TrelTmxReader::Reader {
         layer.name = node.attribute("name").value();
         layer.visible = look.visible;
         layer.opacity = look.opacity;
+        layer.look = look.drawn;
         properties(node, layer.properties);
         std::string named = "layer " + Data::quoted(layer.name);
-        int w, h;
-        if (!intAttribute(node, "width", w, map.width) ||
-            !intAttribute(node, "height", h, map.height) ||
-            !check(node, Check::layerSize(map, layer.name, w, h)) ||
-            !check(node, map.charge_(Check::cellBytes(map), "the layers' cells")))
-            return false;
         pugi::xml_node data = node.child("data");
         if (!data)
             return fail(node, named + " has no <data>");
-        if (!check(data, Check::unchunked(layer.name, static_cast<bool>(data.child("chunk")))) ||
-            !readCells(data, layer))
+        if (!check(data, Check::chunking(map, layer.name, static_cast<bool>(data.child("chunk")))))
             return false;
+        map.chunks.emplace_back();
+        if (map.infinite) {
+            for (pugi::xml_node c : data.children("chunk")) {
+                Map::Chunk chunk;
+                if (!intAttribute(c, "x", chunk.x, 0) || !intAttribute(c, "y", chunk.y, 0) ||
+                    !intAttribute(c, "width", chunk.width, 0) ||
+                    !intAttribute(c, "height", chunk.height, 0) ||
+                    !check(c, Check::chunk(map, layer.name, chunk.x, chunk.y, chunk.width,
+                                           chunk.height)) ||
+                    !readCells(data, c, layer.name,
+                               static_cast<std::size_t>(chunk.width) *
+                                   static_cast<std::size_t>(chunk.height),
+                               chunk.gids))
+                    return false;
+                map.chunks.back().push_back(std::move(chunk));
+            }
+        } else {
+            int w, h;
+            if (!intAttribute(node, "width", w, map.width) ||
+                !intAttribute(node, "height", h, map.height) ||
+                !check(node, Check::layerSize(map, layer.name, w, h)) ||
+                !check(node, map.charge_(Check::cellBytes(map), "the layers' cells")) ||
+                !readCells(data, data, layer.name,
+                           static_cast<std::size_t>(map.width) *
+                               static_cast<std::size_t>(map.height),
+                           layer.gids))
+                return false;
+        }
+        map.layerOrder.push_back({Map::LayerKind::Tiles, static_cast<int>(map.tileLayers.size())});
         map.tileLayers.push_back(std::move(layer));
         map.layerLines.push_back(lineOf(node));
         return true;
     }
 
-    // The layer's GIDs from its <data>, in any of its encodings.
-    bool readCells(const pugi::xml_node& data, Map::TileLayer& layer) {
-        const std::size_t cells =
-            static_cast<std::size_t>(map.width) * static_cast<std::size_t>(map.height);
-        std::string named = "layer " + Data::quoted(layer.name);
-        Data::CellCount count;
-        pugi::xml_node counted = data; // where a wrong count shows: the data, or its extra cell
+    // The GIDs held by cells (the layer's <data>, or one of its chunks), encoded as data
+    // says: exactly count of them.
+    bool readCells(const pugi::xml_node& data, const pugi::xml_node& holder,
+                   const std::string& name, std::size_t count, std::vector<std::uint32_t>& gids) {
+        std::string named = "layer " + Data::quoted(name);
+        Data::CellCount found;
+        pugi::xml_node counted = holder; // where a wrong count shows: the cells, or an extra one
         if (!data.attribute("encoding")) {
             // The oldest format: one <tile gid="..."/> per cell.
-            for (pugi::xml_node tile : data.children("tile")) {
+            for (pugi::xml_node tile : holder.children("tile")) {
                 std::uint32_t gid = 0;
                 if (tile.attribute("gid") && !Data::parseGid(tile.attribute("gid").value(), gid))
                     return fail(tile, named + " has a <tile> whose gid is not a number below 2^32");
-                if (layer.gids.size() == cells) {
-                    count.beyond = true;
+                if (gids.size() == count) {
+                    found.beyond = true;
                     counted = tile;
                     break;
                 }
-                layer.gids.push_back(gid);
+                gids.push_back(gid);
             }
-            count.found = layer.gids.size();
+            found.found = gids.size();
         } else {
-            const char* payload = data.text().get();
+            const char* payload = holder.text().get();
             std::string reason;
-            if (!Data::decodeLayer(data.attribute("encoding").value(),
-                                   data.attribute("compression").value(), payload,
-                                   std::char_traits<char>::length(payload), cells, layer.gids,
-                                   count, reason))
-                return fail(data, named + " " + reason);
+            if (!Data::decodeLayer(
+                    data.attribute("encoding").value(), data.attribute("compression").value(),
+                    payload, std::char_traits<char>::length(payload), count, gids, found, reason))
+                return fail(holder, named + " " + reason);
         }
-        return check(counted, Check::cellCount(map, layer.name, count));
+        return check(counted, Check::cellCount(count, name, found));
     }
 
     bool object(const pugi::xml_node& node, Map::ObjectGroup& group) {
@@ -226,11 +251,42 @@ struct TrelTmxReader::Reader {
             return false;
         group.name = node.attribute("name").value();
         group.visible = look.visible;
+        group.opacity = look.opacity;
+        group.look = look.drawn;
         properties(node, group.properties);
         for (pugi::xml_node o : node.children("object"))
             if (!object(o, group))
                 return false;
+        map.layerOrder.push_back(
+            {Map::LayerKind::Objects, static_cast<int>(map.objectGroups.size())});
         map.objectGroups.push_back(std::move(group));
+        return true;
+    }
+
+    bool imageLayer(const pugi::xml_node& node, const Data::Look& outer) {
+        Map::ImageLayer layer;
+        Data::Look look;
+        if (!layerLook(node, outer, look) || !boolAttribute(node, "repeatx", layer.repeatX) ||
+            !boolAttribute(node, "repeaty", layer.repeatY))
+            return false;
+        layer.name = node.attribute("name").value();
+        layer.visible = look.visible;
+        layer.opacity = look.opacity;
+        layer.look = look.drawn;
+        properties(node, layer.properties);
+        pugi::xml_node image = node.child("image");
+        if (image && !image.child("data") && *image.attribute("source").value() != '\0')
+            layer.image = map.resolve_(folder, image.attribute("source").value());
+        else if (image && image.child("data"))
+            return fail(image, "image layer " + Data::quoted(layer.name) +
+                                   " has an embedded image, which is not supported");
+        if (image && image.attribute("trans") &&
+            !Data::parseColor(image.attribute("trans").value(), layer.transparent))
+            return fail(image, "image layer " + Data::quoted(layer.name) +
+                                   " has trans=" + Data::quoted(image.attribute("trans").value()) +
+                                   ", which is not a colour");
+        map.layerOrder.push_back({Map::LayerKind::Image, static_cast<int>(map.imageLayers.size())});
+        map.imageLayers.push_back(std::move(layer));
         return true;
     }
 
@@ -244,7 +300,7 @@ struct TrelTmxReader::Reader {
             } else if (kind == "objectgroup") {
                 ok = objectGroup(node, outer);
             } else if (kind == "imagelayer") {
-                map.warn_("image layers");
+                ok = imageLayer(node, outer);
             } else if (kind == "group") {
                 Data::Look look;
                 if (!check(node, Check::groupDepth(outer.depth)))
@@ -369,6 +425,9 @@ bool TrelTmxReader::readMap(TrelTiledMap& map, const std::string& file, const st
         !reader.intAttribute(root, "height", map.height, 0) ||
         !reader.intAttribute(root, "tilewidth", map.tileWidth, 0) ||
         !reader.intAttribute(root, "tileheight", map.tileHeight, 0))
+        return false;
+    if (!reader.doubleAttribute(root, "parallaxoriginx", map.parallaxOriginX, 0) ||
+        !reader.doubleAttribute(root, "parallaxoriginy", map.parallaxOriginY, 0))
         return false;
     if (root.attribute("backgroundcolor") &&
         !TrelTiledData::parseColor(root.attribute("backgroundcolor").value(), map.backgroundColor))
