@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "MapFiles.h"
+#include "ReferenceRenderer.h"
 #include "TestSupport.h"
 #include "WorldSupport.h"
 #include "map/TrelTiledMap.h"
@@ -68,10 +69,11 @@ std::string quotedForShell(const std::string& text) {
 // tmxrasterizer's picture of a map (its object layers hidden), laid over the colour
 // (0xRRGGBB) where it is transparent, at 32 bits; null when it could not be made.
 BITMAP* tiledPicture(TrelTiledMap& map, const std::string& file, int background,
-                     std::string& output) {
-    std::string command = "QT_QPA_PLATFORM=offscreen tmxrasterizer";
+                     std::string& output, bool objectsShown = false) {
+    std::string command = "QT_QPA_PLATFORM=offscreen tmxrasterizer --no-smoothing";
     for (const TrelTiledMap::ObjectGroup& group : map.getObjectGroups())
-        command += " --hide-layer " + quotedForShell(group.name);
+        if (!objectsShown)
+            command += " --hide-layer " + quotedForShell(group.name);
     command += " " + quotedForShell(file) + " reference.png 2>&1";
     output = runCommand(command);
     char hex[16];
@@ -326,5 +328,231 @@ TEST_P(TileAnimations, ShowTiledsFrameAtEachTickFlippedAndTurnedAndStopAtZeroMs)
 }
 
 INSTANTIATE_TEST_SUITE_P(BothFormats, TileAnimations, ::testing::Values("tmx", "tmj"));
+
+} // namespace
+
+namespace {
+
+// A map of 8 x 6 cells of the marked sheet's 16-pixel tiles, on a grey background, with a
+// ground layer of every tile in turn and then body.
+std::string lookMap(const std::string& body, const std::string& attributes = "") {
+    std::string ground;
+    for (int i = 0; i < 48; ++i)
+        ground += std::to_string(i % 8 + 1) + (i < 47 ? "," : "");
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<map version=\"1.8\" orientation=\"orthogonal\" renderorder=\"right-down\" "
+           "width=\"8\" height=\"6\" tilewidth=\"16\" tileheight=\"16\" infinite=\"0\" "
+           "backgroundcolor=\"#808080\"" +
+           attributes +
+           ">\n"
+           " <tileset firstgid=\"1\" name=\"t\" tilewidth=\"16\" tileheight=\"16\" "
+           "tilecount=\"8\" columns=\"8\"><image source=\"marked.png\" width=\"128\" "
+           "height=\"16\"/></tileset>\n"
+           " <layer id=\"1\" name=\"ground\" width=\"8\" height=\"6\"><data encoding=\"csv\">" +
+           ground + "</data></layer>\n" + body + "</map>\n";
+}
+
+// A sparse layer of the given attributes: a tile in every third cell.
+std::string sparseLayer(const std::string& name, const std::string& attributes) {
+    std::string cells;
+    for (int i = 0; i < 48; ++i)
+        cells += std::string(i % 3 == 1 ? std::to_string(8 - i % 8) : "0") + (i < 47 ? "," : "");
+    return " <layer name=\"" + name + "\" width=\"8\" height=\"6\"" + attributes +
+           "><data encoding=\"csv\">" + cells + "</data></layer>\n";
+}
+
+// A 20 x 12 picture of two colours with a transparent (magenta) hole.
+void writeBanner(const char* name) {
+    set_color_depth(24);
+    BITMAP* image = create_bitmap(20, 12);
+    clear_to_color(image, makecol(250, 200, 40));
+    rectfill(image, 0, 0, 9, 5, makecol(30, 60, 200));
+    rectfill(image, 12, 6, 15, 9, makecol(255, 0, 255));
+    save_bitmap(name, image, nullptr);
+    destroy_bitmap(image);
+}
+
+struct LookCase {
+    const char* name;
+    std::string map;
+    bool objectsShown;
+};
+
+class TiledLooks : public InTempDir, public ::testing::WithParamInterface<LookCase> {};
+
+// Each feature drawn by the engine as tmxrasterizer draws it, within a step of 16-bit colour
+// where layers are blended or tinted.
+TEST_P(TiledLooks, DrawnAsTmxrasterizerDrawsThem) {
+    writeMarkedSheet("marked.png");
+    writeBanner("banner.png");
+    writeText("look.tmx", GetParam().map);
+    TrelTiledMap map;
+    map.setTileObjects(GetParam().objectsShown);
+    ASSERT_TRUE(map.load("look.tmx")) << map.getError();
+    EXPECT_TRUE(map.getWarnings().empty()) << map.getWarnings()[0];
+    std::string output;
+    BITMAP* reference = tiledPicture(map, "look.tmx", 0x808080, output, GetParam().objectsShown);
+    ASSERT_NE(reference, nullptr) << output;
+    Drawing mine(map, makecol16(255, 255, 0));
+    ASSERT_TRUE(mine.added) << map.getError();
+    // tmxrasterizer's picture holds the map's rectangle moved by each layer's offset: the
+    // map's own lies where the offsets reach furthest to the left and up.
+    double left = 0, top = 0;
+    auto reach = [&](const TrelTiledMap::LayerLook& look) {
+        left = std::min(left, look.offsetX);
+        top = std::min(top, look.offsetY);
+    };
+    for (const auto& layer : map.getTileLayers())
+        reach(layer.look);
+    for (const auto& layer : map.getImageLayers())
+        reach(layer.look);
+    for (const auto& group : map.getObjectGroups())
+        reach(group.look);
+    set_color_depth(32);
+    BITMAP* shown = create_bitmap(mine.bitmap->w, mine.bitmap->h);
+    blit(reference, shown, static_cast<int>(-left), static_cast<int>(-top), 0, 0, shown->w,
+         shown->h);
+    long exact = 0, oneStep = 0, more = 0;
+    stepsApart(shown, mine.bitmap, exact, oneStep, more);
+    destroy_bitmap(shown);
+    std::printf("%s: %ld exact, %ld one step apart, %ld more\n", GetParam().name, exact, oneStep,
+                more);
+    EXPECT_EQ(more, 0);
+    destroy_bitmap(reference);
+
+    // The same map as Tiled writes it in JSON draws the same.
+    runCommand("QT_QPA_PLATFORM=offscreen tiled --export-map json look.tmx look.tmj 2>&1");
+    TrelTiledMap json;
+    json.setTileObjects(GetParam().objectsShown);
+    ASSERT_TRUE(json.load("look.tmj")) << json.getError();
+    Drawing fromJson(json, makecol16(255, 255, 0));
+    ASSERT_TRUE(fromJson.added) << json.getError();
+    EXPECT_EQ(differingPixels(fromJson.bitmap, mine.bitmap), 0);
+}
+
+std::string caseName(const ::testing::TestParamInfo<LookCase>& info) {
+    return info.param.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Features, TiledLooks,
+    ::testing::Values(
+        LookCase{"offsets",
+                 lookMap(" <group name=\"g\" offsetx=\"5\" offsety=\"-3\">\n" +
+                         sparseLayer("a", " offsetx=\"-12\" offsety=\"7\"") + " </group>\n" +
+                         sparseLayer("b", " offsetx=\"40\" offsety=\"21\"")),
+                 false},
+        LookCase{"tint",
+                 lookMap(" <group name=\"g\" tintcolor=\"#c0ff80\" opacity=\"0.9\">\n" +
+                         sparseLayer("a", " tintcolor=\"#80ff8040\" opacity=\"0.8\"") +
+                         " </group>\n" + sparseLayer("b", " tintcolor=\"#4080ff\"")),
+                 false},
+        LookCase{
+            "imageLayers",
+            lookMap(" <imagelayer name=\"once\" offsetx=\"-5\" offsety=\"8\"><image "
+                    "source=\"banner.png\" trans=\"ff00ff\"/></imagelayer>\n"
+                    " <imagelayer name=\"x\" offsetx=\"10\" offsety=\"30\" repeatx=\"1\" "
+                    "opacity=\"0.5\"><image source=\"banner.png\" trans=\"ff00ff\"/></imagelayer>\n"
+                    " <imagelayer name=\"y\" offsetx=\"50\" offsety=\"-7\" repeaty=\"1\" "
+                    "tintcolor=\"#ff8080\"><image source=\"banner.png\" "
+                    "trans=\"ff00ff\"/></imagelayer>\n" +
+                    sparseLayer("over", "") +
+                    " <group offsetx=\"3\"><imagelayer name=\"xy\" offsetx=\"90\" "
+                    "offsety=\"70\" repeatx=\"1\" repeaty=\"1\" opacity=\"0.3\"><image "
+                    "source=\"banner.png\" trans=\"ff00ff\"/></imagelayer></group>\n"),
+            false},
+        // At the view's centre, the parallax origin, parallax layers are where they would be
+        // without it.
+        LookCase{"parallaxAtItsOrigin",
+                 lookMap(" <group parallaxx=\"0.5\">" +
+                             sparseLayer("far", " parallaxx=\"0.5\" parallaxy=\"0.25\"") +
+                             "</group>\n" + sparseLayer("near", " parallaxx=\"1.5\""),
+                         " parallaxoriginx=\"64\" parallaxoriginy=\"48\""),
+                 false},
+        LookCase{"tileObjects",
+                 lookMap(" <objectgroup name=\"o\" offsetx=\"2\">\n"
+                         "  <object id=\"1\" gid=\"3\" x=\"10\" y=\"30\" width=\"16\" "
+                         "height=\"16\"/>\n"
+                         "  <object id=\"2\" gid=\"2147483652\" x=\"40\" y=\"40\" width=\"16\" "
+                         "height=\"16\"/>\n"
+                         "  <object id=\"3\" gid=\"5\" x=\"70\" y=\"20\" width=\"32\" "
+                         "height=\"8\"/>\n"
+                         "  <object id=\"4\" gid=\"6\" x=\"20\" y=\"60\" width=\"16\" "
+                         "height=\"16\" rotation=\"90\"/>\n"
+                         "  <object id=\"5\" gid=\"1073741831\" x=\"100\" y=\"90\" "
+                         "width=\"16\" height=\"32\" rotation=\"180\"/>\n"
+                         "  <object id=\"6\" gid=\"8\" x=\"90\" y=\"50\" width=\"16\" "
+                         "height=\"16\" rotation=\"-90\" visible=\"0\"/>\n"
+                         " </objectgroup>\n"),
+                 true}),
+    caseName);
+
+} // namespace
+
+namespace {
+
+// An infinite map, its chunks reaching left of and above the origin, draws as tmxrasterizer
+// draws it and as its finite copy does, from either format; its objects move with it.
+TEST_F(InTempDir, InfiniteMapsDrawAsTheirFiniteCopies) {
+    writeMarkedSheet("marked.png");
+    // Three chunks of 16 x 16 cells, together from (-32, -16) to (16, 16): 48 x 32 cells,
+    // with tiles in -20 < x < 3, -2 < y < 4 where a chunk holds them.
+    auto cell = [](int x, int y) {
+        bool held = (y < 0) == (x < -16);
+        return held && -20 < x && x < 3 && -2 < y && y < 4 ? (x + 2 * y + 64) % 9 : 0;
+    };
+    const int chunkAt[][2] = {{-32, -16}, {-16, 0}, {0, 0}};
+    std::string chunks;
+    for (const auto& at : chunkAt) {
+        chunks += "<chunk x=\"" + std::to_string(at[0]) + "\" y=\"" + std::to_string(at[1]) +
+                  "\" width=\"16\" height=\"16\">";
+        for (int i = 0; i < 256; ++i)
+            chunks += std::to_string(cell(at[0] + i % 16, at[1] + i / 16)) + (i < 255 ? "," : "");
+        chunks += "</chunk>";
+    }
+    std::string cells;
+    for (int i = 0; i < 48 * 32; ++i)
+        cells += std::to_string(cell(-32 + i % 48, -16 + i / 48)) + (i < 48 * 32 - 1 ? "," : "");
+    auto mapText = [](bool infinite, int w, int h, const std::string& data, int objectX) {
+        return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<map version=\"1.8\" "
+               "orientation=\"orthogonal\" renderorder=\"right-down\" width=\"" +
+               std::to_string(w) + "\" height=\"" + std::to_string(h) +
+               "\" tilewidth=\"16\" tileheight=\"16\" infinite=\"" + (infinite ? "1" : "0") +
+               "\" backgroundcolor=\"#203040\">\n <tileset firstgid=\"1\" name=\"t\" "
+               "tilewidth=\"16\" tileheight=\"16\" tilecount=\"8\" columns=\"8\"><image "
+               "source=\"marked.png\" width=\"128\" height=\"16\"/></tileset>\n <layer "
+               "name=\"l\" width=\"" +
+               std::to_string(w) + "\" height=\"" + std::to_string(h) +
+               "\"><data encoding=\"csv\">" + data +
+               "</data></layer>\n <objectgroup name=\"o\"><object id=\"1\" x=\"" +
+               std::to_string(objectX) + "\" y=\"8\"/></objectgroup>\n</map>\n";
+    };
+    writeText("endless.tmx", mapText(true, 30, 20, chunks, -100));
+    writeText("finite.tmx", mapText(false, 48, 32, cells, 412));
+    runCommand("QT_QPA_PLATFORM=offscreen tiled --export-map json endless.tmx endless.tmj 2>&1");
+    TrelTiledMap finite, endless, json;
+    ASSERT_TRUE(finite.load("finite.tmx")) << finite.getError();
+    ASSERT_TRUE(endless.load("endless.tmx")) << endless.getError();
+    ASSERT_TRUE(json.load("endless.tmj")) << json.getError();
+    EXPECT_TRUE(endless.isInfinite());
+    EXPECT_EQ(endless.getWidth(), 48);
+    EXPECT_EQ(endless.getHeight(), 32);
+    EXPECT_EQ(endless.getOriginX(), -32);
+    EXPECT_EQ(endless.getOriginY(), -16);
+    EXPECT_EQ(endless.getTileLayers()[0].gids, finite.getTileLayers()[0].gids);
+    EXPECT_EQ(json.getTileLayers()[0].gids, finite.getTileLayers()[0].gids);
+    EXPECT_DOUBLE_EQ(endless.getObjectGroups()[0].objects[0].x, 412);
+    EXPECT_DOUBLE_EQ(endless.getObjectGroups()[0].objects[0].y, 264);
+    Drawing one(finite, 0), other(endless, 0), third(json, 0);
+    EXPECT_EQ(differingPixels(one.bitmap, other.bitmap), 0);
+    EXPECT_EQ(differingPixels(one.bitmap, third.bitmap), 0);
+    std::string output;
+    BITMAP* reference = tiledPicture(endless, "endless.tmx", 0x203040, output);
+    ASSERT_NE(reference, nullptr) << output;
+    long exact = 0, oneStep = 0, more = 0;
+    stepsApart(reference, other.bitmap, exact, oneStep, more);
+    EXPECT_EQ(exact, 768L * 512);
+    destroy_bitmap(reference);
+}
 
 } // namespace

@@ -18,6 +18,13 @@ namespace {
 
 using Map = TrelTiledMap;
 
+// The pixel of a row of size pixels that a scaled picture shows at coordinate at (a pixel's
+// centre mapped into the row), as Qt's unsmoothed scaling picks it: a centre that falls on
+// the border between two pixels shows the first.
+int nearest(double at, int size) {
+    return std::min(std::max(static_cast<int>(std::ceil(at - 1)), 0), size - 1);
+}
+
 } // namespace
 
 TrelTiledFrames::TrelTiledFrames(Map& source, TrelResource* target)
@@ -185,8 +192,8 @@ BITMAP* TrelTiledFrames::placedCopy(BITMAP* image, const Map::Object& object, in
             if (u < 0 || v < 0 || u >= w || v >= h)
                 continue;
             putpixel(out, x, y,
-                     getpixel(image, static_cast<int>(u * image->w / w),
-                              static_cast<int>(v * image->h / h)));
+                     getpixel(image, nearest(u * image->w / w, image->w),
+                              nearest(v * image->h / h, image->h)));
         }
     }
     return out;
