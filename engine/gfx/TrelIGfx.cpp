@@ -9,6 +9,7 @@
 #include "core/TrelSystem.h"
 #include "gfx/TrelISprite.h"
 #include "gfx/TrelResource.h"
+#include "gfx/internal/TrelStackCache.h"
 #include "gfx/internal/TrelTileCache.h"
 #include "world/TrelLayer.h"
 #include "world/TrelObject.h"
@@ -115,29 +116,44 @@ void TrelIGfx::disableRegionClipping() {
 }
 
 void TrelIGfx::releaseTileCaches() {
-    for (LayerCache& kept : tileCaches)
+    for (LayerCache& kept : tileCaches) {
         delete kept.cache;
+        delete kept.stack;
+    }
     tileCaches.clear();
 }
 
 TrelTileCache* TrelIGfx::tileCacheFor(const TrelLayer* layer) {
     for (LayerCache& kept : tileCaches) {
-        if (kept.layer == layer) {
+        if (kept.layer == layer && kept.planes == 0) {
             kept.lastDrawing = drawings;
             return kept.cache;
         }
     }
-    tileCaches.push_back(LayerCache{layer, new TrelTileCache(), drawings});
+    tileCaches.push_back(LayerCache{layer, 0, new TrelTileCache(), nullptr, drawings});
     return tileCaches.back().cache;
+}
+
+TrelStackCache* TrelIGfx::stackCacheFor(const TrelLayer* first, int planes) {
+    for (LayerCache& kept : tileCaches) {
+        if (kept.layer == first && kept.planes == planes) {
+            kept.lastDrawing = drawings;
+            return kept.stack;
+        }
+    }
+    tileCaches.push_back(LayerCache{first, planes, nullptr, new TrelStackCache(), drawings});
+    return tileCaches.back().stack;
 }
 
 void TrelIGfx::dropIdleTileCaches() {
     std::size_t kept = 0;
     for (LayerCache& entry : tileCaches) {
-        if (entry.lastDrawing + 1 >= drawings)
+        if (entry.lastDrawing + 1 >= drawings) {
             tileCaches[kept++] = entry;
-        else
+        } else {
             delete entry.cache;
+            delete entry.stack;
+        }
     }
     tileCaches.resize(kept);
 }
@@ -169,6 +185,10 @@ void TrelIGfx::drawZone(TrelZone* zone, int x, int y, int w, int h) {
     // The zone's time, as animated tiles count it.
     const int framerate = owner->system->framerate > 0 ? owner->system->framerate : 1;
     const std::int64_t ms = zone->getTicks() * 1000 / framerate;
+    const int fill = background >= 0 ? makecol(background >> 16 & 0xff, background >> 8 & 0xff,
+                                               background & 0xff)
+                                     : -1;
+    bool bare = background >= 0; // nothing drawn yet over the background
     int count = zone->getNumLayers();
     for (int i = 0; i < count; ++i) {
         TrelLayer* layer = zone->getLayer(i);
@@ -176,9 +196,15 @@ void TrelIGfx::drawZone(TrelZone* zone, int x, int y, int w, int h) {
             continue;
         int lox = ox, loy = oy;
         layerOrigin(zone, layer, w, h, lox, loy);
-        drawImage(layer, lox, loy);
-        drawTiles(layer, ms, lox, loy);
-        drawObjects(layer, lox, loy, x, y, w, h);
+        // The layers drawn first over a background can be composed together with it.
+        if (bare) {
+            i = drawStack(zone, i, count, ms, fill, lox, loy, w, h);
+            bare = false;
+        } else {
+            drawImage(layer, lox, loy);
+            drawTiles(layer, ms, lox, loy);
+        }
+        drawObjects(zone->getLayer(i), lox, loy, x, y, w, h);
     }
     set_clip_rect(target, 0, 0, target->w - 1, target->h - 1);
     dropIdleTileCaches();
@@ -199,6 +225,69 @@ void TrelIGfx::layerOrigin(TrelZone* zone, TrelLayer* layer, int w, int h, int& 
         ox += (camera.x - shiftX).floor() - camera.x.toInt();
     if (shiftY != Fixed(0))
         oy += (camera.y - shiftY).floor() - camera.y.toInt();
+}
+
+bool TrelIGfx::stackable(TrelLayer* layer) {
+    int cols, rows, tw, th;
+    layer->getMapSize(cols, rows);
+    layer->getMapTileSize(tw, th);
+    return layer->getImage() == nullptr && tw > 0 && th > 0 && layer->getOpacity() > 0 &&
+           TrelStackCache::framesFit(layer->getTileset(), tw, th, bitmap_color_depth(target));
+}
+
+bool TrelIGfx::drawsObjects(TrelLayer* layer) {
+    for (TrelObject* object : layer->getObjects_())
+        if (object != nullptr && !object->isDestroyed() && object->getVisibility())
+            return true;
+    return false;
+}
+
+int TrelIGfx::drawStack(TrelZone* zone, int first, int count, std::int64_t ms, int fill, int ox,
+                        int oy, int w, int h) {
+    TrelLayer* layer = zone->getLayer(first);
+    int last = first;
+    if (stackable(layer)) {
+        // Later layers join while they share the first's grid and place, and no objects lie
+        // between them; hidden layers in between draw nothing.
+        int cols, rows, tw, th;
+        layer->getMapSize(cols, rows);
+        layer->getMapTileSize(tw, th);
+        for (int next = first + 1; next < count && !drawsObjects(zone->getLayer(last)); ++next) {
+            TrelLayer* other = zone->getLayer(next);
+            if (other == nullptr || !other->getVisibility())
+                continue;
+            int ncols, nrows, ntw, nth, nox = ox, noy = oy;
+            other->getMapSize(ncols, nrows);
+            other->getMapTileSize(ntw, nth);
+            layerOrigin(zone, other, w, h, nox, noy);
+            if (ncols != cols || nrows != rows || ntw != tw || nth != th || nox != ox ||
+                noy != oy || !stackable(other))
+                break;
+            last = next;
+        }
+        // Each plane's frames are its own: shownFrames reuses one list for animated tilesets.
+        stackLayers.clear();
+        for (int i = first; i <= last; ++i)
+            if (zone->getLayer(i) != nullptr && zone->getLayer(i)->getVisibility())
+                stackLayers.push_back(zone->getLayer(i));
+        stackFrames.resize(stackLayers.size());
+        for (std::size_t i = 0; i < stackLayers.size(); ++i)
+            stackFrames[i] = shownFrames(stackLayers[i]->getTileset(), ms);
+        int cs = std::max(ox / tw, 0), rs = std::max(oy / th, 0);
+        int ce = std::min(ox / tw + target->w / tw + 2, cols);
+        int re = std::min(oy / th + target->h / th + 2, rows);
+        if (stackCacheFor(layer, last - first + 1)
+                ->draw(stackLayers, stackFrames, fill, target, cs, ce, rs, re, ox, oy))
+            return last;
+    }
+    for (int i = first; i <= last; ++i) {
+        TrelLayer* plane = zone->getLayer(i);
+        if (plane != nullptr && plane->getVisibility()) {
+            drawImage(plane, ox, oy);
+            drawTiles(plane, ms, ox, oy);
+        }
+    }
+    return last;
 }
 
 void TrelIGfx::drawImage(TrelLayer* layer, int ox, int oy) {

@@ -11,6 +11,7 @@ class TrelISprite;
 class TrelInterface;
 class TrelLayer;
 class TrelResource;
+class TrelStackCache;
 class TrelTileCache;
 class TrelZone;
 
@@ -81,12 +82,16 @@ private:
     // What is kept of one layer's tiles between frames; the layer is only compared, never
     // read through this pointer, so a layer deleted meanwhile does no harm.
     struct LayerCache {
-        const TrelLayer* layer;
-        TrelTileCache* cache; // owned
+        const TrelLayer* layer; // the layer, or the first of a stack
+        int planes;             // 0 for one layer's TrelTileCache, else the stack's layers
+        TrelTileCache* cache;   // owned, or null
+        TrelStackCache* stack;  // owned, or null
         unsigned long lastDrawing;
     };
     // The cache of this layer, made on first use and marked as used by this drawing.
     TrelTileCache* tileCacheFor(const TrelLayer* layer);
+    // The cache of the stack of layers from first on, likewise.
+    TrelStackCache* stackCacheFor(const TrelLayer* first, int planes);
     // Frees the caches of layers that neither this drawing nor the one before drew.
     void dropIdleTileCaches();
 
@@ -95,6 +100,16 @@ private:
     static void layerOrigin(TrelZone* zone, TrelLayer* layer, int w, int h, int& ox, int& oy);
     // The layer's image, once or repeated over the clip rectangle.
     void drawImage(TrelLayer* layer, int ox, int oy);
+    // Over a background colour (fill, a pixel of the target): the tiles of the visible layer
+    // first, with the layers after it that draw at the same origin (ox, oy) on the same grid
+    // and have no objects between them, composed by a TrelStackCache, or drawn one by one
+    // where it declines. Returns the index of the last layer drawn, whose objects come next.
+    int drawStack(TrelZone* zone, int first, int count, std::int64_t ms, int fill, int ox, int oy,
+                  int w, int h);
+    // Whether the layer's tiles can be part of a stack: no image, every frame inside its cell.
+    bool stackable(TrelLayer* layer);
+    // Whether any of the layer's objects is drawn.
+    static bool drawsObjects(TrelLayer* layer);
     void drawTiles(TrelLayer* layer, std::int64_t ms, int ox, int oy);
     // The frame each cell value shows ms milliseconds into the zone: the tileset's frames, with
     // each animated tile's replaced by its current one.
@@ -111,6 +126,9 @@ private:
     void drawSprite(BITMAP* image, int x, int y, bool flipX, bool flipY);
 
     std::vector<LayerCache> tileCaches;
+    // The layers of the stack being drawn, and the frames each shows.
+    std::vector<TrelLayer*> stackLayers;
+    std::vector<std::vector<TrelISprite*>> stackFrames;
     // shownFrames' answer for the last animated tileset of this drawing, and that tileset.
     std::vector<TrelISprite*> animatedFrames;
     const TrelResource* animatedSet = nullptr;
