@@ -112,6 +112,31 @@ void BM_drawZone_animatedTiles(benchmark::State& state) {
     benchmark::DoNotOptimize(getpixel(scene.system.iface.gfx.buffer, 1, 1));
 }
 
+// The same view without its sprites, a quarter of its tiles masked (the others opaque), the
+// camera moving every frame, without (0) and with (1) a background colour for the zone.
+void BM_drawZone_quarterMasked(benchmark::State& state) {
+    Scene scene(benchSystem());
+    BITMAP* opaque = create_bitmap(32, 32);
+    clear_to_color(opaque, makecol(90, 120, 60));
+    scene.tiles.frames.push_back(new TrelISprite(opaque));
+    TrelLayer* layer = scene.zone->getLayer(0);
+    layer->clearObjects(); // the tiles alone
+    layer->purgeObjects_();
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x)
+            layer->setMapTile(x, y, (x + 2 * y) % 4 == 0 ? 1 : 2);
+    if (state.range(0) == 1)
+        scene.zone->setBackgroundColor(0x203040);
+    int step = 0;
+    for (auto _ : state) {
+        const int t = step++ % 200;
+        scene.zone->setCameraPos(fix16(t * 3 % 384), fix16(t * 5 % 576));
+        scene.system.iface.gfx.drawZone(scene.zone.get(), 0, 0, 640, 448);
+    }
+    benchmark::DoNotOptimize(getpixel(scene.system.iface.gfx.buffer, 1, 1));
+}
+
 BENCHMARK(BM_drawZone_640x448)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_drawZone_quarterMasked)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_drawZone_animatedTiles)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_blit_640x448)->Unit(benchmark::kMicrosecond);

@@ -3,6 +3,7 @@
 #include <allegro.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "trel.h"
 
@@ -27,8 +28,8 @@ void referenceDrawZone(TrelIGfx& gfx, BITMAP* target, TrelZone* zone, int x, int
     set_clip_rect(target, x, y, x + w - 1, y + h - 1);
     vmath::vec2<fixedpoint::fix16> camera;
     zone->getCameraPos(camera);
-    int ox = camera.x.toInt() - x;
-    int oy = camera.y.toInt() - y;
+    const int zoneX = camera.x.toInt() - x;
+    const int zoneY = camera.y.toInt() - y;
     if (zone->getBackgroundColor() >= 0) {
         int rgb = zone->getBackgroundColor();
         rectfill(target, x, y, x + w - 1, y + h - 1, makecol(rgb >> 16, rgb >> 8 & 255, rgb & 255));
@@ -38,6 +39,36 @@ void referenceDrawZone(TrelIGfx& gfx, BITMAP* target, TrelZone* zone, int x, int
         TrelLayer* layer = zone->getLayer(i);
         if (layer == nullptr || !layer->getVisibility())
             continue;
+        // Shifted by the draw offset and by (1 - factor) x (view centre - parallax origin).
+        vmath::vec2<fixedpoint::fix16> offset, factor, origin;
+        layer->getDrawOffset(offset);
+        layer->getParallax(factor);
+        zone->getParallaxOrigin(origin);
+        const double shiftX =
+            offset.x.toDouble() +
+            (1 - factor.x.toDouble()) * (camera.x.toDouble() + w / 2.0 - origin.x.toDouble());
+        const double shiftY =
+            offset.y.toDouble() +
+            (1 - factor.y.toDouble()) * (camera.y.toDouble() + h / 2.0 - origin.y.toDouble());
+        const int ox =
+            shiftX == 0 ? zoneX : static_cast<int>(std::floor(camera.x.toDouble() - shiftX)) - x;
+        const int oy =
+            shiftY == 0 ? zoneY : static_cast<int>(std::floor(camera.y.toDouble() - shiftY)) - y;
+        const int opacity = layer->getOpacity();
+        set_trans_blender(0, 0, 0, opacity);
+        if (TrelISprite* image = layer->getImage(); image != nullptr && opacity > 0) {
+            // Every copy within 4096 pixels, repeated along the axes asked.
+            const int iw = image->width, ih = image->height;
+            const int reachX = layer->getImageRepeatX() ? 4096 / iw + 1 : 0;
+            const int reachY = layer->getImageRepeatY() ? 4096 / ih + 1 : 0;
+            for (int ky = -reachY; ky <= reachY; ++ky)
+                for (int kx = -reachX; kx <= reachX; ++kx) {
+                    if (opacity < 255)
+                        draw_trans_sprite(target, image->bitmap, kx * iw - ox, ky * ih - oy);
+                    else
+                        draw_sprite(target, image->bitmap, kx * iw - ox, ky * ih - oy);
+                }
+        }
         int cols, rows, tw, th;
         layer->getMapSize(cols, rows);
         layer->getMapTileSize(tw, th);
@@ -54,7 +85,9 @@ void referenceDrawZone(TrelIGfx& gfx, BITMAP* target, TrelZone* zone, int x, int
                         continue;
                     int sx = c * tw - ox, sy = r * th - oy;
                     TrelISprite* frame = shownFrame(tileset, v, ms);
-                    if (frame != nullptr) {
+                    if (frame != nullptr && opacity < 255) {
+                        draw_trans_sprite(target, frame->bitmap, sx, sy);
+                    } else if (frame != nullptr) {
                         draw_sprite(target, frame->bitmap, sx, sy);
                     } else {
                         rect(target, sx, sy, sx + tw - 1, sy + th - 1, makecol(255, 0, 0));

@@ -236,3 +236,35 @@ TEST_F(RenderIdentity, AnimatedTilesAndMirroredAnimatedSpritesAsTheZoneTicks) {
             zone->process();
     });
 }
+
+// Over a background colour the first layers are composed once, masked and empty cells
+// included: the same pixels as drawing every cell, with animated tiles, a layer at half
+// opacity, an object that splits the stack until it goes, cells written between frames, and
+// parallax, offset and image layers after them, placed by the parallax formula.
+TEST_F(RenderIdentity, OverABackgroundStacksOfMaskedAnimatedAndParallaxLayers) {
+    zone->setBackgroundColor(0x336699);
+    zone->setParallaxOrigin(fix16(300), fix16(-40));
+    TrelResource* set = tiles({{32, 32}, {32, 32}, {32, 32}, {24, 16}}, true);
+    set->setTileAnimation({0, {{0, 50}, {1, 34}, {2, 16}}});
+    TrelLayer* ground = addLayer(48, 40, 32, 32, set, 4, 3, 5);
+    TrelLayer* middle = addLayer(48, 40, 32, 32, set, 4, 4, 2);
+    addLayer(48, 40, 32, 32, set, 3, 5, 3)->setOpacity(128);
+    auto* splitter = new Recorder(middle, journal, "o", fix16(200), fix16(150));
+    splitter->setSprite(set->getData(3));
+    TrelLayer* far = addLayer(48, 40, 32, 32, set, 4, 6, 2);
+    far->setParallax(fix16(0.5f), fix16(0.25f));
+    addLayer(48, 40, 32, 32, set, 4, 7, 3)->setDrawOffset(fix16(13), fix16(-7));
+    TrelLayer* image = addLayer(1, 1, 32, 32, nullptr, 1, 8, 1);
+    image->setImage(set->getData(3), true, false);
+    image->setDrawOffset(fix16(5), fix16(9));
+    image->setParallax(fix16(1.5f), fix16(1));
+    image->setOpacity(100);
+    zone->setCameraRegion(0, 0, 640, 448);
+    runFrames(60, 0, 0, 640, 448, [&](int i) {
+        zone->process();
+        ground->getMapData()[i % 40][(i * 7) % 48] = static_cast<short>(i % 5);
+        if (i == 30)
+            splitter->destroy();
+    });
+    (void)far;
+}

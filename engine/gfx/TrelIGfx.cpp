@@ -177,9 +177,6 @@ void TrelIGfx::drawZone(TrelZone* zone, int x, int y, int w, int h) {
     int ox = camera.x.toInt() - x;
     int oy = camera.y.toInt() - y;
     int background = zone->getBackgroundColor();
-    if (background >= 0)
-        rectfill(target, x, y, x + w - 1, y + h - 1,
-                 makecol(background >> 16 & 0xff, background >> 8 & 0xff, background & 0xff));
 
     animatedSet = nullptr; // the frames shown are worked out afresh for each drawing
     // The zone's time, as animated tiles count it.
@@ -198,7 +195,7 @@ void TrelIGfx::drawZone(TrelZone* zone, int x, int y, int w, int h) {
         layerOrigin(zone, layer, w, h, lox, loy);
         // The layers drawn first over a background can be composed together with it.
         if (bare) {
-            i = drawStack(zone, i, count, ms, fill, lox, loy, w, h);
+            i = drawStack(zone, i, count, ms, fill, lox, loy, x, y, w, h);
             bare = false;
         } else {
             drawImage(layer, lox, loy);
@@ -206,6 +203,8 @@ void TrelIGfx::drawZone(TrelZone* zone, int x, int y, int w, int h) {
         }
         drawObjects(zone->getLayer(i), lox, loy, x, y, w, h);
     }
+    if (bare) // no layer was drawn
+        rectfill(target, x, y, x + w - 1, y + h - 1, fill);
     set_clip_rect(target, 0, 0, target->w - 1, target->h - 1);
     dropIdleTileCaches();
 }
@@ -243,9 +242,10 @@ bool TrelIGfx::drawsObjects(TrelLayer* layer) {
 }
 
 int TrelIGfx::drawStack(TrelZone* zone, int first, int count, std::int64_t ms, int fill, int ox,
-                        int oy, int w, int h) {
+                        int oy, int x, int y, int w, int h) {
     TrelLayer* layer = zone->getLayer(first);
     int last = first;
+    bool filled = false;
     if (stackable(layer)) {
         // Later layers join while they share the first's grid and place, and no objects lie
         // between them; hidden layers in between draw nothing.
@@ -276,10 +276,18 @@ int TrelIGfx::drawStack(TrelZone* zone, int first, int count, std::int64_t ms, i
         int cs = std::max(ox / tw, 0), rs = std::max(oy / th, 0);
         int ce = std::min(ox / tw + target->w / tw + 2, cols);
         int re = std::min(oy / th + target->h / th + 2, rows);
+        // The composed cells hold the background: where they cover the whole view, it need
+        // not be filled first.
+        if (cs * tw - ox > x || ce * tw - ox < x + w || rs * th - oy > y || re * th - oy < y + h) {
+            rectfill(target, x, y, x + w - 1, y + h - 1, fill);
+            filled = true;
+        }
         if (stackCacheFor(layer, last - first + 1)
                 ->draw(stackLayers, stackFrames, fill, target, cs, ce, rs, re, ox, oy))
             return last;
     }
+    if (!filled)
+        rectfill(target, x, y, x + w - 1, y + h - 1, fill);
     for (int i = first; i <= last; ++i) {
         TrelLayer* plane = zone->getLayer(i);
         if (plane != nullptr && plane->getVisibility()) {

@@ -104,8 +104,10 @@ private:
     // first, with the layers after it that draw at the same origin (ox, oy) on the same grid
     // and have no objects between them, composed by a TrelStackCache, or drawn one by one
     // where it declines. Returns the index of the last layer drawn, whose objects come next.
+    // The background is filled into the viewport (x, y, w, h) first unless the composed
+    // cells cover it.
     int drawStack(TrelZone* zone, int first, int count, std::int64_t ms, int fill, int ox, int oy,
-                  int w, int h);
+                  int x, int y, int w, int h);
     // Whether the layer's tiles can be part of a stack: no image, every frame inside its cell.
     bool stackable(TrelLayer* layer);
     // Whether any of the layer's objects is drawn.
