@@ -30,8 +30,11 @@ public:
 
     // Draws the zone's visible layers in order (tiles, then each object's sprite centred on
     // its position followed by its onDraw hook) into target, clipped to the viewport at
-    // (x, y) of w by h pixels. The buffer is not cleared first, unless the zone has a
-    // background colour, which fills the viewport. Leaves the clip rectangle at
+    // (x, y) of w by h pixels, each layer moved by its draw offset and parallax (see
+    // TrelLayer::setParallax) and its image (if any) under its cells. The buffer is not
+    // cleared first, unless the zone has a background colour, which fills the viewport; then
+    // the first layers that share a grid and a place, with no objects between them, are
+    // composed once, masked cells included, and copied whole. Leaves the clip rectangle at
     // the whole bitmap. A tile is drawn at its cell plus its frame's drawing offset, at the
     // layer's opacity; an animated tile at the frame Tiled shows at the zone's time (see
     // TrelZone::getTicks). Each object's sprite is drawn mirrored as the object asks

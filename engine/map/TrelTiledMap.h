@@ -26,11 +26,12 @@ class TrelZone;
 // TrelTileAnimation), and each animated tile also becomes a TrelAnimation of the map's tile
 // resource that an object can play (see addToZone).
 //
-// What the engine does not show is logged by addToZone, one warning per feature: layer tint
-// colours, parallax factors and layer offsets (drawn as if absent), image layers (left out),
-// a render order other than right-down (drawn right-down), object templates (objects keep
-// only what the map itself sets) and class-typed custom properties (read with empty values).
-// Layer opacity is drawn.
+// Layers are drawn as Tiled draws them: their opacity, offsets, parallax factors and tint
+// colours (a group's combined with its layers'), image layers, infinite maps, and on request
+// tile objects. What the engine does not show is logged by addToZone, one warning per
+// feature: a render order other than right-down (drawn right-down), object templates
+// (objects keep only what the map itself sets), class-typed custom properties (read with
+// empty values) and, for tile objects, an object layer's opacity (drawn opaque).
 class TREL_API TrelTiledMap {
 public:
     // A custom property. The value is kept as Tiled writes it: "true"/"false" for a bool, a
@@ -153,7 +154,7 @@ public:
 
     // Reads the map, replacing whatever an earlier load read. False, with getError() saying
     // why, for a file that cannot be read, is cut short or damaged, holds what the engine
-    // cannot show as it is drawn (an isometric, staggered, hexagonal or infinite map, or
+    // cannot show as it is drawn (an isometric, staggered or hexagonal map, or
     // more tiles and flipped tiles than a 16-bit cell can number), or needs more than
     // TrelLoadLimits allows. Each file the map names is read once, however many tilesets
     // name it, and only regular files are read.
@@ -168,8 +169,10 @@ public:
     // ("map.tmx:12: unknown encoding \"lz4\""). Empty after a success.
     const char* getError() { return error.c_str(); }
 
-    // Appends one layer per tile layer, in file order, with the map's size and tile size and
-    // the layer's visibility and opacity; each shows the map's tiles, one resource that the
+    // Appends one layer per tile layer and image layer (and, with setTileObjects, per object
+    // group) in the layer order, with the map's size and tile size and the layer's
+    // visibility, opacity, offset and parallax factors; each tile layer shows the map's tiles
+    // (tinted ones where it is tinted), one resource that the
     // zone owns and frees with itself (so fifty levels in a row hold one level's tiles), not
     // the system's registry. Each animated tile animates its cells (TrelTileAnimation), and
     // becomes an animation of that resource (layer->getTileset()->findAnimation(name)),

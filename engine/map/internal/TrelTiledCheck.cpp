@@ -170,6 +170,10 @@ void TrelTiledCheck::moveOrigin(Map& map, double x, double y) {
 bool TrelTiledCheck::layerCells(Map& map) {
     const std::size_t layers =
         map.imageLayers.size() + (map.tileObjects ? map.objectGroups.size() : 0);
+    // Objects are drawn whole: a tile object's layer cannot fade it.
+    for (const Map::ObjectGroup& group : map.objectGroups)
+        if (map.tileObjects && group.opacity < 1)
+            map.warn_("the opacity of object layers");
     const std::string problem = map.charge_(
         static_cast<unsigned long long>(map.width) * map.height * 2 * layers, "the layers' cells");
     return problem.empty() || map.fail_(map.fileName, 0, problem);
