@@ -241,30 +241,39 @@ bool TrelIGfx::drawsObjects(TrelLayer* layer) {
     return false;
 }
 
+int TrelIGfx::stackEnd(TrelZone* zone, int first, int count, int ox, int oy, int w, int h) {
+    TrelLayer* layer = zone->getLayer(first);
+    int cols, rows, tw, th;
+    layer->getMapSize(cols, rows);
+    layer->getMapTileSize(tw, th);
+    int last = first;
+    // Hidden layers in between draw nothing, so they neither join nor end the stack.
+    for (int next = first + 1; next < count && !drawsObjects(zone->getLayer(last)); ++next) {
+        TrelLayer* other = zone->getLayer(next);
+        if (other == nullptr || !other->getVisibility())
+            continue;
+        int ncols, nrows, ntw, nth, nox = ox, noy = oy;
+        other->getMapSize(ncols, nrows);
+        other->getMapTileSize(ntw, nth);
+        layerOrigin(zone, other, w, h, nox, noy);
+        if (ncols != cols || nrows != rows || ntw != tw || nth != th || nox != ox || noy != oy ||
+            !stackable(other))
+            break;
+        last = next;
+    }
+    return last;
+}
+
 int TrelIGfx::drawStack(TrelZone* zone, int first, int count, std::int64_t ms, int fill, int ox,
                         int oy, int x, int y, int w, int h) {
     TrelLayer* layer = zone->getLayer(first);
     int last = first;
     bool filled = false;
     if (stackable(layer)) {
-        // Later layers join while they share the first's grid and place, and no objects lie
-        // between them; hidden layers in between draw nothing.
         int cols, rows, tw, th;
         layer->getMapSize(cols, rows);
         layer->getMapTileSize(tw, th);
-        for (int next = first + 1; next < count && !drawsObjects(zone->getLayer(last)); ++next) {
-            TrelLayer* other = zone->getLayer(next);
-            if (other == nullptr || !other->getVisibility())
-                continue;
-            int ncols, nrows, ntw, nth, nox = ox, noy = oy;
-            other->getMapSize(ncols, nrows);
-            other->getMapTileSize(ntw, nth);
-            layerOrigin(zone, other, w, h, nox, noy);
-            if (ncols != cols || nrows != rows || ntw != tw || nth != th || nox != ox ||
-                noy != oy || !stackable(other))
-                break;
-            last = next;
-        }
+        last = stackEnd(zone, first, count, ox, oy, w, h);
         // Each plane's frames are its own: shownFrames reuses one list for animated tilesets.
         stackLayers.clear();
         for (int i = first; i <= last; ++i)

@@ -111,6 +111,10 @@ private:
     // cells cover it.
     int drawStack(TrelZone* zone, int first, int count, std::int64_t ms, int fill, int ox, int oy,
                   int x, int y, int w, int h);
+    // The last layer of the stack that starts at the stackable layer first, drawn at (ox, oy):
+    // later layers join while they share its grid and place and can be stacked, and no
+    // objects lie between them.
+    int stackEnd(TrelZone* zone, int first, int count, int ox, int oy, int w, int h);
     // Whether the layer's tiles can be part of a stack: no image, every frame inside its cell.
     bool stackable(TrelLayer* layer);
     // Whether any of the layer's objects is drawn.

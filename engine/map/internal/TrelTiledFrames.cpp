@@ -115,13 +115,14 @@ bool TrelTiledFrames::addTileObjects(TrelResource* out, std::vector<std::pair<in
             BITMAP* flipped = flippedCopy(tile, object.gid);
             BITMAP* tinted = flipped != nullptr ? tintedCopy(flipped, group.look.tint) : nullptr;
             int left = 0, top = 0;
-            BITMAP* placed = tinted != nullptr ? placedCopy(tinted, object, left, top) : nullptr;
+            BITMAP* placed = nullptr;
+            const bool made = tinted != nullptr && placedCopy(tinted, object, left, top, placed);
             if (flipped != nullptr)
                 destroy_bitmap(flipped);
             if (tinted != nullptr)
                 destroy_bitmap(tinted);
-            if (placed == nullptr)
-                return map.error.empty() ? map.fail_(map.fileName, 0, "no memory for the objects")
+            if (!made)
+                return tinted == nullptr ? map.fail_(map.fileName, 0, "no memory for the objects")
                                          : false;
             out->frames.push_back(new TrelISprite(placed));
             corners.emplace_back(left, top);
@@ -155,7 +156,8 @@ BITMAP* TrelTiledFrames::tintedCopy(BITMAP* image, std::uint32_t tint) {
     return out;
 }
 
-BITMAP* TrelTiledFrames::placedCopy(BITMAP* image, const Map::Object& object, int& left, int& top) {
+bool TrelTiledFrames::placedCopy(BITMAP* image, const Map::Object& object, int& left, int& top,
+                                 BITMAP*& out) {
     const double w = object.width > 0 ? object.width : image->w;
     const double h = object.height > 0 ? object.height : image->h;
     const double turn = object.rotation * M_PI / 180;
@@ -178,11 +180,11 @@ BITMAP* TrelTiledFrames::placedCopy(BITMAP* image, const Map::Object& object, in
     const int right = static_cast<int>(std::ceil(object.x + maxX - hair));
     const int bottom = static_cast<int>(std::ceil(object.y + maxY - hair));
     if (!charge(right - left, bottom - top))
-        return nullptr;
-    BITMAP* out = create_bitmap_ex(bitmap_color_depth(image), std::max(right - left, 1),
-                                   std::max(bottom - top, 1));
+        return false;
+    out = create_bitmap_ex(bitmap_color_depth(image), std::max(right - left, 1),
+                           std::max(bottom - top, 1));
     if (out == nullptr)
-        return nullptr;
+        return map.fail_(map.fileName, 0, "no memory for the objects");
     clear_to_color(out, bitmap_mask_color(out));
     for (int y = 0; y < bottom - top; ++y) {
         for (int x = 0; x < right - left; ++x) {
@@ -196,7 +198,7 @@ BITMAP* TrelTiledFrames::placedCopy(BITMAP* image, const Map::Object& object, in
                               nearest(v * image->h / h, image->h)));
         }
     }
-    return out;
+    return true;
 }
 
 bool TrelTiledFrames::makeAll() {

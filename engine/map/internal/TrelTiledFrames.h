@@ -61,11 +61,13 @@ private:
     // A copy of image with each colour multiplied by the tint's (0xAARRGGBB; the alpha is
     // the layer's to apply).
     static BITMAP* tintedCopy(BITMAP* image, std::uint32_t tint);
-    // The object's picture of image: scaled to the object's size (its image's size where it
-    // gives none), turned clockwise by its rotation about its bottom-left corner at (x, y), in
-    // the bitmap of whole pixels that holds it, whose top-left corner goes in (left, top).
-    // Each pixel shows the image's pixel under its centre.
-    BITMAP* placedCopy(BITMAP* image, const TrelTiledMap::Object& object, int& left, int& top);
+    // The object's picture of image into out: scaled to the object's size (its image's size
+    // where it gives none), turned clockwise by its rotation about its bottom-left corner at
+    // (x, y), in the bitmap of whole pixels that holds it, whose top-left corner goes in
+    // (left, top). Each pixel shows the image's pixel under its centre. False, with the map's
+    // error set, beyond the memory limit or without memory.
+    bool placedCopy(BITMAP* image, const TrelTiledMap::Object& object, int& left, int& top,
+                    BITMAP*& out);
 
     // The image through the engine's checks, at the frames' depth, with the tileset's colour
     // key made transparent; kept until the frames are made, for every tileset that names it.
