@@ -67,6 +67,7 @@ std::string loadFuzzInput(const std::string& folder, const std::uint8_t* data, s
         return "the input's files could not be written in " + folder;
 
     TrelTiledMap map;
+    map.setTileObjects(true); // its objects' pictures are made too
     bool loaded = map.load((folder + "map.tmx").c_str());
     std::string problem = checkOutcome(loaded, map.getError());
     if (!problem.empty() || !loaded)

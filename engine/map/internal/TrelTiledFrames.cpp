@@ -174,7 +174,12 @@ bool TrelTiledFrames::placedCopy(BITMAP* image, const Map::Object& object, int& 
         maxY = std::max(maxY, y);
     }
     // Whole pixels; a hair's breadth of rounding error does not add a row.
-    const double hair = 1e-6;
+    const double hair = 1e-6, reach = 1 << 20;
+    if (!(std::abs(object.x) + std::max(w, h) * 2 < reach &&
+          std::abs(object.y) + std::max(w, h) * 2 < reach))
+        return map.fail_(map.fileName, 0,
+                         "tile object " + std::to_string(object.id) + " reaches beyond " +
+                             std::to_string(static_cast<int>(reach)) + " pixels");
     left = static_cast<int>(std::floor(object.x + minX + hair));
     top = static_cast<int>(std::floor(object.y + minY + hair));
     const int right = static_cast<int>(std::ceil(object.x + maxX - hair));
