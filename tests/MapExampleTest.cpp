@@ -527,7 +527,12 @@ TEST_F(InTempDir, InfiniteMapsDrawAsTheirFiniteCopies) {
                "</data></layer>\n <objectgroup name=\"o\"><object id=\"1\" x=\"" +
                std::to_string(objectX) + "\" y=\"8\"/></objectgroup>\n</map>\n";
     };
-    writeText("endless.tmx", mapText(true, 30, 20, chunks, -100));
+    // Tiled writes an empty layer of an infinite map without chunks.
+    std::string endlessText = mapText(true, 30, 20, chunks, -100);
+    endlessText.insert(endlessText.find(" <objectgroup"),
+                       " <layer name=\"empty\" width=\"30\" height=\"20\"><data encoding=\"csv\">\n"
+                       "</data></layer>\n");
+    writeText("endless.tmx", endlessText);
     writeText("finite.tmx", mapText(false, 48, 32, cells, 412));
     runCommand("QT_QPA_PLATFORM=offscreen tiled --export-map json endless.tmx endless.tmj 2>&1");
     TrelTiledMap finite, endless, json;

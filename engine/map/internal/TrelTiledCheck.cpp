@@ -67,12 +67,13 @@ std::string TrelTiledCheck::groupDepth(int depth) {
     return "";
 }
 
-std::string TrelTiledCheck::chunking(const Map& map, const std::string& name, bool chunked) {
+std::string TrelTiledCheck::chunking(const Map& map, const std::string& name, bool chunked,
+                                     bool holdsCells) {
     if (chunked && !map.infinite)
         return "layer " + Data::quoted(name) +
                " is stored in chunks, as only infinite maps store layers, but the map is not "
                "infinite";
-    if (!chunked && map.infinite)
+    if (!chunked && holdsCells && map.infinite)
         return "layer " + Data::quoted(name) + " of an infinite map is not stored in chunks";
     return "";
 }

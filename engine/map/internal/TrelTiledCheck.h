@@ -28,8 +28,10 @@ public:
                                       int duration);
     // How many groups enclose the group about to be read.
     static std::string groupDepth(int depth);
-    // A tile layer is stored in chunks exactly when the map is infinite.
-    static std::string chunking(const TrelTiledMap& map, const std::string& name, bool chunked);
+    // A tile layer is stored in chunks only when the map is infinite, and an infinite map's
+    // layer holds cells only in chunks (an empty one may hold nothing at all).
+    static std::string chunking(const TrelTiledMap& map, const std::string& name, bool chunked,
+                                bool holdsCells);
     // One chunk of an infinite map's layer, at (x, y) cells of w × h, before its cells are
     // read: its size, its place, and its GIDs within memory.
     static std::string chunk(TrelTiledMap& map, const std::string& name, int x, int y, int w,

@@ -164,7 +164,7 @@ struct TrelTmjReader::Reader {
         layer.visible = look.visible;
         layer.opacity = look.opacity;
         layer.look = look.drawn;
-        if (!check(Check::chunking(map, name, node.contains("chunks"))))
+        if (!check(Check::chunking(map, name, node.contains("chunks"), node.contains("data"))))
             return false;
         map.chunks.emplace_back();
         if (map.infinite) {

@@ -117,7 +117,8 @@ struct TrelTmxReader::Reader {
         pugi::xml_node data = node.child("data");
         if (!data)
             return fail(node, named + " has no <data>");
-        if (!check(data, Check::chunking(map, layer.name, static_cast<bool>(data.child("chunk")))))
+        if (!check(data, Check::chunking(map, layer.name, static_cast<bool>(data.child("chunk")),
+                                         holdsCells(data))))
             return false;
         map.chunks.emplace_back();
         if (map.infinite) {
@@ -151,6 +152,12 @@ struct TrelTmxReader::Reader {
         map.tileLayers.push_back(std::move(layer));
         map.layerLines.push_back(lineOf(node));
         return true;
+    }
+
+    // Whether the layer's data holds cells of its own: text other than white space, or tiles.
+    static bool holdsCells(const pugi::xml_node& data) {
+        const std::string text = data.text().get();
+        return data.child("tile") || text.find_first_not_of(" \t\r\n") != std::string::npos;
     }
 
     // The GIDs held by cells (the layer's <data>, or one of its chunks), encoded as data
