@@ -4,7 +4,8 @@
 // soft, semi-transparent edges; for the meadow drawn in Tiled, a sheet of four ground tiles
 // (with a margin and spacing, as Tiled's sheets often have) and a sheet of two trees twice as
 // tall as a cell. Into the second (examples/hopper/data): the platformer's tiles, its hero's
-// frames and a coin. Usage: make_example_art [lanternfall folder] [hopper folder]
+// frames, a coin and the hills behind the level. Usage: make_example_art [lanternfall folder]
+// [hopper folder]
 #include <allegro.h>
 #include <trel.h>
 
@@ -244,6 +245,21 @@ BITMAP* hopperSheet() {
     return sheet;
 }
 
+// Hills far behind the platformer's level, 160 x 80, the sky above them transparent: two
+// rows of rounded tops, the nearer darker, that meet their copies when repeated side by side.
+BITMAP* hopperHills() {
+    BITMAP* b = clear32(160, 80);
+    for (int x = 0; x < 160; ++x) {
+        const double a = x * 2 * M_PI / 160;
+        const int far = static_cast<int>(30 + 12 * std::sin(a) + 6 * std::sin(3 * a + 1));
+        const int near = static_cast<int>(50 + 9 * std::sin(2 * a + 2) + 4 * std::sin(5 * a));
+        for (int y = far; y < 80; ++y)
+            putpixel(b, x, y,
+                     y >= near ? makeacol32(40, 75, 70, 255) : makeacol32(60, 100, 95, 255));
+    }
+    return b;
+}
+
 // A coin, 10 x 10.
 BITMAP* coin() {
     BITMAP* b = clear32(10, 10);
@@ -273,6 +289,7 @@ int main(int argc, char** argv) {
     ok &= saveImage(hopper, "tiles.png", hopperTiles());
     ok &= saveImage(hopper, "hopper.png", hopperSheet());
     ok &= saveImage(hopper, "coin.png", coin());
+    ok &= saveImage(hopper, "hills.png", hopperHills());
     return ok ? 0 : 1;
 }
 END_OF_MAIN()

@@ -32,7 +32,8 @@ Hopper* startLevel(TrelSystem& game) {
     if (!map.load(file) || !game.newZoneFromMap(file))
         game.giveError(0, "Could not load the level \"%s\": %s", file, map.getError());
     game.zone->setCameraRegion(0, 0, 320, 240);
-    TrelLayer* ground = game.zone->getLayer(0);
+    // Layer 0 is the hills behind the level, an image layer at half the camera's speed.
+    TrelLayer* ground = game.zone->getLayer(1);
     // The shapes drawn in Tiled: solid and one-way tiles by their class, slopes as polygons.
     shapes = TrelTileShapes(map.getTileWidth(), map.getTileHeight());
     shapes.readMap(map, &game);
