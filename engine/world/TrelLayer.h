@@ -64,7 +64,8 @@ public:
     void setTileset(TrelResource* resource) { tileset = resource; }
     TrelResource* getTileset() { return tileset; }
 
-    // Stored for games; the engine neither moves nor draws by them.
+    // Stored for games; the engine neither moves nor draws by them (setDrawOffset and
+    // setParallax below move a layer's picture).
     void setOffset(Fixed x, Fixed y) { offset = Vec(x, y); }
     void getOffset(Vec& v) { v = offset; }
     void setScrollSpeed(Fixed x, Fixed y) { scrollSpeed = Vec(x, y); }
