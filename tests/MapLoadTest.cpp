@@ -594,6 +594,14 @@ TEST_F(TiledMaps, BadFilesEndInAClearError) {
                                          "height=\"2\">1,1,1,1</chunk></data></layer>\n"),
          "chunked.tmx:6: layer \"L\" is stored in chunks, as only infinite maps store layers, but "
          "the map is not infinite"},
+        {"badchunk.tmx",
+         swapped(tmxMap(2, 2,
+                        std::string(kSheetTmx) +
+                            " <layer name=\"L\"><data encoding=\"csv\">\n<chunk x=\"-3\" "
+                            "y=\"-1\" width=\"2\" height=\"1\">1,9</chunk></data></layer>\n"),
+                 "infinite=\"0\"", "infinite=\"1\""),
+         "badchunk.tmx:6: layer \"L\", cell (-2, -1): GID 9 is beyond the tilesets, which end at "
+         "8"},
         {"nochunk.tmj",
          swapped(tmjMap(2, 2, kSheetTmj,
                         "{\"type\":\"tilelayer\",\"name\":\"L\",\"chunks\":[{\"x\":-4,\"y\":0,"

@@ -264,8 +264,9 @@ bool TrelTiledCheck::gidsAndFrames(Map& map) {
             if (tile == 0 || gid == lastChecked)
                 continue;
             if (map.findTileset(tile) == nullptr) {
-                int x = static_cast<int>(i % static_cast<std::size_t>(map.width));
-                int y = static_cast<int>(i / static_cast<std::size_t>(map.width));
+                // The cell as Tiled numbers it: an infinite map's grid may start left of 0.
+                int x = static_cast<int>(i % static_cast<std::size_t>(map.width)) + map.originX;
+                int y = static_cast<int>(i / static_cast<std::size_t>(map.width)) + map.originY;
                 return map.fail_(
                     map.fileName, map.layerLines[l],
                     "layer " + Data::quoted(layer.name) + ", cell (" + std::to_string(x) + ", " +
