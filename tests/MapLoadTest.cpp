@@ -521,6 +521,15 @@ TEST_F(TiledMaps, GroupsPassOnTheirLookAndWhatCannotBeShownIsLoggedOncePerFeatur
               "WARNING: The map \"looks.tmx\" uses the render order \"left-up\", which the engine "
               "does not show."}));
     EXPECT_EQ(log.find("templates", log.find("templates") + 1), std::string::npos);
+
+    // Opacities whose product leaves 0 to 1 are drawn at the nearest end.
+    writeText("faded.tmx", tmxMap(1, 1,
+                                  std::string(kSheetTmx) + " <group opacity=\"1e300\">\n" +
+                                      tmxLayer("over", 1, 1, {1}, "csv", "", " opacity=\"1e300\"") +
+                                      " </group>\n"));
+    delete zone;
+    addToZone("faded.tmx");
+    EXPECT_EQ(zone->getLayer(0)->getOpacity(), 255);
 }
 
 TEST_F(TiledMaps, NewZoneFromMapNamesTheZoneAfterTheFileAndKeepsTheOldOneOnFailure) {

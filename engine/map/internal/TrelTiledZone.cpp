@@ -70,8 +70,10 @@ TrelLayer* TrelTiledZone::addLayer(TrelTiledMap& map, TrelZone* zone, bool visib
         ++last;
     TrelLayer* layer = zone->getLayer(last - 1);
     layer->setVisibility(visible);
-    // The tint's alpha fades the layer as its opacity does.
-    layer->setOpacity(static_cast<int>(opacity * (look.tint >> 24) + 0.5));
+    // The tint's alpha fades the layer as its opacity does. Products of groups' opacities
+    // may leave 0 to 1 (even be NaN) in a hostile file; they are drawn at the nearest end.
+    const double faded = !(opacity > 0) ? 0 : opacity > 1 ? 1 : opacity;
+    layer->setOpacity(static_cast<int>(faded * (look.tint >> 24) + 0.5));
     using Fixed = TrelLayer::Fixed;
     layer->setDrawOffset(Fixed::fromDouble(look.offsetX), Fixed::fromDouble(look.offsetY));
     layer->setParallax(Fixed::fromDouble(look.parallaxX), Fixed::fromDouble(look.parallaxY));
