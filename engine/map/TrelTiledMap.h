@@ -309,6 +309,9 @@ private:
     struct Chunk {
         int x = 0, y = 0, width = 0, height = 0; // in cells
         std::vector<std::uint32_t> gids;
+        std::size_t cells() const {
+            return static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+        }
     };
     std::vector<std::vector<Chunk>> chunks;
     std::vector<int> layerLines;       // each tile layer's line in its file, or 0

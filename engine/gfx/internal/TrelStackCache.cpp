@@ -131,15 +131,6 @@ bool TrelStackCache::draw(const std::vector<TrelLayer*>& layers,
         std::fill(cells.begin(), cells.end(), -1);
         return false;
     }
-    // The visited columns lie in one piece of the doubled ring; the rows wrap at most once.
-    const int srcX = (cs % columns) * tileW;
-    const int w = (ce - cs) * tileW;
-    const int firstRow = rs % rows;
-    const int topRows = std::min(re - rs, rows - firstRow);
-    blit(slots, target, srcX, firstRow * tileH, cs * tileW - ox, rs * tileH - oy, w,
-         topRows * tileH);
-    if (topRows < re - rs)
-        blit(slots, target, srcX, 0, cs * tileW - ox, (rs + topRows) * tileH - oy, w,
-             (re - rs - topRows) * tileH);
+    TrelTileCache::copyRing(slots, columns, rows, tileW, tileH, target, cs, ce, rs, re, ox, oy);
     return true;
 }

@@ -172,7 +172,8 @@ void TrelTileCache::update(short** map, const std::vector<TrelISprite*>& shown, 
                     width * sizeof(short));
 }
 
-void TrelTileCache::copyOpaque(BITMAP* target, int cs, int ce, int rs, int re, int ox, int oy) {
+void TrelTileCache::copyRing(BITMAP* slots, int columns, int rows, int tileW, int tileH,
+                             BITMAP* target, int cs, int ce, int rs, int re, int ox, int oy) {
     // The visited columns lie in one piece of the doubled ring; the rows wrap at most once.
     int srcX = (cs % columns) * tileW;
     int w = (ce - cs) * tileW;
@@ -204,7 +205,7 @@ bool TrelTileCache::draw(TrelLayer* layer, const std::vector<TrelISprite*>& show
     if (!sameAsLastFrame(map, shown, cs, ce, rs, re))
         update(map, shown, cs, ce, rs, re);
     if (lastAllOpaque) {
-        copyOpaque(target, cs, ce, rs, re, ox, oy);
+        copyRing(slots, columns, rows, tileW, tileH, target, cs, ce, rs, re, ox, oy);
         return true;
     }
     // Row by row, in the renderer's order: runs of opaque cells copied from the slots, the

@@ -51,6 +51,12 @@ public:
     static void drawCell(BITMAP* target, const TrelISprite* frame, int value, int sx, int sy,
                          int tw, int th, int opacity = 255);
 
+    // Copies the visited cells of columns [cs, ce) and rows [rs, re) from a ring of
+    // columns × rows slots of tileW × tileH pixels, held twice side by side in slots (cell
+    // (c, r) in slot (c mod columns, r mod rows)), into target, in one or two rectangles.
+    static void copyRing(BITMAP* slots, int columns, int rows, int tileW, int tileH, BITMAP* target,
+                         int cs, int ce, int rs, int re, int ox, int oy);
+
 private:
     // How a cell reaches the target: not at all, copied from its slot, or drawn from its
     // frame (or as the missing-tile marker) as the renderer draws it.
@@ -80,8 +86,6 @@ private:
     // frame of an animated tile), and remembers the frame.
     void update(short** map, const std::vector<TrelISprite*>& shown, int cs, int ce, int rs,
                 int re);
-    // The visited cells, all opaque, in one or two rectangles.
-    void copyOpaque(BITMAP* target, int cs, int ce, int rs, int re, int ox, int oy);
 
     BITMAP* slots = nullptr; // owned: columns × rows slots of tileW × tileH pixels, twice over
     int columns = 0;

@@ -76,6 +76,13 @@ public:
     };
     // The look of a layer with its own inside outer.
     static Look nestedLook(const Look& outer, const OwnLook& own);
+    // Gives a model's layer (tile layer, image layer or object group) its look.
+    template <class Layer>
+    static void giveLook(const Look& look, Layer& layer) {
+        layer.visible = look.visible;
+        layer.opacity = look.opacity;
+        layer.look = look.drawn;
+    }
     // The deepest groups may nest.
     static const int kMaxGroupDepth = 32;
 

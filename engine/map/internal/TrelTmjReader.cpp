@@ -161,9 +161,7 @@ struct TrelTmjReader::Reader {
         Data::Look look;
         if (!layerLook(node, outer, look, named) || !properties(node, layer.properties, named))
             return false;
-        layer.visible = look.visible;
-        layer.opacity = look.opacity;
-        layer.look = look.drawn;
+        Data::giveLook(look, layer);
         if (!check(Check::chunking(map, name, node.contains("chunks"), node.contains("data"))))
             return false;
         map.chunks.emplace_back();
@@ -179,10 +177,7 @@ struct TrelTmjReader::Reader {
                     !integer(c, "width", chunk.width, 0, named) ||
                     !integer(c, "height", chunk.height, 0, named) ||
                     !check(Check::chunk(map, name, chunk.x, chunk.y, chunk.width, chunk.height)) ||
-                    !readCells(node, c, name,
-                               static_cast<std::size_t>(chunk.width) *
-                                   static_cast<std::size_t>(chunk.height),
-                               chunk.gids))
+                    !readCells(node, c, name, chunk.cells(), chunk.gids))
                     return false;
                 map.chunks.back().push_back(std::move(chunk));
             }
@@ -266,9 +261,7 @@ struct TrelTmjReader::Reader {
             return false;
         if (!transparent.empty() && !Data::parseColor(transparent, layer.transparent))
             return fail(named + ": \"transparentcolor\" is not a colour");
-        layer.visible = look.visible;
-        layer.opacity = look.opacity;
-        layer.look = look.drawn;
+        Data::giveLook(look, layer);
         if (!image.empty())
             layer.image = map.resolve_(folder, image);
         map.layerOrder.push_back({Map::LayerKind::Image, static_cast<int>(map.imageLayers.size())});
@@ -358,9 +351,7 @@ struct TrelTmjReader::Reader {
                     !properties(node, group.properties, named) ||
                     !array(node, "objects", objects, named))
                     return false;
-                group.visible = look.visible;
-                group.opacity = look.opacity;
-                group.look = look.drawn;
+                Data::giveLook(look, group);
                 for (const Json& o : *objects)
                     if (!object(o, group, named))
                         return false;

@@ -109,9 +109,7 @@ struct TrelTmxReader::Reader {
         if (!layerLook(node, outer, look))
             return false;
         layer.name = node.attribute("name").value();
-        layer.visible = look.visible;
-        layer.opacity = look.opacity;
-        layer.look = look.drawn;
+        Data::giveLook(look, layer);
         properties(node, layer.properties);
         std::string named = "layer " + Data::quoted(layer.name);
         pugi::xml_node data = node.child("data");
@@ -129,10 +127,7 @@ struct TrelTmxReader::Reader {
                     !intAttribute(c, "height", chunk.height, 0) ||
                     !check(c, Check::chunk(map, layer.name, chunk.x, chunk.y, chunk.width,
                                            chunk.height)) ||
-                    !readCells(data, c, layer.name,
-                               static_cast<std::size_t>(chunk.width) *
-                                   static_cast<std::size_t>(chunk.height),
-                               chunk.gids))
+                    !readCells(data, c, layer.name, chunk.cells(), chunk.gids))
                     return false;
                 map.chunks.back().push_back(std::move(chunk));
             }
@@ -257,9 +252,7 @@ struct TrelTmxReader::Reader {
         if (!layerLook(node, outer, look))
             return false;
         group.name = node.attribute("name").value();
-        group.visible = look.visible;
-        group.opacity = look.opacity;
-        group.look = look.drawn;
+        Data::giveLook(look, group);
         properties(node, group.properties);
         for (pugi::xml_node o : node.children("object"))
             if (!object(o, group))
@@ -277,9 +270,7 @@ struct TrelTmxReader::Reader {
             !boolAttribute(node, "repeaty", layer.repeatY))
             return false;
         layer.name = node.attribute("name").value();
-        layer.visible = look.visible;
-        layer.opacity = look.opacity;
-        layer.look = look.drawn;
+        Data::giveLook(look, layer);
         properties(node, layer.properties);
         pugi::xml_node image = node.child("image");
         if (image && !image.child("data") && *image.attribute("source").value() != '\0')
