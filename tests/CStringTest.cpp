@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "core/TrelCString.h"
+#include "base/TrelCString.h"
 
 TEST(CString, StartsWithoutText) {
     TrelCString s;

@@ -15,8 +15,7 @@ class HeadlessRun : public InTempDir {
 protected:
     void SetUp() override {
         InTempDir::SetUp();
-        std::fclose(gameSystem.logFile); // the game's log opened where the process started
-        gameSystem.logFile = std::fopen("log.txt", "wt");
+        gameSystem.log.reopen("log.txt"); // the game's log opened where the process started
         unsetenv("DISPLAY");
         ASSERT_EQ(symlink(TREL_GAME_DATA, (dir + "/data").c_str()), 0);
         run = new TrelHeadlessRun(&gameSystem);

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "TestSupport.h"
-#include "gfx/TrelISprite.h"
-#include "gfx/TrelResource.h"
+#include "asset/TrelISprite.h"
+#include "asset/TrelResource.h"
 
 namespace {
 

@@ -86,8 +86,7 @@ protected:
         InTempDir::SetUp();
         // The game's global system opened its log where the process started; this test's
         // log is its own.
-        std::fclose(gameSystem.logFile);
-        gameSystem.logFile = std::fopen("log.txt", "wt");
+        gameSystem.log.reopen("log.txt");
         unsetenv("DISPLAY"); // none is needed, and none is used
         gameSystem.setName("Quenmoor");
         ASSERT_TRUE(gameSystem.iface.initHeadless());

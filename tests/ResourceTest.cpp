@@ -9,8 +9,8 @@
 
 #include "ImageFiles.h"
 #include "TestSupport.h"
-#include "gfx/TrelISprite.h"
-#include "gfx/TrelResource.h"
+#include "asset/TrelISprite.h"
+#include "asset/TrelResource.h"
 
 using Resources = InTempDir;
 

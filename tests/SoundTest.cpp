@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "core/TrelLoadLimits.h"
+#include "base/TrelLoadLimits.h"
 #include "sound/TrelMixer.h"
 #include "sound/TrelMusic.h"
 #include "sound/TrelSound.h"

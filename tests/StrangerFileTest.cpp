@@ -15,10 +15,10 @@
 
 #include "MapFiles.h"
 #include "TestSupport.h"
-#include "core/TrelLoadLimits.h"
+#include "asset/TrelISprite.h"
+#include "asset/TrelResource.h"
+#include "base/TrelLoadLimits.h"
 #include "core/TrelSystem.h"
-#include "gfx/TrelISprite.h"
-#include "gfx/TrelResource.h"
 #include "map/TrelTiledMap.h"
 #include "world/TrelZone.h"
 

@@ -113,7 +113,7 @@ TEST_F(SystemLog, UnwritableLogFallsBackToStandardOutputAndSaysSoOnce) {
     ::testing::internal::CaptureStderr();
     {
         TrelSystem sys;
-        EXPECT_EQ(sys.logFile, nullptr);
+        EXPECT_EQ(sys.log.getFile(), nullptr);
         sys.consprint("\nstill logging");
         sys.giveError(2, "and warning");
     }

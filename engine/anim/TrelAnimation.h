@@ -3,8 +3,8 @@
 
 #include <vector>
 
-#include "core/TrelCString.h"
-#include "core/TrelExport.h"
+#include "base/TrelCString.h"
+#include "base/TrelExport.h"
 
 class TrelISprite;
 

@@ -2,7 +2,7 @@
 #define TREL_ANIMATOR_H
 
 #include "anim/TrelAnimation.h"
-#include "core/TrelExport.h"
+#include "base/TrelExport.h"
 
 class TrelISprite;
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/TrelExport.h"
+#include "base/TrelExport.h"
 
 // A tile's animation as Tiled plays it: frames of the same tileset, each shown for a number of
 // milliseconds. Every cell that holds the tile shows the same frame, whether it is on screen

@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "anim/TrelAnimation.h"
-#include "core/TrelLoadLimits.h"
-#include "gfx/TrelISprite.h"
-#include "gfx/TrelResource.h"
-#include "image/TrelFileBytes.h"
+#include "asset/TrelISprite.h"
+#include "asset/TrelResource.h"
+#include "base/TrelFileBytes.h"
+#include "base/TrelLoadLimits.h"
 #include "image/TrelImageFile.h"
 
 namespace {

@@ -1,8 +1,8 @@
 #ifndef TREL_ASEPRITE_SHEET_H
 #define TREL_ASEPRITE_SHEET_H
 
-#include "core/TrelCString.h"
-#include "core/TrelExport.h"
+#include "base/TrelCString.h"
+#include "base/TrelExport.h"
 
 class TrelResource;
 

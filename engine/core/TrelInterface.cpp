@@ -65,6 +65,11 @@ const char* lookup(const NamedValue (&table)[N], int value) {
     return nullptr;
 }
 
+// The log's display while Allegro runs: the interface's message boxes.
+void showInMessageBox(int level, const char* message, void* iface) {
+    static_cast<TrelInterface*>(iface)->displayError_(level, message);
+}
+
 // Wrapped lines of capability names are at most this long (a trailing ", " included).
 const int kCapabilityLineLimit = 50;
 
@@ -113,6 +118,7 @@ bool TrelInterface::startAllegro(int systemDriver) {
                               : "Allegro's system driver did not start: on X11, the X display "
                                 "could not be opened (no X server, or no right to use it).");
     allegroState = 1;
+    system->log.setDisplay(showInMessageBox, this);
     extendAllegro_();
     system->consprint("\nSuccess!");
 
@@ -155,6 +161,7 @@ bool TrelInterface::init() {
     install_param_int_ex(incrementTics, this, TIMERS_PER_SECOND / system->framerate);
 
     loaded = true;
+    system->audio.setOutputPlace_(TrelAudio::kWindow);
     system->consprint("\n\nInit successful!\n");
     return true;
 }
@@ -169,6 +176,7 @@ bool TrelInterface::initHeadless() {
     system->input.setSource(TrelInput::kFed);
     headless = true;
     loaded = true;
+    system->audio.setOutputPlace_(TrelAudio::kHeadless);
     system->consprint("\n\nInit successful!\n");
     return true;
 }
@@ -220,6 +228,8 @@ void TrelInterface::deinit() {
     gfx.deinit_();
     system->input.stopKeyboard_();
     system->audio.stopOutput_();
+    system->audio.setOutputPlace_(TrelAudio::kNoOutputYet);
+    system->log.setDisplay(nullptr, nullptr);
     system->consprint("\n\nDeinitializing Allegro...");
     allegro_exit(); // also removes the timer callback and the keyboard handler
     loaded = false;

@@ -4,7 +4,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "core/TrelExport.h"
+#include "base/TrelExport.h"
 #include "gfx/TrelIGfx.h"
 
 class TrelSystem;

@@ -1,55 +1,22 @@
 #include "core/TrelSystem.h"
 
-#include <cerrno>
 #include <cstdarg>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <new>
 #include <string>
 
-#include "gfx/TrelResource.h"
+#include "asset/TrelResource.h"
 #include "world/TrelZone.h"
 
-namespace {
-
-// printf-style formatting into a buffer that grows to fit, so no message is ever cut.
-std::string formatV(const char* format, va_list args) {
-    char small[512];
-    va_list copy;
-    va_copy(copy, args);
-    int needed = std::vsnprintf(small, sizeof small, format, copy);
-    va_end(copy);
-    if (needed < 0)
-        return std::string();
-    if (static_cast<std::size_t>(needed) < sizeof small)
-        return std::string(small, static_cast<std::size_t>(needed));
-    std::string big(static_cast<std::size_t>(needed) + 1, '\0');
-    std::vsnprintf(&big[0], big.size(), format, args);
-    big.resize(static_cast<std::size_t>(needed));
-    return big;
-}
-
-const char* const kLogFileName = "log.txt";
-
-} // namespace
-
 TrelSystem::TrelSystem()
-    : logFile(nullptr), screenWidth(0), screenHeight(0), framerate(0), reservedSetting(0), quit(0),
-      zone(nullptr), audio(this), iface(this), inTick(false) {
+    : log("log.txt"), screenWidth(0), screenHeight(0), framerate(0), reservedSetting(0), quit(0),
+      zone(nullptr), audio(&log), iface(this), inTick(false) {
     std::time_t now = std::time(nullptr);
     std::tm* local = std::localtime(&now);
     std::string started = local ? std::asctime(local) : "unknown time\n";
     if (!started.empty() && started.back() == '\n')
         started.pop_back();
-
-    logFile = std::fopen(kLogFileName, "wt");
-    if (logFile == nullptr) {
-        std::fprintf(stderr,
-                     "Varnak: could not create \"%s\" (%s); the log goes to standard output "
-                     "only.\n",
-                     kLogFileName, std::strerror(errno));
-    }
 
     consprint("\n==================================================");
     consprint("\nVarnak Engine " TREL_VERSION_STRING);
@@ -165,9 +132,16 @@ void TrelSystem::runTick() {
     zone->process(); // read afresh: a hook may have replaced the zone
     if (draw != 0)
         iface.gfx.drawLoop();
-    audio.tick_(); // the tick's sound
+    audio.tick_(framerate); // the tick's sound
     inTick = false;
     deleteRetiredZones();
+}
+
+void TrelSystem::setStateFunction(StateFunction function, void* user) {
+    stateFunction = function;
+    stateUser = user;
+    if (zone != nullptr)
+        zone->setStateFunction(function, user);
 }
 
 void TrelSystem::clearSpriteResources() {
@@ -177,60 +151,26 @@ void TrelSystem::clearSpriteResources() {
     }
 }
 
-void TrelSystem::writeLog(const char* text) {
-    if (logFile != nullptr)
-        std::fputs(text, logFile);
-    std::fputs(text, stdout);
-    // Without a log file, standard output is the only record, so it is flushed instead.
-    std::fflush(logFile != nullptr ? logFile : stdout);
-}
-
-void TrelSystem::consprint(const char* text) {
-    writeLog(text);
-}
-
 void TrelSystem::consprintf(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    std::string text = formatV(format, args);
+    std::string text = TrelLog::format(format, args);
     va_end(args);
-    writeLog(text.c_str());
+    log.print(text.c_str());
 }
 
 void TrelSystem::giveError(int level, const char* format, ...) {
     va_list args;
     va_start(args, format);
-    std::string message = formatV(format, args);
+    log.errorV(level, format, args);
     va_end(args);
-
-    switch (level) {
-    case 0:
-        consprintf("\n!!ENCOUNTERED A FATAL ERROR!!\n%s\n\nNow aborting!\n", message.c_str());
-        break;
-    case 1:
-        consprintf("\nERROR! %s\n", message.c_str());
-        break;
-    case 2:
-        logWarning(message);
-        break;
-    default:
-        break;
-    }
-    iface.displayError_(level, message.c_str());
-    if (level == 0)
-        std::exit(1); // static destructors run: this system logs its shutdown on the way out
 }
 
 void TrelSystem::warnInLog(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    std::string message = formatV(format, args);
+    log.warnV(format, args);
     va_end(args);
-    logWarning(message);
-}
-
-void TrelSystem::logWarning(const std::string& message) {
-    consprintf("\nWARNING: %s\n", message.c_str());
 }
 
 void TrelSystem::setName(const char* newName) {

@@ -6,25 +6,20 @@
 #include <string>
 #include <vector>
 
-#include "core/TrelCString.h"
-#include "core/TrelExport.h"
+#include "base/TrelCString.h"
+#include "base/TrelExport.h"
+#include "base/TrelLog.h"
 #include "core/TrelInterface.h"
 #include "input/TrelInput.h"
 #include "sound/TrelAudio.h"
+#include "world/TrelState.h"
 
 class TrelISprite;
 class TrelResource;
-class TrelState;
 class TrelZone;
 
 // The engine's version, shown in the log banner and on the start-up splash.
 #define TREL_VERSION_STRING "v0.0.7.6 Pre-alpha"
-
-#if defined(__GNUC__)
-#define TREL_PRINTF(fmtIndex, firstArg) __attribute__((format(printf, fmtIndex, firstArg)))
-#else
-#define TREL_PRINTF(fmtIndex, firstArg)
-#endif
 
 // The engine's root object. A game holds exactly one, as a global, so that the log opens
 // before the game's entry function runs and everything shuts down at process exit.
@@ -38,9 +33,10 @@ public:
     TrelSystem(const TrelSystem&) = delete;
     TrelSystem& operator=(const TrelSystem&) = delete;
 
-    // Log output: every message goes to "log.txt" and to standard output, and the log is
-    // flushed after each call. Messages begin with "\n" rather than ending with one.
-    void consprint(const char* text);
+    // The log's operations (TrelLog), kept on the system for games: every message goes to
+    // "log.txt" and to standard output, both flushed after each call. Messages begin with
+    // "\n" rather than ending with one.
+    void consprint(const char* text) { log.print(text); }
     void consprintf(const char* format, ...) TREL_PRINTF(2, 3);
 
     // Level 0 is fatal (logged, shown, exit status 1), 1 an error, 2 a warning; other
@@ -82,27 +78,23 @@ public:
     // one of them (quit is left set; clear it to run on), 0 when no zone is loaded.
     int runTicks(int n);
 
-    // The game's own part of the zone's state (TrelZone::stateHash, dumpState): a function
-    // that adds the game's values (scores, timers) to the state, called with the user value
-    // after the zone's own. Null removes it.
-    using StateFunction = void (*)(TrelState& state, void* user);
-    void setStateFunction(StateFunction function, void* user) {
-        stateFunction = function;
-        stateUser = user;
-    }
-    // Called by TrelZone when it writes its state.
-    void writeGameState_(TrelState& state) {
-        if (stateFunction != nullptr)
-            stateFunction(state, stateUser);
+    // The game's own part of every zone's state (TrelZone::setStateFunction): handed to the
+    // current zone and to every zone made after. Null removes it.
+    using StateFunction = TrelStateFunction;
+    void setStateFunction(StateFunction function, void* user);
+    void getStateFunction(StateFunction& function, void*& user) {
+        function = stateFunction;
+        user = stateUser;
     }
 
     const char* getName() { return name.str; }
     // Also retitles the window once the interface is loaded. Null sets an empty name.
     void setName(const char* newName);
 
-    // Owned: the log stream. Null only when "log.txt" could not be created, in which case
-    // the log goes to standard output alone. The destructor leaves it open for the runtime.
-    FILE* logFile;
+    // "log.txt", first of the members so that it outlives every other one (the interface
+    // logs its shutdown after this system's destructor has run). Handed to every module that
+    // reports; a game may read it, quiet it, or move it (TrelLog::reopen).
+    TrelLog log;
     TrelCString name;
     // The game's screen in pixels: the buffer every frame is drawn in. Set before iface.init.
     std::int32_t screenWidth;
@@ -125,8 +117,6 @@ public:
     TrelInterface iface;
 
 private:
-    void writeLog(const char* text);
-    void logWarning(const std::string& message);
     void deleteRetiredZones();
     // One pass of the main loop: the tick's pacing and input, the zone's logic, and the
     // frame when one is due.

@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <list>
 
+#include "asset/TrelISprite.h"
+#include "asset/TrelResource.h"
 #include "core/TrelInterface.h"
 #include "core/TrelSystem.h"
-#include "gfx/TrelISprite.h"
-#include "gfx/TrelResource.h"
 #include "gfx/internal/TrelStackCache.h"
 #include "gfx/internal/TrelTileCache.h"
 #include "world/TrelLayer.h"

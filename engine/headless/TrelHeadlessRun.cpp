@@ -6,8 +6,8 @@
 
 #include <string>
 
+#include "asset/TrelISprite.h"
 #include "core/TrelSystem.h"
-#include "gfx/TrelISprite.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #ifndef TREL_HEADLESS_RUN_H
 #define TREL_HEADLESS_RUN_H
 
-#include "core/TrelCString.h"
-#include "core/TrelExport.h"
+#include "base/TrelCString.h"
+#include "base/TrelExport.h"
 
 class TrelSystem;
 

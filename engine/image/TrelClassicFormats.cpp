@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "image/TrelFileBytes.h"
+#include "base/TrelFileBytes.h"
 #include "image/TrelImageFile.h"
 
 namespace {

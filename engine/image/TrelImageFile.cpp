@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "core/TrelLoadLimits.h"
-#include "image/TrelFileBytes.h"
+#include "base/TrelFileBytes.h"
+#include "base/TrelLoadLimits.h"
 
 namespace {
 

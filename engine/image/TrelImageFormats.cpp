@@ -6,9 +6,9 @@
 #include <new>
 #include <string>
 
-#include "core/TrelLoadLimits.h"
+#include "base/TrelFileBytes.h"
+#include "base/TrelLoadLimits.h"
 #include "image/TrelClassicFormats.h"
-#include "image/TrelFileBytes.h"
 #include "image/TrelImageFile.h"
 #include "image/TrelJpegCodec.h"
 #include "image/TrelPngCodec.h"

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/TrelExport.h"
+#include "base/TrelExport.h"
 
 // The input a game reads: one state per logic tick, latched at the start of the tick, so a
 // key read twice in one tick reads the same and a recording of the latched states replays a

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <new>
 
-#include "core/TrelLoadLimits.h"
+#include "asset/TrelResource.h"
+#include "base/TrelLoadLimits.h"
 #include "core/TrelSystem.h"
-#include "gfx/TrelResource.h"
 #include "image/TrelImageFile.h"
 #include "map/internal/TrelTiledCheck.h"
 #include "map/internal/TrelTiledData.h"

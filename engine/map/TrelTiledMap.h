@@ -7,7 +7,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "core/TrelExport.h"
+#include "base/TrelExport.h"
 
 class TrelSystem;
 class TrelZone;

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "core/TrelExport.h"
+#include "base/TrelExport.h"
 #include "math/FixedPoint.h"
 
 // Table-driven functions on raw 16.16 values. They use 32-bit integer operations and 64-bit

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "core/TrelExport.h"
+#include "base/TrelExport.h"
 
 namespace fixedpoint {
 

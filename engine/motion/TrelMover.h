@@ -1,7 +1,7 @@
 #ifndef TREL_MOVER_H
 #define TREL_MOVER_H
 
-#include "core/TrelExport.h"
+#include "base/TrelExport.h"
 #include "math/FixedPoint.h"
 
 class TrelLayer;

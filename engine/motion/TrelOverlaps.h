@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/TrelExport.h"
+#include "base/TrelExport.h"
 #include "math/FixedPoint.h"
 
 class TrelLayer;

@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/TrelLoadLimits.h"
+#include "base/TrelFileBytes.h"
+#include "base/TrelLoadLimits.h"
 #include "core/TrelSystem.h"
-#include "image/TrelFileBytes.h"
 #include "replay/internal/TrelRecording.h"
 #include "world/TrelZone.h"
 

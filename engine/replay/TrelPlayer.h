@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/TrelCString.h"
-#include "core/TrelExport.h"
+#include "base/TrelCString.h"
+#include "base/TrelExport.h"
 
 class TrelRecording;
 class TrelSystem;

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
+#include "base/TrelFileBytes.h"
 #include "core/TrelSystem.h"
-#include "image/TrelFileBytes.h"
 #include "replay/internal/TrelRecording.h"
 #include "world/TrelZone.h"
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "core/TrelCString.h"
-#include "core/TrelExport.h"
+#include "base/TrelCString.h"
+#include "base/TrelExport.h"
 
 class TrelSystem;
 

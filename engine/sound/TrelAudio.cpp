@@ -2,12 +2,12 @@
 
 #include <string>
 
-#include "core/TrelSystem.h"
+#include "base/TrelLog.h"
 #include "sound/TrelMusic.h"
 #include "sound/TrelSound.h"
 #include "sound/internal/TrelSoundOutput.h"
 
-TrelAudio::TrelAudio(TrelSystem* owner) : system(owner) {
+TrelAudio::TrelAudio(TrelLog* owner) : log(owner) {
 }
 
 TrelAudio::~TrelAudio() {
@@ -19,7 +19,7 @@ TrelSound* TrelAudio::loadSound(const char* file) {
     TrelCString error;
     TrelSound* sound = TrelSound::load(file, error);
     if (sound == nullptr) {
-        system->consprintf("\n%s", error.get());
+        log->printf("\n%s", error.get());
         return nullptr;
     }
     sounds.push_back(sound);
@@ -39,7 +39,7 @@ bool TrelAudio::playMusic(const char* file, bool loop) {
     TrelCString error;
     TrelMusic* music = TrelMusic::open(file, error);
     if (music == nullptr) {
-        system->consprintf("\n%s", error.get());
+        log->printf("\n%s", error.get());
         return false;
     }
     music->setLooping(loop);
@@ -50,7 +50,7 @@ bool TrelAudio::playMusic(const char* file, bool loop) {
 
 bool TrelAudio::startRendering(const char* file) {
     if (!wav.start(file, mixer.getRate())) {
-        system->consprintf("\n%s", wav.getError());
+        log->printf("\n%s", wav.getError());
         return false;
     }
     return true;
@@ -60,33 +60,33 @@ bool TrelAudio::stopRendering() {
     if (!wav.isOpen())
         return false;
     if (!wav.finish()) {
-        system->consprintf("\n%s", wav.getError());
+        log->printf("\n%s", wav.getError());
         return false;
     }
     return true;
 }
 
 void TrelAudio::startOutput() {
-    if (outputTried || !system->iface.loaded)
+    if (outputTried || outputPlace == kNoOutputYet)
         return;
     outputTried = true;
     std::string reason = "running headless";
-    if (!system->iface.isHeadless()) {
+    if (outputPlace == kWindow) {
         output = new TrelSoundOutput();
         if (output->start(mixer.getRate(), reason))
             return;
         delete output;
         output = nullptr;
     }
-    system->warnInLog("No sound is heard (%s); the game plays on silently.", reason.c_str());
+    log->warn("No sound is heard (%s); the game plays on silently.", reason.c_str());
 }
 
-void TrelAudio::tick_() {
+void TrelAudio::tick_(int framerate) {
     if (!outputTried && mixer.isActive())
         startOutput();
-    mixer.mixTick(system->framerate);
+    mixer.mixTick(framerate);
     if (mixer.getMusicError()[0] != '\0') {
-        system->consprintf("\n%s", mixer.getMusicError());
+        log->printf("\n%s", mixer.getMusicError());
         mixer.clearMusicError_();
     }
     if (output != nullptr)

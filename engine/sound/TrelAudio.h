@@ -3,13 +3,13 @@
 
 #include <vector>
 
-#include "core/TrelExport.h"
+#include "base/TrelExport.h"
 #include "sound/TrelMixer.h"
 #include "sound/TrelWavWriter.h"
 
 class TrelSoundOutput;
 class TrelSound;
-class TrelSystem;
+class TrelLog;
 
 // The game's sound, held as TrelSystem::audio: the sound effects it loaded, the mixer that
 // plays them and the music, and where the mix goes. The system mixes one tick of sound after
@@ -22,7 +22,8 @@ class TrelSystem;
 // (mixer.getTickSamples) and compared.
 class TREL_API TrelAudio {
 public:
-    explicit TrelAudio(TrelSystem* owner);
+    // Not owned: the log outlives the audio (TrelSystem declares it first).
+    explicit TrelAudio(TrelLog* log);
     ~TrelAudio(); // deletes the sounds; the output was stopped with the interface
     TrelAudio(const TrelAudio&) = delete;
     TrelAudio& operator=(const TrelAudio&) = delete;
@@ -46,15 +47,22 @@ public:
 
     TrelMixer mixer;
 
-    // Called by TrelSystem after each tick: mixes it and passes it on.
-    void tick_();
+    // Where the mix may go, which only the platform interface knows: nowhere before it is up
+    // (nothing is tried), only to the WAV file headless, and to the sound driver in a window.
+    enum OutputPlace { kNoOutputYet, kHeadless, kWindow };
+
+    // Called by TrelSystem after each tick, with its framerate: mixes the tick and passes it on.
+    void tick_(int framerate);
+    // Called by TrelInterface once it is up, and with kNoOutputYet when it stops.
+    void setOutputPlace_(OutputPlace place) { outputPlace = place; }
     // Called by TrelInterface before Allegro stops.
     void stopOutput_();
 
 private:
     // Starts the sound driver once, in a window; otherwise logs why the game is silent.
     void startOutput();
-    TrelSystem* system;                // not owned
+    TrelLog* log; // not owned
+    OutputPlace outputPlace = kNoOutputYet;
     std::vector<TrelSound*> sounds;    // owned
     TrelSoundOutput* output = nullptr; // owned; null while nothing is heard
     TrelWavWriter wav;

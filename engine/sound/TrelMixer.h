@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/TrelCString.h"
-#include "core/TrelExport.h"
+#include "base/TrelCString.h"
+#include "base/TrelExport.h"
 
 class TrelMusic;
 class TrelSound;

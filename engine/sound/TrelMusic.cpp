@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "image/TrelFileBytes.h"
+#include "base/TrelFileBytes.h"
 #include "sound/internal/TrelSoundFile.h"
 
 namespace {

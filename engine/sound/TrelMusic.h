@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "core/TrelCString.h"
-#include "core/TrelExport.h"
+#include "base/TrelCString.h"
+#include "base/TrelExport.h"
 
 class TrelSoundFile;
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "core/TrelLoadLimits.h"
-#include "image/TrelFileBytes.h"
+#include "base/TrelFileBytes.h"
+#include "base/TrelLoadLimits.h"
 #include "sound/internal/TrelSoundFile.h"
 
 TrelSound::TrelSound(const std::int16_t* from, int frameCount, int channelCount, int frameRate) {

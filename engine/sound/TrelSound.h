@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/TrelCString.h"
-#include "core/TrelExport.h"
+#include "base/TrelCString.h"
+#include "base/TrelExport.h"
 
 // A sound effect, decoded whole into memory: signed 16-bit samples, one or two channels
 // interleaved (left first), at the rate it was made at. Played by TrelMixer on a voice, as

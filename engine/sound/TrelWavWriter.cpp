@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "image/TrelFileBytes.h"
+#include "base/TrelFileBytes.h"
 
 namespace {
 

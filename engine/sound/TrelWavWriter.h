@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "core/TrelCString.h"
-#include "core/TrelExport.h"
+#include "base/TrelCString.h"
+#include "base/TrelExport.h"
 
 // Writes 16-bit stereo PCM to a WAV file as it comes: the mix rendered to a file, to be
 // listened to or compared. The header's sizes are filled in by finish().

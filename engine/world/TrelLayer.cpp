@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "core/TrelSystem.h"
+#include "base/TrelLog.h"
 #include "world/TrelObject.h"
 #include "world/TrelZone.h"
 
@@ -14,12 +14,12 @@ TrelLayer::TrelLayer(TrelZone* owner, unsigned mapW, unsigned mapH, unsigned til
     std::size_t cellCount = static_cast<std::size_t>(mapW) * mapH;
     cells = static_cast<short*>(std::calloc(cellCount, sizeof(short)));
     if (cells == nullptr && cellCount != 0) {
-        getSystem()->giveError(
+        zone->getLog()->error(
             0, "Could not allocate tilemap for the zone layer!\nYou may be out of memory!");
     }
     rows = static_cast<short**>(std::malloc(static_cast<std::size_t>(mapH) * sizeof(short*)));
     if (rows == nullptr && mapH != 0) {
-        getSystem()->giveError(
+        zone->getLog()->error(
             0, "Could not allocate tile rows for the zone layer!\nYou may be out of memory!");
     }
     for (unsigned r = 0; r < mapH; ++r)

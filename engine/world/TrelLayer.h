@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <list>
 
-#include "core/TrelExport.h"
+#include "base/TrelExport.h"
 #include "math/FixedPoint.h"
 #include "math/Vec2.h"
 

@@ -5,9 +5,16 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "core/TrelCString.h"
-#include "core/TrelExport.h"
+#include "base/TrelCString.h"
+#include "base/TrelExport.h"
 #include "math/FixedPoint.h"
+
+class TrelState;
+
+// The game's own part of a zone's state (TrelZone::stateHash, dumpState): a function that adds
+// the game's values (scores, timers) to the state, called with its user value after the
+// zone's own values.
+using TrelStateFunction = void (*)(TrelState& state, void* user);
 
 // The state of a game as replays check it, written once by TrelZone (and the game's state
 // function) and taken either as a hash or as text lines to compare two runs. Values are

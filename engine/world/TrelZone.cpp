@@ -2,16 +2,17 @@
 
 #include <utility>
 
+#include "asset/TrelResource.h"
 #include "core/TrelSystem.h"
-#include "gfx/TrelResource.h"
 #include "world/TrelLayer.h"
 #include "world/TrelObject.h"
 #include "world/TrelState.h"
 
 TrelZone::TrelZone(TrelSystem* owner)
-    : layerCursor(0), system(owner), camera(), regionX(0), regionY(0), regionW(owner->screenWidth),
-      regionH(owner->screenHeight), pendingLayerRemovals(0), clearLayersRequested(false),
-      mainLayer(0) {
+    : layerCursor(0), system(owner), log(&owner->log), registry(&owner->spriteResources), camera(),
+      regionX(0), regionY(0), regionW(owner->screenWidth), regionH(owner->screenHeight),
+      pendingLayerRemovals(0), clearLayersRequested(false), mainLayer(0) {
+    owner->getStateFunction(stateFunction, stateUser);
 }
 
 TrelZone::~TrelZone() {
@@ -130,7 +131,8 @@ void TrelZone::writeState(TrelState& state) {
         writeLayerState(state, layers[i], known);
     }
     state.part("game");
-    system->writeGameState_(state);
+    if (stateFunction != nullptr)
+        stateFunction(state, stateUser);
 }
 
 void TrelZone::writeLayerState(TrelState& state, TrelLayer* layer, SpritePlaces& known) {
@@ -192,7 +194,7 @@ std::int64_t TrelZone::spritePlace(TrelISprite* sprite, SpritePlaces& known) {
 }
 
 std::int64_t TrelZone::registryPlace(TrelISprite* sprite) {
-    const std::vector<TrelResource*>* lists[] = {&system->spriteResources, &ownedResources};
+    const std::vector<TrelResource*>* lists[] = {registry, &ownedResources};
     for (std::int64_t list = 0; list < 2; ++list) {
         const std::vector<TrelResource*>& resources = *lists[list];
         for (std::size_t r = 0; r < resources.size(); ++r) {

@@ -7,15 +7,16 @@
 #include <utility>
 #include <vector>
 
-#include "core/TrelCString.h"
-#include "core/TrelExport.h"
+#include "base/TrelCString.h"
+#include "base/TrelExport.h"
 #include "math/FixedPoint.h"
 #include "math/Vec2.h"
+#include "world/TrelState.h"
 
 class TrelISprite;
+class TrelLog;
 class TrelLayer;
 class TrelResource;
-class TrelState;
 class TrelSystem;
 
 // One level: layers in order of addition, a main layer that bounds the camera, and a camera
@@ -27,6 +28,9 @@ public:
     using Fixed = fixedpoint::fix16;
     using Vec = vmath::vec2<Fixed>;
 
+    // The one place the world reads its system: the screen size (the default camera region),
+    // the log, the sprite registry (for the state's sprite places) and the game's state
+    // function, all of which outlive the zone.
     explicit TrelZone(TrelSystem* system);
     ~TrelZone(); // deletes every layer, the last first, then the images it owns
 
@@ -34,6 +38,8 @@ public:
     TrelZone& operator=(const TrelZone&) = delete;
 
     TrelSystem* getSystem() { return system; }
+    // Not owned: the log of the zone's system, which every layer and object reports through.
+    TrelLog* getLog() { return log; }
     const char* getName() { return name.str; }
     void setName(const char* newName) { name.set(newName); }
 
@@ -86,9 +92,15 @@ public:
     // flags, visibility, opacity and cells; each object's position, speed, gravity, size,
     // flags and sprite (by its place in the system's registry or the zone's own images), and
     // the state of the animation it plays, if any, in list order; then the
-    // game's own values (TrelSystem::setStateFunction). The same on every compiler, build and
+    // game's own values (setStateFunction). The same on every compiler, build and
     // machine: see TrelState.
     std::uint64_t stateHash();
+    // The game's own part of the state; null leaves it out. A zone starts with its system's
+    // (TrelSystem::setStateFunction, which also sets the current zone's).
+    void setStateFunction(TrelStateFunction function, void* user) {
+        stateFunction = function;
+        stateUser = user;
+    }
     // The same state as text, one value per line, so that two runs can be compared with diff.
     void dumpState(std::FILE* out);
     // Writes the state that stateHash and dumpState take.
@@ -119,7 +131,11 @@ private:
     std::int64_t registryPlace(TrelISprite* sprite);
     void writeLayerState(TrelState& state, TrelLayer* layer, SpritePlaces& known);
 
-    TrelSystem* system; // not owned
+    TrelSystem* system;                         // not owned
+    TrelLog* log;                               // not owned
+    const std::vector<TrelResource*>* registry; // not owned: the system's sprite registry
+    TrelStateFunction stateFunction = nullptr;
+    void* stateUser = nullptr;
     TrelCString name;
     std::vector<TrelLayer*> layers;            // owned
     std::vector<TrelResource*> ownedResources; // owned: the tiles of the maps added

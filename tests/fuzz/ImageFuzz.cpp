@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "ImageFuzzInput.h"
-#include "core/TrelLoadLimits.h"
+#include "base/TrelLoadLimits.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const std::string folder = [] {

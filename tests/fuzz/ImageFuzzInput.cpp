@@ -3,9 +3,9 @@
 #include <allegro.h>
 
 #include "FuzzFile.h"
-#include "core/TrelLoadLimits.h"
-#include "gfx/TrelISprite.h"
-#include "gfx/TrelResource.h"
+#include "asset/TrelISprite.h"
+#include "asset/TrelResource.h"
+#include "base/TrelLoadLimits.h"
 
 std::string loadImageFuzzInput(const std::string& folder, const std::uint8_t* data,
                                std::size_t size) {

@@ -8,7 +8,7 @@
 #include <cstdlib>
 
 #include "MapFuzzInput.h"
-#include "core/TrelLoadLimits.h"
+#include "base/TrelLoadLimits.h"
 #include "core/TrelSystem.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

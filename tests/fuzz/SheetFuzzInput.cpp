@@ -5,9 +5,9 @@
 #include "FuzzFile.h"
 #include "anim/TrelAnimation.h"
 #include "aseprite/TrelAsepriteSheet.h"
-#include "core/TrelLoadLimits.h"
-#include "gfx/TrelISprite.h"
-#include "gfx/TrelResource.h"
+#include "asset/TrelISprite.h"
+#include "asset/TrelResource.h"
+#include "base/TrelLoadLimits.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "SoundFuzzInput.h"
-#include "core/TrelLoadLimits.h"
+#include "base/TrelLoadLimits.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const std::string folder = [] {

@@ -1,7 +1,7 @@
 #include "SoundFuzzInput.h"
 
 #include "FuzzFile.h"
-#include "core/TrelLoadLimits.h"
+#include "base/TrelLoadLimits.h"
 #include "sound/TrelMixer.h"
 #include "sound/TrelMusic.h"
 #include "sound/TrelSound.h"

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "gfx/TrelISprite.h"
-#include "gfx/TrelResource.h"
+#include "asset/TrelISprite.h"
+#include "asset/TrelResource.h"
 #include "gfx/internal/TrelTileCache.h"
 #include "world/TrelLayer.h"
 

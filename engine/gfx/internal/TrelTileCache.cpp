@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "gfx/TrelISprite.h"
-#include "gfx/TrelResource.h"
+#include "asset/TrelISprite.h"
+#include "asset/TrelResource.h"
 #include "world/TrelLayer.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "image/TrelFileBytes.h"
+#include "base/TrelFileBytes.h"
 #include "map/TrelTiledMap.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "image/TrelFileBytes.h"
+#include "base/TrelFileBytes.h"
 #include "map/TrelTiledMap.h"
 
 // The byte-level work of reading Tiled files: whole files (gzip-compressed or not), layer

@@ -8,10 +8,10 @@
 #include <utility>
 #include <vector>
 
-#include "core/TrelLoadLimits.h"
-#include "gfx/TrelISprite.h"
-#include "gfx/TrelResource.h"
-#include "image/TrelFileBytes.h"
+#include "asset/TrelISprite.h"
+#include "asset/TrelResource.h"
+#include "base/TrelFileBytes.h"
+#include "base/TrelLoadLimits.h"
 #include "image/TrelImageFile.h"
 
 namespace {

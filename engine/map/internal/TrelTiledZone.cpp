@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "anim/TrelAnimation.h"
+#include "asset/TrelISprite.h"
+#include "asset/TrelResource.h"
+#include "base/TrelFileBytes.h"
 #include "core/TrelSystem.h"
-#include "gfx/TrelISprite.h"
-#include "gfx/TrelResource.h"
-#include "image/TrelFileBytes.h"
 #include "world/TrelLayer.h"
 #include "world/TrelObject.h"
 #include "world/TrelZone.h"

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <vector>
 
-#include "image/TrelFileBytes.h"
+#include "base/TrelFileBytes.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "gfx/TrelISprite.h"
+#include "asset/TrelISprite.h"
 
 #include <allegro.h>
 

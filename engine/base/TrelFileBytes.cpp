@@ -1,4 +1,4 @@
-#include "image/TrelFileBytes.h"
+#include "base/TrelFileBytes.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "core/TrelCString.h"
+#include "base/TrelCString.h"
 
 #include <cstdint>
 #include <cstdlib>

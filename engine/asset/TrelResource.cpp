@@ -1,4 +1,4 @@
-#include "gfx/TrelResource.h"
+#include "asset/TrelResource.h"
 
 #include <allegro.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 
 #include "anim/TrelAnimation.h"
-#include "gfx/TrelISprite.h"
+#include "asset/TrelISprite.h"
 #include "image/TrelImageFile.h"
 
 TrelResource::~TrelResource() {

@@ -1,4 +1,4 @@
-#include "core/TrelLoadLimits.h"
+#include "base/TrelLoadLimits.h"
 
 namespace {
 
