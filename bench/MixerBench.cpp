@@ -20,7 +20,7 @@ void BM_mixTick(benchmark::State& state) {
     TrelMixer mixer;
     if (state.range(0) == 1) {
         TrelCString error;
-        TrelMusic* music = TrelMusic::open("examples/hopper/data/music.ogg", error);
+        TrelMusic* music = TrelMusic::open("examples/hopper/data/music.ogg", error).release();
         if (music == nullptr) {
             state.SkipWithError(error.get());
             return;

@@ -1,6 +1,10 @@
 #include <allegro.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "input/TrelInput.h"
 
 namespace {
@@ -39,6 +43,36 @@ TEST(Input, EdgesFollowTheLatchedStateAndTapsBetweenTicksCount) {
     EXPECT_EQ(keyboard_lowlevel_callback, nullptr);
     EXPECT_FALSE(input.isDown(-1) || input.isDown(TrelInput::kCodes) ||
                  input.wasPressed(TrelInput::kCodes));
+}
+
+// Fixed fault: a tap reported between reading a key's flags and clearing them was lost. Each
+// tap here comes as soon as the one before was seen, so many land while a latch reads.
+TEST(Input, ATapReportedWhileALatchReadsIsSeenByItOrTheNext) {
+    using Clock = std::chrono::steady_clock;
+    TrelInput input;
+    input.startKeyboard_();
+    const int kTaps = 3000;
+    std::atomic<int> seen{0};
+    std::atomic<bool> lost{false};
+    std::thread keyboardThread([&] {
+        for (int i = 0; i < kTaps && !lost; ++i) {
+            keyboard_lowlevel_callback(KEY_Z);
+            Clock::time_point deadline = Clock::now() + std::chrono::seconds(5);
+            while (seen.load() <= i && Clock::now() < deadline)
+                std::this_thread::yield();
+            lost = seen.load() <= i;
+        }
+    });
+    Clock::time_point deadline = Clock::now() + std::chrono::seconds(30);
+    while (seen.load() < kTaps && !lost && Clock::now() < deadline) {
+        input.latch_(false);
+        if (input.isDown(KEY_Z))
+            ++seen;
+    }
+    keyboardThread.join();
+    input.stopKeyboard_();
+    EXPECT_FALSE(lost) << "a tap was lost after " << seen.load();
+    EXPECT_EQ(seen.load(), kTaps);
 }
 
 // Actions are down while any bound code is; rebinding takes effect at the next tick.

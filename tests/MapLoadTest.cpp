@@ -313,6 +313,26 @@ TEST_F(TiledMaps, TilesetImageSizesAreReadFromPngBmpAndJpegHeaders) {
                  "sizes.tmx: tileset \"s\": the size of the image \"c.jpg\" cannot be read");
 }
 
+// Fixed fault: TGA and PCX sheets load as sprites, but a tileset that did not give their size
+// was refused because it could not be read.
+TEST_F(TiledMaps, TilesetImageSizesAreReadFromTgaAndPcxFilesToo) {
+    BITMAP* sheet = create_bitmap_ex(24, 24, 16);
+    clear_to_color(sheet, makecol24(0, 90, 200));
+    ASSERT_EQ(save_bitmap("a.tga", sheet, nullptr), 0);
+    ASSERT_EQ(save_bitmap("b.PCX", sheet, nullptr), 0);
+    destroy_bitmap(sheet);
+    std::string sets;
+    const char* images[] = {"a.tga", "b.PCX"};
+    for (int i = 0; i < 2; ++i)
+        sets += " <tileset firstgid=\"" + std::to_string(1 + 20 * i) +
+                "\" name=\"s\" tilewidth=\"8\" tileheight=\"8\"><image source=\"" + images[i] +
+                "\"/></tileset>\n";
+    writeText("sizes.tmx", tmxMap(1, 1, sets + tmxLayer("L", 1, 1, {21}, "csv", "")));
+    ASSERT_TRUE(map.load("sizes.tmx")) << map.getError();
+    for (const TrelTiledMap::Tileset& set : map.getTilesets())
+        EXPECT_TRUE(set.imageWidth == 24 && set.imageHeight == 16 && set.columns == 3);
+}
+
 // A 4 × 4 tile whose pixel (x, y) has red 60x and green 60y tells every flip apart.
 TEST_F(TiledMaps, FlippedTilesAreDiagonalThenHorizontalThenVertical) {
     BITMAP* tile = create_bitmap_ex(24, 4, 4);

@@ -37,7 +37,7 @@ void referenceDrawZone(TrelIGfx& gfx, BITMAP* target, TrelZone* zone, int x, int
     const long long ms = zone->getTicks() * 1000 / zone->getSystem()->framerate;
     for (int i = 0; i < zone->getNumLayers(); ++i) {
         TrelLayer* layer = zone->getLayer(i);
-        if (layer == nullptr || !layer->getVisibility())
+        if (layer == nullptr || layer->isDestroyed() || !layer->getVisibility())
             continue;
         // Shifted by the draw offset and by (1 - factor) x (view centre - parallax origin).
         vmath::vec2<fixedpoint::fix16> offset, factor, origin;

@@ -73,6 +73,23 @@ TEST_F(Render, TilesLandAtTheirCellsAndTheRegionClipsThem) {
     EXPECT_EQ(at(639, 479), grey);
 }
 
+// Fixed fault: with layer 0 destroyed outside a tick, the count left it out while the index
+// still reached it, so the destroyed layer was drawn and the last live one was not.
+TEST_F(Render, ADestroyedLayerIsNotDrawnAndTheLayersAfterItAre) {
+    fill(layer, 1);
+    for (int i = 1; i <= 2; ++i) {
+        zone->addLayer(32, 32, 32, 32);
+        zone->getLayer(i)->setTileset(&tiles);
+        zone->getLayer(i)->setMapTile(i - 1, 0, 2);
+    }
+    layer->destroy();
+    EXPECT_EQ(zone->getLayer(zone->getNumLayers() - 1), zone->getLayer(2));
+    draw();
+    EXPECT_EQ(at(16, 16), white);
+    EXPECT_EQ(at(48, 16), white);
+    EXPECT_EQ(at(80, 16), grey); // layer 0's green is not drawn
+}
+
 TEST_F(Render, FractionalCameraTruncatesToWholePixels) {
     fill(layer, 1);
     zone->setCameraPos(fix16(100.75f), fix16(0));

@@ -1,5 +1,11 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
 
 #include <cstdlib>
 #include <ctime>
@@ -105,6 +111,33 @@ TEST_F(SystemLog, SetNameBeforeInitOnlyStoresTheName) {
     sys.setName("Quenmoor 100%");
     EXPECT_STREQ(sys.getName(), "Quenmoor 100%");
     EXPECT_EQ(readLog(), before);
+}
+
+// Fixed fault: the copy on standard output was only flushed at exit, so a game ended by a
+// signal left its output file nearly empty while log.txt held every line.
+TEST_F(SystemLog, StandardOutputKeepsEveryLineWhenASignalEndsTheGame) {
+    std::fflush(stdout); // nothing of this process's output is written twice by the child
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        int out = open("out.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(out, STDOUT_FILENO);
+        std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16); // as for any file or pipe
+        TrelSystem sys;
+        sys.consprint("\nfirst");
+        sys.giveError(2, "second");
+        sys.log.setQuiet(true);
+        sys.consprint("\nonly in the file");
+        std::raise(SIGTERM);
+        _exit(0); // not reached
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+    std::string out = readFile("out.txt");
+    EXPECT_TRUE(containsInOrder(out, {"Varnak Engine", "\nfirst", "\nWARNING: second\n"}));
+    EXPECT_EQ(out.find("only in the file"), std::string::npos);
+    EXPECT_TRUE(endsWith(readLog(), "\nonly in the file"));
 }
 
 TEST_F(SystemLog, UnwritableLogFallsBackToStandardOutputAndSaysSoOnce) {

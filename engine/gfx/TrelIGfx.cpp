@@ -15,6 +15,16 @@
 #include "world/TrelObject.h"
 #include "world/TrelZone.h"
 
+namespace {
+
+// A layer is drawn while it is visible and not destroyed: a destroyed one keeps its index
+// until the purge at the end of the tick, but is not shown again.
+bool isShown(TrelLayer* layer) {
+    return layer != nullptr && layer->getVisibility() && !layer->isDestroyed();
+}
+
+} // namespace
+
 TrelIGfx::~TrelIGfx() {
     releaseTileCaches();
 }
@@ -189,7 +199,7 @@ void TrelIGfx::drawZone(TrelZone* zone, int x, int y, int w, int h) {
     int count = zone->getNumLayers();
     for (int i = 0; i < count; ++i) {
         TrelLayer* layer = zone->getLayer(i);
-        if (layer == nullptr || !layer->getVisibility())
+        if (!isShown(layer))
             continue;
         int lox = ox, loy = oy;
         layerOrigin(zone, layer, w, h, lox, loy);
@@ -250,7 +260,7 @@ int TrelIGfx::stackEnd(TrelZone* zone, int first, int count, int ox, int oy, int
     // Hidden layers in between draw nothing, so they neither join nor end the stack.
     for (int next = first + 1; next < count && !drawsObjects(zone->getLayer(last)); ++next) {
         TrelLayer* other = zone->getLayer(next);
-        if (other == nullptr || !other->getVisibility())
+        if (!isShown(other))
             continue;
         int ncols, nrows, ntw, nth, nox = ox, noy = oy;
         other->getMapSize(ncols, nrows);
@@ -277,7 +287,7 @@ int TrelIGfx::drawStack(TrelZone* zone, int first, int count, std::int64_t ms, i
         // Each plane's frames are its own: shownFrames reuses one list for animated tilesets.
         stackLayers.clear();
         for (int i = first; i <= last; ++i)
-            if (zone->getLayer(i) != nullptr && zone->getLayer(i)->getVisibility())
+            if (isShown(zone->getLayer(i)))
                 stackLayers.push_back(zone->getLayer(i));
         stackFrames.resize(stackLayers.size());
         for (std::size_t i = 0; i < stackLayers.size(); ++i)
@@ -299,7 +309,7 @@ int TrelIGfx::drawStack(TrelZone* zone, int first, int count, std::int64_t ms, i
         rectfill(target, x, y, x + w - 1, y + h - 1, fill);
     for (int i = first; i <= last; ++i) {
         TrelLayer* plane = zone->getLayer(i);
-        if (plane != nullptr && plane->getVisibility()) {
+        if (isShown(plane)) {
             drawImage(plane, ox, oy);
             drawTiles(plane, ms, ox, oy);
         }

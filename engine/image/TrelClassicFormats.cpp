@@ -105,15 +105,33 @@ const PACKFILE_VTABLE kMemoryFile = {memoryClose, memoryGetc, memoryUngetc, memo
 
 } // namespace
 
+bool TrelClassicFormats::tgaSize(const unsigned char* p, std::size_t n, int& w, int& h) {
+    if (n < 18)
+        return false;
+    w = Bytes::le16(p + 12);
+    h = Bytes::le16(p + 14);
+    return true;
+}
+
+bool TrelClassicFormats::pcxSize(const unsigned char* p, std::size_t n, int& w, int& h) {
+    if (n < 128)
+        return false;
+    // The window's corners, inclusive.
+    w = Bytes::le16(p + 8) - Bytes::le16(p + 4) + 1;
+    h = Bytes::le16(p + 10) - Bytes::le16(p + 6) + 1;
+    return true;
+}
+
 bool TrelClassicFormats::checkTga(const char* fileName, const std::string& bytes,
                                   std::string& reason) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    if (bytes.size() < 18) {
+    int width, height;
+    if (!tgaSize(p, bytes.size(), width, height)) {
         reason = cutShort(fileName, bytes.size());
         return false;
     }
     const int paletteType = p[1], imageType = p[2] & 7, paletteColours = Bytes::le16(p + 5);
-    const int entryBits = p[7], width = Bytes::le16(p + 12), height = Bytes::le16(p + 14);
+    const int entryBits = p[7];
     const bool compressed = (p[2] & 8) != 0;
     if (paletteType > 1 || (paletteType == 1 && paletteColours > 256)) {
         reason = damaged(fileName, "its palette type is " + std::to_string(paletteType) + " with " +
@@ -146,12 +164,11 @@ bool TrelClassicFormats::checkTga(const char* fileName, const std::string& bytes
 bool TrelClassicFormats::checkPcx(const char* fileName, const std::string& bytes,
                                   std::string& reason) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    if (bytes.size() < 128) {
+    int width, height;
+    if (!pcxSize(p, bytes.size(), width, height)) {
         reason = cutShort(fileName, bytes.size());
         return false;
     }
-    const int width = Bytes::le16(p + 8) - Bytes::le16(p + 4) + 1;
-    const int height = Bytes::le16(p + 10) - Bytes::le16(p + 6) + 1;
     if (p[3] != 8 || (p[65] != 1 && p[65] != 3)) {
         reason = damaged(fileName, std::to_string(p[3]) + " bits in " + std::to_string(p[65]) +
                                        " planes cannot be read");

@@ -1,6 +1,7 @@
 #ifndef TREL_CLASSIC_FORMATS_H
 #define TREL_CLASSIC_FORMATS_H
 
+#include <cstddef>
 #include <string>
 
 struct BITMAP;
@@ -18,6 +19,12 @@ public:
     static bool checkTga(const char* fileName, const std::string& bytes, std::string& reason);
     // The same for a PCX: a size of at least 1 x 1 and every byte of its rows in the file.
     static bool checkPcx(const char* fileName, const std::string& bytes, std::string& reason);
+
+    // The pixel size a TGA's or PCX's header declares, from the file's first bytes; false
+    // when they are too few to hold the header. Used by the checks and by
+    // TrelImageFormats::readSize.
+    static bool tgaSize(const unsigned char* p, std::size_t n, int& w, int& h);
+    static bool pcxSize(const unsigned char* p, std::size_t n, int& w, int& h);
 
     // Allegro's decoder for the extension ("bmp", "tga", "pcx") run on the bytes, at the
     // current colour depth as load_bitmap gives it; null when it refuses them.

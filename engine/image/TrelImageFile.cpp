@@ -273,10 +273,7 @@ bool TrelImageFile::checkJpeg(const char* fileName, const std::string& bytes, st
     return true;
 }
 
-bool TrelImageFile::readSize(const std::string& path, int& w, int& h) {
-    std::string head;
-    if (!TrelFileBytes::readStart(path, 64 * 1024, head))
-        return false;
+bool TrelImageFile::readSize(const std::string& head, int& w, int& h) {
     const unsigned char* p = bytesOf(head);
     if (startsAsPng(p, head.size())) {
         if (head.size() < 24)

@@ -26,9 +26,10 @@ public:
     static bool checkJpeg(const char* fileName, const std::string& bytes, std::string& reason);
     // An image of w x h pixels: at least 1 x 1, and within TrelLoadLimits::imageMemory.
     static bool checkPixels(const char* fileName, long long w, long long h, std::string& reason);
-    // The pixel size a PNG, BMP or JPEG file declares in its header (rows counted whichever
-    // way a BMP stores them); false for any other file, or a size that is not positive.
-    static bool readSize(const std::string& path, int& w, int& h);
+    // The pixel size a PNG, BMP or JPEG declares in the file's first bytes (rows counted
+    // whichever way a BMP stores them); false for any other file, or a size that is not
+    // positive. Used by TrelImageFormats::readSize, which knows every format.
+    static bool readSize(const std::string& head, int& w, int& h);
 
     // The reason to give when a load gave no bitmap: the one the loader reported during that
     // load, or a general one.

@@ -161,6 +161,20 @@ BITMAP* TrelImageFormats::load(const char* fileName, RGB* palette) {
     return image;
 }
 
+bool TrelImageFormats::readSize(const std::string& path, int& w, int& h) {
+    std::string head;
+    if (!Bytes::readStart(path, 64 * 1024, head))
+        return false;
+    if (TrelImageFile::readSize(head, w, h))
+        return true;
+    const std::string extension = extensionOf(path.c_str());
+    const auto* p = reinterpret_cast<const unsigned char*>(head.data());
+    bool read = extension == "tga"   ? TrelClassicFormats::tgaSize(p, head.size(), w, h)
+                : extension == "pcx" ? TrelClassicFormats::pcxSize(p, head.size(), w, h)
+                                     : false;
+    return read && w > 0 && h > 0;
+}
+
 void TrelImageFormats::register_() {
     register_bitmap_file_type("png", load, TrelPngCodec::encode);
     register_bitmap_file_type("jpg", load, TrelJpegCodec::encode);

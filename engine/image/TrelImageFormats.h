@@ -1,6 +1,8 @@
 #ifndef TREL_IMAGE_FORMATS_H
 #define TREL_IMAGE_FORMATS_H
 
+#include <string>
+
 struct BITMAP;
 struct RGB;
 
@@ -20,6 +22,11 @@ public:
     // when it cannot be loaded, with the reason for TrelImageFile::loadFailure. Used by
     // TrelISprite for every image the engine loads.
     static BITMAP* load(const char* fileName, RGB* palette);
+
+    // The pixel size the image file declares, for every format load reads: PNG, BMP and
+    // JPEG known by their content, TGA and PCX by their extension, as load knows them. False
+    // when the file cannot be read or declares no positive size.
+    static bool readSize(const std::string& path, int& w, int& h);
 
     // Registers ".png", ".jpg" and ".jpeg" with Allegro (loaders and savers), so that a game's
     // own load_bitmap and save_bitmap read and write them too. Called by

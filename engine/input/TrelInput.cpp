@@ -93,13 +93,12 @@ void TrelInput::reset_() {
 
 void TrelInput::readDevices() {
     now.fill(0);
-    for (int k = 0; k < kKeyCodes; ++k) {
-        bool tapped = (taps[k / 32].load() >> (k % 32) & 1u) != 0;
-        now[k] = (key[k] != 0 || tapped) ? 1 : 0;
+    for (int w = 0; w < static_cast<int>(taps.size()); ++w) {
+        // Read and cleared in one step: a tap reported after it is seen next tick, never lost.
+        std::uint32_t tapped = taps[w].exchange(0);
+        for (int k = w * 32; k < kKeyCodes && k < (w + 1) * 32; ++k)
+            now[k] = (key[k] != 0 || (tapped >> (k % 32) & 1u) != 0) ? 1 : 0;
     }
-    // Cleared after the whole read, so a press between the two is seen now or next tick.
-    for (std::atomic<std::uint32_t>& word : taps)
-        word.store(0);
     if (joystick)
         readJoystick();
 }

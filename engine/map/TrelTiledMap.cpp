@@ -8,7 +8,7 @@
 #include "asset/TrelResource.h"
 #include "base/TrelLoadLimits.h"
 #include "core/TrelSystem.h"
-#include "image/TrelImageFile.h"
+#include "image/TrelImageFormats.h"
 #include "map/internal/TrelTiledCheck.h"
 #include "map/internal/TrelTiledData.h"
 #include "map/internal/TrelTiledFrames.h"
@@ -216,7 +216,7 @@ bool TrelTiledMap::readImageSizes() {
             set.imageWidth = known->second.first;
             set.imageHeight = known->second.second;
         } else if (!reachable_(set.image) ||
-                   !TrelImageFile::readSize(set.image, set.imageWidth, set.imageHeight)) {
+                   !TrelImageFormats::readSize(set.image, set.imageWidth, set.imageHeight)) {
             return fail_(fileName, 0,
                          "tileset " + Data::quoted(set.name.empty() ? set.source : set.name) +
                              ": the size of the image " + Data::quoted(set.image) +

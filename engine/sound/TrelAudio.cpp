@@ -17,14 +17,14 @@ TrelAudio::~TrelAudio() {
 
 TrelSound* TrelAudio::loadSound(const char* file) {
     TrelCString error;
-    TrelSound* sound = TrelSound::load(file, error);
+    std::unique_ptr<TrelSound> sound = TrelSound::load(file, error);
     if (sound == nullptr) {
         log->printf("\n%s", error.get());
         return nullptr;
     }
-    sounds.push_back(sound);
+    sounds.push_back(sound.release());
     startOutput();
-    return sound;
+    return sounds.back();
 }
 
 void TrelAudio::clearSounds() {
@@ -37,13 +37,13 @@ void TrelAudio::clearSounds() {
 
 bool TrelAudio::playMusic(const char* file, bool loop) {
     TrelCString error;
-    TrelMusic* music = TrelMusic::open(file, error);
+    std::unique_ptr<TrelMusic> music = TrelMusic::open(file, error);
     if (music == nullptr) {
         log->printf("\n%s", error.get());
         return false;
     }
     music->setLooping(loop);
-    mixer.playMusic(music);
+    mixer.playMusic(music.release());
     startOutput();
     return true;
 }

@@ -28,7 +28,8 @@ public:
     TrelAudio(const TrelAudio&) = delete;
     TrelAudio& operator=(const TrelAudio&) = delete;
 
-    // Loads a sound effect (TrelSound::load), owned by the audio until clearSounds. Null,
+    // Loads a sound effect (TrelSound::load), kept by the audio until clearSounds and lent
+    // to the caller: never delete it. Null,
     // with the reason logged, when it cannot be loaded.
     TrelSound* loadSound(const char* file);
     // Stops and deletes every loaded sound.

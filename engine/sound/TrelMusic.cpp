@@ -28,12 +28,12 @@ TrelMusic::~TrelMusic() {
     delete file;
 }
 
-TrelMusic* TrelMusic::open(const char* fileName, TrelCString& errorOut) {
+std::unique_ptr<TrelMusic> TrelMusic::open(const char* fileName, TrelCString& errorOut) {
     const std::string path = fileName != nullptr ? fileName : "";
     std::string reason;
     auto* opened = new TrelSoundFile();
     if (opened->open(path, reason))
-        return new TrelMusic(opened, path.c_str());
+        return std::unique_ptr<TrelMusic>(new TrelMusic(opened, path.c_str()));
     delete opened;
     errorOut.set(refusal(path, reason).c_str());
     return nullptr;

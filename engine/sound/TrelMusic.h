@@ -2,6 +2,7 @@
 #define TREL_MUSIC_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "base/TrelCString.h"
@@ -23,7 +24,8 @@ public:
 
     // Opens and checks the file. Null, with error set to one line that names the file and
     // the reason, for the same faults as TrelSound::load, or a loop comment outside the file.
-    static TrelMusic* open(const char* file, TrelCString& error);
+    // The caller owns what it is given (TrelMixer::playMusic takes it over).
+    static std::unique_ptr<TrelMusic> open(const char* file, TrelCString& error);
 
     // The loop: length frames from start (0: to the end of the file). False, and the loop
     // unchanged, when it does not lie within the file.

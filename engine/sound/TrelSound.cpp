@@ -16,7 +16,7 @@ TrelSound::TrelSound(const std::int16_t* from, int frameCount, int channelCount,
     rate = frameRate;
 }
 
-TrelSound* TrelSound::load(const char* file, TrelCString& error) {
+std::unique_ptr<TrelSound> TrelSound::load(const char* file, TrelCString& error) {
     const std::string path = file != nullptr ? file : "";
     std::string reason;
     TrelSoundFile in;
@@ -27,7 +27,7 @@ TrelSound* TrelSound::load(const char* file, TrelCString& error) {
             reason = "decodes to " + std::to_string(bytes) + " bytes, " +
                      TrelFileBytes::beyond({limit, "soundMemory"});
         } else {
-            auto* sound = new TrelSound();
+            std::unique_ptr<TrelSound> sound(new TrelSound());
             sound->channels = in.getChannels();
             sound->rate = in.getRate();
             sound->frames = static_cast<int>(in.getFrames());
@@ -38,7 +38,6 @@ TrelSound* TrelSound::load(const char* file, TrelCString& error) {
             if (got >= 0)
                 reason = "is cut short: it ends after " + std::to_string(got) + " of " +
                          std::to_string(sound->frames) + " frames";
-            delete sound;
         }
     }
     error.set(("The sound " + TrelFileBytes::quoted(path) + " " + reason + ".").c_str());

@@ -2,6 +2,7 @@
 #define TREL_SOUND_H
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "base/TrelCString.h"
@@ -20,8 +21,9 @@ public:
     // Reads and decodes a WAV, Ogg Vorbis or FLAC file. Null, with error set to one line that
     // names the file and the reason, when it is missing, empty, cut short, damaged, not a
     // sound, named as another format than it holds, or decodes to more than
-    // TrelLoadLimits::soundMemory bytes.
-    static TrelSound* load(const char* file, TrelCString& error);
+    // TrelLoadLimits::soundMemory bytes. The caller owns what it is given; a game usually
+    // loads through TrelAudio::loadSound instead, which keeps the sound and lends it.
+    static std::unique_ptr<TrelSound> load(const char* file, TrelCString& error);
 
     int getFrames() const { return frames; }
     int getChannels() const { return channels; }

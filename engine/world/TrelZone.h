@@ -50,8 +50,10 @@ public:
         return (index >= 0 && static_cast<std::size_t>(index) < layers.size()) ? layers[index]
                                                                                : nullptr;
     }
-    // Layers not marked destroyed.
-    int getNumLayers() { return static_cast<int>(layers.size()) - pendingLayerRemovals; }
+    // The layers getLayer reaches: destroyed ones included until the purge at the end of the
+    // tick, so that getLayer(getNumLayers() - 1) is the last layer added. A destroyed layer
+    // runs no hooks and is not drawn.
+    int getNumLayers() { return static_cast<int>(layers.size()); }
     // Ignores an index without a layer; then re-clamps the camera.
     void setMainLayer(int index);
     int getMainLayer() { return mainLayer; }

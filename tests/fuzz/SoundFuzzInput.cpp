@@ -32,18 +32,17 @@ std::string loadSoundFuzzInput(const std::string& folder, const std::uint8_t* da
         return unwritten;
 
     TrelCString error;
-    TrelSound* sound = TrelSound::load(name.c_str(), error);
+    std::unique_ptr<TrelSound> sound = TrelSound::load(name.c_str(), error);
     std::string problem = checkRefusal(sound != nullptr, error, "a sound");
     if (problem.empty() && sound != nullptr &&
         (sound->getChannels() < 1 || sound->getChannels() > 2 || sound->getFrames() < 1 ||
          2ULL * sound->getFrames() * sound->getChannels() > TrelLoadLimits::get().soundMemory))
         problem = "a sound outside the limits was made";
-    delete sound;
     if (!problem.empty())
         return problem;
 
     TrelCString musicError;
-    TrelMusic* music = TrelMusic::open(name.c_str(), musicError);
+    TrelMusic* music = TrelMusic::open(name.c_str(), musicError).release();
     problem = checkRefusal(music != nullptr, musicError, "a music");
     if (music == nullptr || !problem.empty())
         return problem;

@@ -64,11 +64,7 @@ TrelLayer* TrelTiledZone::addLayer(TrelTiledMap& map, TrelZone* zone, bool visib
                                    const TrelTiledMap::LayerLook& look) {
     zone->addLayer(static_cast<unsigned>(map.width), static_cast<unsigned>(map.height),
                    static_cast<unsigned>(map.tileWidth), static_cast<unsigned>(map.tileHeight));
-    // The new layer is the last of the array, destroyed ones included.
-    int last = zone->getNumLayers();
-    while (zone->getLayer(last) != nullptr)
-        ++last;
-    TrelLayer* layer = zone->getLayer(last - 1);
+    TrelLayer* layer = zone->getLayer(zone->getNumLayers() - 1);
     layer->setVisibility(visible);
     // The tint's alpha fades the layer as its opacity does. Products of groups' opacities
     // may leave 0 to 1 (even be NaN) in a hostile file; they are drawn at the nearest end.
