@@ -17,7 +17,6 @@ const fix16 kDeadLeft = fix16::fromRaw(0x1000000);                             /
 const fix16 kDeadRight = fix16::fromRaw(0x1800000);                            // 384.0
 const fix16 kDeadTop = fix16::fromRaw(0xc00000);                               // 192.0
 const fix16 kDeadBottom = fix16::fromRaw(0x1200000);                           // 288.0
-const int kGemsPerRound = 20;
 
 // Bounces one axis off the field's edges, losing speed: v becomes -v × 5 ÷ 9.
 void bounce(fix16& p, fix16& v) {

@@ -12,8 +12,7 @@ using fixedpoint::fix16;
 namespace {
 
 const fix16 kReach = fix16::fromRaw(0x280000); // 40.0, on each axis
-const int kGemsPerRound = 20;
-const int kCells = 32; // cells per axis used for placement
+const int kCells = 32;                         // cells per axis used for placement
 
 } // namespace
 

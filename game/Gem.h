@@ -18,8 +18,11 @@ public:
     std::int32_t active; // 1 once the ball has come near; never goes back
 };
 
-// Scatters a round of 20 gems on free cells of the 32 × 32 grid, marking them in layer 1's map
-// (cleared first) and placing the gems on layer 0.
+// The gems of one round: spawnGems scatters this many, and the ball's round ends with the last.
+const int kGemsPerRound = 20;
+
+// Scatters a round of kGemsPerRound gems on free cells of the 32 × 32 grid, marking them in layer
+// 1's map (cleared first) and placing the gems on layer 0.
 void spawnGems(TrelSystem* system, TrelResource* gemImages);
 
 #endif

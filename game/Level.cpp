@@ -66,8 +66,7 @@ void writeGameState(TrelState& state, void*) {
 }
 
 void tearDownLevel() {
-    delete gameSystem.zone;
-    gameSystem.zone = nullptr;
+    gameSystem.clearZone();
     ball = nullptr;
     gemResource = nullptr;
     gemSound = nullptr;

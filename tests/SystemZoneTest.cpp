@@ -174,3 +174,31 @@ TEST_F(SystemZones, ZoneReplacedByAHookLivesUntilTheEndOfTheTick) {
                                               "b.deleted"}));
     EXPECT_STREQ(sys->zone->getName(), "After");
 }
+
+// A hook may clear the zone: it lives to the end of the tick, and later ticks run without one.
+// A resource made elsewhere and registered is the registry's to delete.
+TEST_F(SystemZones, ZoneClearedByAHookGoesAtTheEndOfTheTickAndRegisteredResourcesAreOwned) {
+    load();
+    sys->newZone("Level");
+    sys->zone->addLayer(1, 1, 8, 8);
+    Recorder* a = new Recorder(sys->zone->getLayer(0), journal, "a");
+    a->onProc = [&](Recorder&) { sys->clearZone(); };
+    auto* sheet = new TrelResource();
+    ASSERT_NE(sheet->loadData(writeImage("a.bmp", 8, 8).c_str()), nullptr);
+    sys->addSpriteResource(sheet);
+    sys->addSpriteResource(nullptr);
+    EXPECT_EQ(sys->spriteResources, std::vector<TrelResource*>{sheet});
+    std::atomic<bool> running{true};
+    std::thread timer([&] {
+        while (running) {
+            TrelInterface::incrementTics(&sys->iface);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    EXPECT_EQ(sys->runTicks(3), 3);
+    running = false;
+    timer.join();
+    EXPECT_EQ(sys->zone, nullptr);
+    // Drawn after its first tick, which it sits out as new; not drawn once cleared.
+    EXPECT_EQ(journal, (std::vector<std::string>{"a.draw", "a.proc", "a.post", "a.deleted"}));
+}

@@ -73,6 +73,16 @@ bool TrelSystem::newZone(const char* zoneName) {
     return true;
 }
 
+void TrelSystem::clearZone() {
+    if (zone == nullptr)
+        return;
+    if (inTick)
+        retiredZones.push_back(zone); // still being walked: deleted after this tick
+    else
+        delete zone;
+    zone = nullptr;
+}
+
 void TrelSystem::deleteRetiredZones() {
     for (TrelZone* retired : retiredZones)
         delete retired;
@@ -129,7 +139,8 @@ void TrelSystem::runTick() {
     int draw = 0;
     iface.startLoop(draw);
     inTick = true;
-    zone->process(); // read afresh: a hook may have replaced the zone
+    if (zone != nullptr) // read afresh: a hook may have replaced or cleared the zone
+        zone->process();
     if (draw != 0)
         iface.gfx.drawLoop();
     audio.tick_(framerate); // the tick's sound

@@ -50,6 +50,9 @@ public:
     // (false, with an error) until the interface is loaded. Called from a hook during the main
     // loop, it keeps the old zone alive until the end of the current tick.
     bool newZone(const char* zoneName);
+    // Deletes the current zone, if any, and leaves none; called from a hook, the zone lives
+    // until the end of the tick, as with newZone. Logs nothing.
+    void clearZone();
     // Replaces the current zone by one made from a map drawn in the Tiled editor (.tmx, .tmj,
     // either also gzip-compressed): a zone named after the file (without folder and
     // extension) holding one layer per tile layer of the map; the map's tiles belong to that
@@ -63,6 +66,12 @@ public:
     // registered, and a log line naming the file and the reason) when the file cannot be
     // loaded. A null file name is a file that cannot be loaded.
     TrelResource* newSpriteResource(const char* file);
+    // Registers a resource made elsewhere (loaded from a sheet, say): the registry owns it from
+    // now on and deletes it with the others. Null is ignored.
+    void addSpriteResource(TrelResource* resource) {
+        if (resource != nullptr)
+            spriteResources.push_back(resource);
+    }
     // Loads the file as a further frame of the resource; returns the frame, or null with the
     // reason logged. Null, and nothing logged, for a null resource.
     TrelISprite* appendSpriteResource(const char* file, TrelResource* resource);

@@ -16,7 +16,7 @@ Hopper::Hopper(TrelLayer* home, fix16 x, fix16 y, TrelResource* frames,
 
 TrelResource* Hopper::loadLook(TrelSystem* game) {
     auto* frames = new TrelResource();
-    game->spriteResources.push_back(frames); // the registry owns it
+    game->addSpriteResource(frames); // the registry owns it
     if (frames->loadSheet("data/hopper.png", 16, 24) < 7)
         game->giveError(0, "%s", frames->getLoadError());
     const int sequences[3][5] = {{0, 1, -1}, {2, 3, 4, 5, -1}, {6, -1}};

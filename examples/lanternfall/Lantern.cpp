@@ -14,7 +14,7 @@ Lantern::Lantern(TrelLayer* layer, fix16 x, fix16 y, TrelResource* frames, Moth*
 // guide: lantern-look
 TrelResource* Lantern::loadLook(TrelSystem* game) {
     auto* look = new TrelResource();
-    game->spriteResources.push_back(look); // the registry owns it
+    game->addSpriteResource(look); // the registry owns it
     // Four frames of 24 x 24 side by side: the dark lantern, then three flames.
     if (look->loadSheet("data/lantern-sheet.png", 24, 24) < 4)
         game->giveError(0, "%s", look->getLoadError());

@@ -14,7 +14,7 @@ Moth::Moth(TrelLayer* home, fix16 x, fix16 y, TrelResource* look)
 // guide: moth-look
 TrelResource* Moth::loadLook(TrelSystem* game) {
     auto* look = new TrelResource();
-    game->spriteResources.push_back(look); // the registry owns it
+    game->addSpriteResource(look); // the registry owns it
     // A sheet exported by Aseprite: its frames, and one animation per tag.
     TrelAsepriteSheet sheet;
     if (!sheet.load("data/moth.json", look, game->framerate))
