@@ -6,10 +6,13 @@
 #include <cstdio>
 #include <string>
 
+#include "base/TrelExport.h"
+
 // The bytes of files: a whole file read within a limit, the start of a file, numbers read
 // from bytes in either byte order, and names made safe for one-line messages.
-// Engine-internal: used by the image checks and loaders and by the map readers.
-class TrelFileBytes {
+// The floor's file reader: used by the image checks and loaders, the map and sheet readers,
+// the sound files and the recordings.
+class TREL_API TrelFileBytes {
 public:
     // A limit of TrelLoadLimits, with the name of its field for the messages: bytes is what
     // may still be read, of whole bytes when part of the limit is spent (0: none is).
