@@ -7,7 +7,6 @@
 #include <fstream>
 #include <functional>
 #include <map>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -17,8 +16,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Module -> the modules it includes, each with one file that does.
-using Graph = std::map<std::string, std::map<std::string, std::string>>;
+// Module -> the modules it includes, each with the files that do.
+using Graph = std::map<std::string, std::map<std::string, std::set<std::string>>>;
 
 // The upward edges the design requires, and the one file each may come from: the graphics
 // device reaches its owner and the system's zone; the zone is built from its system.
@@ -27,9 +26,23 @@ const std::map<std::pair<std::string, std::string>, std::string> kUpward = {
     {{"world", "core"}, "world/TrelZone.cpp"},
 };
 
+// The folder of a line's quoted include, "gfx" for #include "gfx/TrelIGfx.h", else "".
+std::string includedFolder(const std::string& line) {
+    std::size_t at = line.find_first_not_of(" \t");
+    if (at == std::string::npos || line[at] != '#')
+        return "";
+    at = line.find_first_not_of(" \t", at + 1);
+    if (at == std::string::npos || line.compare(at, 7, "include") != 0)
+        return "";
+    at = line.find_first_not_of(" \t", at + 7);
+    if (at == std::string::npos || line[at] != '"')
+        return "";
+    std::size_t slash = line.find('/', at + 1), close = line.find('"', at + 1);
+    return slash < close ? line.substr(at + 1, slash - at - 1) : "";
+}
+
 Graph includeGraph(const fs::path& engine) {
     Graph graph;
-    const std::regex include("^\\s*#\\s*include\\s*\"([A-Za-z0-9_]+)/[^\"]+\"");
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(engine)) {
         std::string ext = entry.path().extension().string();
         if (!entry.is_regular_file() || (ext != ".h" && ext != ".cpp"))
@@ -42,11 +55,11 @@ Graph includeGraph(const fs::path& engine) {
         graph[module]; // a module that includes nothing of the others is still one
         std::ifstream in(entry.path());
         std::string line;
-        std::smatch m;
-        while (std::getline(in, line))
-            if (std::regex_search(line, m, include) && m[1] != module &&
-                fs::is_directory(engine / m[1].str()))
-                graph[module].emplace(m[1], file);
+        while (std::getline(in, line)) {
+            std::string folder = includedFolder(line);
+            if (!folder.empty() && folder != module && fs::is_directory(engine / folder))
+                graph[module][folder].insert(file);
+        }
     }
     return graph;
 }
@@ -58,7 +71,7 @@ Graph documentedGraph(const fs::path& doc) {
     bool inSection = false, inPicture = false;
     std::string current;
     Graph graph;
-    const std::regex edgeLine("^\\s*([a-z]*)\\s+──>\\s+([a-z]+(?:, [a-z]+)*)");
+    const std::string arrow = "──>";
     while (std::getline(in, line)) {
         if (line.rfind("## ", 0) == 0)
             inSection = line.find("Modules and the way") != std::string::npos;
@@ -70,15 +83,24 @@ Graph documentedGraph(const fs::path& doc) {
             inPicture = true;
             continue;
         }
-        std::smatch m;
-        if (!inPicture || !std::regex_search(line, m, edgeLine))
+        std::size_t at = line.find(arrow);
+        if (!inPicture || at == std::string::npos)
             continue;
-        if (!m[1].str().empty())
-            current = m[1];
-        std::stringstream targets(m[2].str());
-        std::string target;
-        while (std::getline(targets, target, ','))
-            graph[current].emplace(target.substr(target.find_first_not_of(' ')), doc.string());
+        std::stringstream from(line.substr(0, at));
+        std::string name;
+        if (from >> name)
+            current = name;
+        // The targets: lower-case names joined by ", ", up to the first other character.
+        std::size_t begin = line.find_first_not_of(' ', at + arrow.size());
+        for (std::size_t i = begin; i != std::string::npos && i <= line.size(); ++i) {
+            if (i < line.size() && line[i] >= 'a' && line[i] <= 'z')
+                continue;
+            if (i > begin)
+                graph[current][line.substr(begin, i - begin)].insert(doc.string());
+            if (line.compare(i, 2, ", ") != 0)
+                break;
+            begin = ++i + 1;
+        }
     }
     return graph;
 }
@@ -122,9 +144,10 @@ std::string layeringFaults(Graph graph) {
         auto edge = graph[up.first.first].find(up.first.second);
         if (edge == graph[up.first.first].end())
             continue;
-        if (edge->second != up.second)
-            faults += up.first.first + " includes " + up.first.second + " in " + edge->second +
-                      "; only " + up.second + " may\n";
+        for (const std::string& file : edge->second)
+            if (file != up.second)
+                faults += up.first.first + " includes " + up.first.second + " in " + file +
+                          "; only " + up.second + " may\n";
         graph[up.first.first].erase(edge);
     }
     std::string cycle = findCycle(graph);
@@ -139,7 +162,7 @@ std::string edgesOnlyIn(const Graph& a, const Graph& b) {
         for (const auto& edge : module.second) {
             auto other = b.find(module.first);
             if (other == b.end() || other->second.count(edge.first) == 0)
-                only += module.first + " -> " + edge.first + " (" + edge.second + ")\n";
+                only += module.first + " -> " + edge.first + " (" + *edge.second.begin() + ")\n";
         }
     return only;
 }
@@ -156,14 +179,14 @@ TEST(ModuleGraph, IncludesMatchTheArchitecturePictureAndRunOneWay) {
 }
 
 TEST(ModuleGraph, AnEdgeAddedTheWrongWayIsNamed) {
-    Graph graph = {{"core", {{"sound", "core/TrelSystem.h"}, {"world", "core/TrelSystem.cpp"}}},
-                   {"world", {{"core", "world/TrelZone.cpp"}, {"base", "world/TrelZone.h"}}},
-                   {"sound", {{"base", "sound/TrelAudio.h"}}}};
+    Graph graph = {{"core", {{"sound", {"core/TrelSystem.h"}}, {"world", {"core/TrelSystem.cpp"}}}},
+                   {"world", {{"core", {"world/TrelZone.cpp"}}, {"base", {"world/TrelZone.h"}}}},
+                   {"sound", {{"base", {"sound/TrelAudio.h"}}}}};
     EXPECT_EQ(layeringFaults(graph), "");
-    graph["sound"].emplace("core", "sound/TrelAudio.cpp");
+    graph["sound"]["core"].insert("sound/TrelAudio.cpp");
     EXPECT_EQ(layeringFaults(graph), "cycle: core -> sound -> core\n");
     graph["sound"].erase("core");
-    graph["world"]["core"] = "world/TrelLayer.cpp";
+    graph["world"]["core"].insert("world/TrelLayer.cpp");
     EXPECT_EQ(layeringFaults(graph),
               "world includes core in world/TrelLayer.cpp; only world/TrelZone.cpp may\n");
 }
