@@ -105,7 +105,7 @@ void BM_fourLayers256(benchmark::State& state) {
     set_color_depth(16);
     TrelSystem& system = gameSystem;
     BITMAP* buffer = create_bitmap(640, 480);
-    system.iface.gfx.buffer = system.iface.gfx.target = buffer;
+    system.iface.initOnFrame(buffer);
     TrelResource tiles;
     tiles.loadData(writeTile("ground", 70, 130, 60, false).c_str());
     tiles.loadData(writeTile("ring-a", 140, 90, 40, true).c_str());
@@ -131,7 +131,7 @@ void BM_fourLayers256(benchmark::State& state) {
             system.iface.gfx.drawZone(&zone, 0, 0, 640, 448);
         }
     }
-    system.iface.gfx.buffer = system.iface.gfx.target = nullptr;
+    system.iface.deinit();
     destroy_bitmap(buffer);
 }
 
@@ -139,9 +139,7 @@ void BM_fourLayers256(benchmark::State& state) {
 // 90 ticks, so the ball crosses the field and collects gems. Arg 1 adds the state hash after
 // each tick, as recording and playing do.
 void BM_demoTick(benchmark::State& state) {
-    DemoLevel level;
-    gameSystem.iface.headless = true; // runTicks then runs at once, as after initHeadless
-    gameSystem.input.setSource(TrelInput::kFed);
+    DemoLevel level; // headless: runTicks runs at once
     const int turns[] = {KEY_RIGHT, KEY_DOWN, KEY_LEFT, KEY_UP};
     const bool hashed = state.range(0) != 0;
     std::uint64_t hash = 0;
@@ -155,7 +153,6 @@ void BM_demoTick(benchmark::State& state) {
     }
     benchmark::DoNotOptimize(hash);
     gameSystem.input.releaseFed();
-    gameSystem.iface.headless = false;
 }
 
 // The state hash alone, on the demo's level.

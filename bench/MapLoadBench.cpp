@@ -80,7 +80,7 @@ std::string writeMap(const std::string& encoding, const std::string& compression
 bool allegroStarted() {
     static bool installed = install_allegro(SYSTEM_NONE, &errno, nullptr) == 0;
     if (installed)
-        TrelInterface::extendAllegro_();
+        TrelInterface::extendAllegro();
     return installed;
 }
 

@@ -20,7 +20,7 @@ void everyPair(TrelLayer* layer, std::vector<TrelOverlaps::Pair>& pairs) {
         TrelObject* object;
     };
     std::vector<Box> boxes;
-    for (TrelObject* o : layer->getObjects_()) {
+    for (TrelObject* o : layer->getObjects()) {
         TrelObject::Vec p, s;
         o->getPos(p);
         o->getSize(s);

@@ -39,7 +39,7 @@ struct Scene {
     explicit Scene(TrelSystem& sys) : system(sys) {
         ensureAllegro();
         set_color_depth(16);
-        system.iface.gfx.buffer = system.iface.gfx.target = create_bitmap(640, 480);
+        system.iface.initOnFrame(create_bitmap(640, 480));
         screenCopy = create_bitmap(640, 480);
         tiles.loadData(writeImage("tile", 32, 32, 70, 130, 60).c_str());
         sprites.loadData(writeImage("sprite", 24, 24, 200, 40, 40).c_str());
@@ -60,8 +60,9 @@ struct Scene {
     }
     ~Scene() {
         zone.reset();
-        destroy_bitmap(system.iface.gfx.buffer);
-        system.iface.gfx.buffer = system.iface.gfx.target = nullptr;
+        BITMAP* frame = system.iface.gfx.buffer;
+        system.iface.deinit();
+        destroy_bitmap(frame);
         destroy_bitmap(screenCopy);
     }
 };

@@ -4,20 +4,25 @@
 
 #include "Level.h"
 
-HeadlessLevel::HeadlessLevel(int depth) {
+namespace {
+
+// A bitmap of the window's size at the depth; set first so that the run draws at it.
+BITMAP* frameAt(int depth) {
     set_color_depth(depth);
-    buffer = create_bitmap(640, 480);
-    screenBitmap = create_bitmap(640, 480);
+    return create_bitmap(640, 480);
+}
+
+} // namespace
+
+HeadlessLevel::HeadlessLevel(int depth)
+    : buffer(frameAt(depth)), screenBitmap(create_bitmap(640, 480)), run(&gameSystem, buffer) {
     screen = screenBitmap;
-    gameSystem.iface.gfx.buffer = gameSystem.iface.gfx.target = buffer;
-    gameSystem.iface.loaded = true; // the level may now be built
     setUpLevel();
 }
 
 HeadlessLevel::~HeadlessLevel() {
     tearDownLevel();
-    gameSystem.iface.gfx.buffer = gameSystem.iface.gfx.target = nullptr;
-    gameSystem.iface.loaded = false;
+    gameSystem.iface.deinit(); // leaves Allegro running: the frame was ours
     if (screen == screenBitmap)
         screen = nullptr;
     destroy_bitmap(buffer);
@@ -25,7 +30,6 @@ HeadlessLevel::~HeadlessLevel() {
 }
 
 void HeadlessLevel::tick() {
-    gameSystem.input.latch_(false); // the keys the test wrote into key[]
-    gameSystem.zone->process();
+    run.run(1);
     gameSystem.iface.gfx.drawLoop();
 }

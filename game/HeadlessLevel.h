@@ -1,13 +1,12 @@
 #ifndef QUENMOOR_HEADLESS_LEVEL_H
 #define QUENMOOR_HEADLESS_LEVEL_H
 
-struct BITMAP;
+#include "trel.h"
 
 // The demo's level on the game's own system without a window, for the soak run, the
-// benchmarks and the game's tests: memory bitmaps of the window's size stand in for the
-// buffer and the screen, the interface counts as loaded, and the level is built as the game
-// builds it. Needs Allegro started (SYSTEM_NONE will do) and data/ in the working folder.
-// One at a time.
+// benchmarks and the game's tests: a TrelHeadlessRun on a memory bitmap of the window's size,
+// which also stands in for the screen, and the level built as the game builds it. Needs
+// Allegro started (SYSTEM_NONE will do) and data/ in the working folder. One at a time.
 class HeadlessLevel {
 public:
     // At the given colour depth (the game's window has 16 bits per pixel).
@@ -21,13 +20,16 @@ public:
 
     // The bitmap frames are drawn into.
     BITMAP* getBuffer() { return buffer; }
-    // Latches the keys written into key[], processes the zone once and draws the frame, as
-    // one pass of the main loop that draws.
+    // The keys held, the ticks run and the frames compared, as for any headless game.
+    TrelHeadlessRun& getRun() { return run; }
+    // Runs one tick of the system with the keys held and draws the frame, as one pass of the
+    // main loop that draws.
     void tick();
 
 private:
     BITMAP* buffer;       // owned
     BITMAP* screenBitmap; // owned: stands in for the screen
+    TrelHeadlessRun run;
 };
 
 #endif

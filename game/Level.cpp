@@ -60,7 +60,7 @@ void writeGameState(TrelState& state, void*) {
     state.add("best time", ball->bestTime);
     state.add("last time", ball->lastTime);
     state.add("rounds", ball->rounds);
-    for (TrelObject* object : ball->getLayer()->getObjects_())
+    for (TrelObject* object : ball->getLayer()->getObjects())
         if (object != ball)
             state.add("gem active", static_cast<Gem*>(object)->active);
 }

@@ -95,7 +95,6 @@ TEST(SpriteAnimations, FollowTheirFrameSequenceInEveryModeAndDirection) {
 TEST(SpriteAnimations, AnObjectShowsItsFrameFromTheTickItPlaysItAndTheHashSeesTheTime) {
     TrelSystem system;
     TrelZone* zone = new TrelZone(&system);
-    system.zone = zone;
     zone->addLayer(4, 4, 16, 16);
     TrelLayer* layer = zone->getLayer(0);
     zone->process(); // the layer's first tick, which it sits out
@@ -124,7 +123,6 @@ TEST(SpriteAnimations, AnObjectShowsItsFrameFromTheTickItPlaysItAndTheHashSeesTh
     EXPECT_NE(hashes[2], hashes[3]); // the same frame, a tick longer
     object->setFlipped(true, false);
     EXPECT_NE(zone->stateHash(), hashes.back());
-    system.zone = nullptr;
     delete zone;
 }
 
@@ -150,7 +148,8 @@ TEST_F(SpriteSheets, CutByTileSizeMarginAndSpacingAndDrawnMirrored) {
     EXPECT_EQ(frames.getSize(), 6);
 
     TrelSystem system;
-    system.iface.gfx.buffer = system.iface.gfx.target = create_bitmap(20, 20);
+    BITMAP* frame = create_bitmap(20, 20);
+    ASSERT_TRUE(system.iface.initOnFrame(frame));
     auto* zone = new TrelZone(&system);
     zone->addLayer(1, 1, 20, 20);
     auto* object = new TrelObject(zone->getLayer(0), fix16(10), fix16(10), fix16(6), fix16(4));
@@ -159,14 +158,13 @@ TEST_F(SpriteSheets, CutByTileSizeMarginAndSpacingAndDrawnMirrored) {
     const int corners[4][2] = {{7, 8}, {12, 8}, {7, 11}, {12, 11}};
     for (int flip = 0; flip < 4; ++flip) {
         object->setFlipped(flip & 1, flip & 2);
-        clear_bitmap(system.iface.gfx.buffer);
+        clear_bitmap(frame);
         system.iface.gfx.drawZone(zone, 0, 0, 20, 20);
-        EXPECT_EQ(getpixel(system.iface.gfx.buffer, corners[flip][0], corners[flip][1]), white)
-            << "flip " << flip;
+        EXPECT_EQ(getpixel(frame, corners[flip][0], corners[flip][1]), white) << "flip " << flip;
     }
     delete zone;
-    destroy_bitmap(system.iface.gfx.buffer);
-    system.iface.gfx.buffer = system.iface.gfx.target = nullptr;
+    system.iface.deinit();
+    destroy_bitmap(frame);
 }
 
 namespace {

@@ -21,18 +21,6 @@ fix16 raw(int r) {
     return fix16::fromRaw(r);
 }
 
-const int kArrows[] = {KEY_LEFT, KEY_RIGHT, KEY_UP, KEY_DOWN};
-
-void releaseKeys() {
-    for (int k : kArrows)
-        key[k] = 0;
-}
-
-// What the main loop does at the start of a tick: the game reads the keys latched then.
-void latchKeys() {
-    gameSystem.input.latch_(false);
-}
-
 } // namespace
 
 // The level as the game builds it, on the game's own global system, drawing into memory.
@@ -40,21 +28,18 @@ void latchKeys() {
 class Game : public ::testing::Test {
 protected:
     void SetUp() override {
-        releaseKeys();
         std::srand(1); // the C library's unseeded state
         level = std::make_unique<HeadlessLevel>(32);
         zone = gameSystem.zone;
         field = zone->getLayer(0);
         grid = zone->getLayer(1);
     }
-    void TearDown() override {
-        releaseKeys();
-        level.reset();
-    }
+    void TearDown() override { level.reset(); }
+    TrelHeadlessRun& run() { return level->getRun(); }
 
     std::vector<Gem*> gems() {
         std::vector<Gem*> found;
-        for (TrelObject* object : field->getObjects_())
+        for (TrelObject* object : field->getObjects())
             if (object != ball && !object->isDestroyed())
                 found.push_back(static_cast<Gem*>(object));
         return found;
@@ -62,8 +47,7 @@ protected:
     // A ball alone on the field: the round's gems are removed first.
     void withoutGems() {
         for (Gem* gem : gems())
-            gem->destroy();
-        field->purgeObjects_();
+            gem->destroy(); // deleted at the end of the next tick
     }
     Vec pos(TrelObject* object) {
         Vec v;
@@ -107,7 +91,7 @@ TEST_F(Game, LevelIsBuiltAsTheGameStarts) {
     EXPECT_FALSE(grid->getVisibility());
     EXPECT_TRUE(field->getVisibility());
 
-    ASSERT_EQ(field->getObjects_().front(), ball);
+    ASSERT_EQ(field->getObjects().front(), ball);
     std::vector<Gem*> all = gems();
     ASSERT_EQ(all.size(), 20u);
     for (Gem* gem : all) {
@@ -158,10 +142,10 @@ TEST_F(Game, ArrowKeysSteerWithLeftAndUpWinning) {
     ball->setPos(fix16(500), fix16(500));
     ball->setSpeed(fix16(3), fix16(-2));
     for (const Case& c : cases) {
-        releaseKeys();
+        run().releaseAll();
         for (int k : c.keys)
-            key[k] = 1;
-        latchKeys();
+            run().hold(k);
+        run().latch();
         ball->onProcess();
         EXPECT_EQ(gravity(ball).x, c.gx);
         EXPECT_EQ(gravity(ball).y, c.gy);
@@ -198,8 +182,8 @@ TEST_F(Game, BallBouncesOffTheEdgesWithLessSpeed) {
 TEST_F(Game, SpeedIsCappedBeforeTheMove) {
     ball->setPos(fix16(500), fix16(500));
     ball->setSpeed(fix16(12), fix16(-12));
-    key[KEY_RIGHT] = 1;
-    latchKeys();
+    run().hold(KEY_RIGHT);
+    run().latch();
     ball->onProcess();
     EXPECT_EQ(speed(ball).x, fix16(10));
     EXPECT_EQ(speed(ball).y, fix16(-10));
@@ -332,25 +316,24 @@ struct RunResult {
 };
 
 // 3,000 ticks with the arrow keys changing every 97 ticks in a fixed pattern.
-RunResult playScript(TrelZone* zone) {
+RunResult playScript(TrelHeadlessRun& run, TrelZone* zone) {
     const int pattern[][2] = {{KEY_RIGHT, KEY_DOWN}, {KEY_DOWN, -1},      {KEY_LEFT, KEY_DOWN},
                               {KEY_UP, -1},          {KEY_RIGHT, KEY_UP}, {KEY_LEFT, -1}};
     RunResult result{};
     int lastSeen = ball->lastTime;
     for (int tick = 0; tick < 3000; ++tick) {
-        releaseKeys();
+        run.releaseAll();
         for (int k : pattern[(tick / 97) % 6])
             if (k >= 0)
-                key[k] = 1;
-        latchKeys();
-        zone->process();
+                run.hold(k);
+        run.run(1);
         if (ball->lastTime != lastSeen) {
             ++result.rounds;
             lastSeen = ball->lastTime;
         }
     }
-    releaseKeys();
-    for (TrelObject* object : zone->getLayer(0)->getObjects_()) {
+    run.releaseAll();
+    for (TrelObject* object : zone->getLayer(0)->getObjects()) {
         Vec p;
         object->getPos(p);
         result.rawValues.push_back(p.x.raw);
@@ -366,10 +349,10 @@ RunResult playScript(TrelZone* zone) {
 } // namespace
 
 TEST_F(Game, SameKeyScriptFromAFreshLevelGivesTheSameGame) {
-    RunResult first = playScript(zone);
+    RunResult first = playScript(run(), zone);
     TearDown();
     SetUp();
-    RunResult second = playScript(zone);
+    RunResult second = playScript(run(), zone);
     EXPECT_EQ(first.rawValues, second.rawValues);
     EXPECT_EQ(first.gems, second.gems);
     EXPECT_EQ(first.ticks, second.ticks);
@@ -425,11 +408,10 @@ TEST_F(GameDrawing, GemDotsReachTheMinimapsEdge) {
 
 TEST_F(GameDrawing, MinimapOfAFieldUnderThirtyTwoPixelsDividesSafely) {
     zone->addLayer(1, 1, 16, 16); // a 16 × 16 field: W / 32 is 0
-    Ball tiny(zone->getLayer(2), fix16(10), fix16(5), fix16(4), fix16(4));
-    Gem speck(zone->getLayer(2), fix16(3), fix16(7), fix16(4), fix16(4));
-    zone->getLayer(2)->getObjects_().clear(); // the stack objects are not the layer's
-    tiny.onDraw(gameSystem.iface.gfx.buffer);
-    speck.onDraw(gameSystem.iface.gfx.buffer);
+    Ball* tiny = new Ball(zone->getLayer(2), fix16(10), fix16(5), fix16(4), fix16(4));
+    Gem* speck = new Gem(zone->getLayer(2), fix16(3), fix16(7), fix16(4), fix16(4));
+    tiny->onDraw(level->getBuffer());
+    speck->onDraw(level->getBuffer());
     EXPECT_EQ(at(610, 453), makecol(255, 0, 0));
     EXPECT_EQ(at(603, 455), makecol(0, 255, 255));
 }
@@ -440,16 +422,17 @@ TEST_F(GameDrawing, FramesOfThePlayedLevelEqualThePlainRenderersPixelForPixel) {
     BITMAP* plain = create_bitmap(640, 480);
     fillWithNoise(gameSystem.iface.gfx.buffer, 5);
     fillWithNoise(plain, 5);
-    key[KEY_RIGHT] = 1;
-    key[KEY_DOWN] = 1;
+    run().hold(KEY_RIGHT);
+    run().hold(KEY_DOWN);
     for (int tick = 0; tick < 240; ++tick) {
-        if (tick == 120)
-            key[KEY_DOWN] = 0, key[KEY_UP] = 1;
+        if (tick == 120) {
+            run().release(KEY_DOWN);
+            run().hold(KEY_UP);
+        }
         if (tick % 40 == 0) // an occasional write straight into the map
             field->getMapData()[tick / 40 + 3][tick / 20 + 2] =
                 static_cast<short>(tick / 40 % 4 + 1);
-        latchKeys();
-        zone->process();
+        run().run(1);
         if (tick % 3 != 0)
             continue;
         gameSystem.iface.gfx.drawZone(zone, 0, 0, 640, 448);

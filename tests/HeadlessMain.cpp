@@ -15,6 +15,6 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     if (install_allegro(SYSTEM_NONE, &errno, nullptr) != 0)
         return 2;
-    TrelInterface::extendAllegro_(); // what the engine's own start-up adds: PNG and JPEG
+    TrelInterface::extendAllegro(); // what the engine's own start-up adds: PNG and JPEG
     return RUN_ALL_TESTS();
 }

@@ -93,7 +93,7 @@ struct Drawing {
         bitmap = create_bitmap(map.getWidth() * map.getTileWidth(),
                                map.getHeight() * map.getTileHeight());
         clear_to_color(bitmap, clearColour);
-        system.iface.gfx.buffer = system.iface.gfx.target = bitmap;
+        system.iface.initOnFrame(bitmap);
         zone = new TrelZone(&system);
         added = map.addToZone(&system, zone);
         if (added)
@@ -101,9 +101,8 @@ struct Drawing {
     }
     ~Drawing() {
         delete zone;
-        system.iface.gfx.buffer = system.iface.gfx.target = nullptr;
         system.clearSpriteResources();
-        system.iface.gfx.releaseTileCaches();
+        system.iface.deinit(); // the renderer's kept tiles go with it; Allegro stays up
         destroy_bitmap(bitmap);
     }
     TrelSystem system;

@@ -70,10 +70,12 @@ TEST_F(InTempDir, EveryFuzzSeedLoadsOrFailsInOneLine) {
     seeds = seedsIn(TREL_REPLAY_FUZZ_SEEDS);
     ASSERT_GE(seeds.size(), 4u);
     system.setName("Quenmoor");
-    system.iface.loaded = system.iface.headless = true;
+    BITMAP* frame = create_bitmap(640, 480);
+    ASSERT_TRUE(system.iface.initOnFrame(frame));
     for (const std::string& seed : seeds) {
         std::string bytes = readFile(std::string(TREL_REPLAY_FUZZ_SEEDS) + "/" + seed);
         EXPECT_EQ(playReplayFuzzInput(bytesOf(bytes), bytes.size(), &system), "") << seed;
     }
-    system.iface.loaded = system.iface.headless = false; // Allegro stays up for other tests
+    system.iface.deinit(); // Allegro stays up for other tests
+    destroy_bitmap(frame);
 }

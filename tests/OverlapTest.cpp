@@ -76,11 +76,11 @@ TEST(Overlaps, PairsAndRectanglesAgreeWithComparingEveryPair) {
         new TrelObject(zone.getLayer(0), fix16::fromRaw((24 << 16) - 1), fix16(8), fix16(16),
                        fix16(16));
 
-        std::vector<TrelObject*> layer0(zone.getLayer(0)->getObjects_().begin(),
-                                        zone.getLayer(0)->getObjects_().end());
+        std::vector<TrelObject*> layer0(zone.getLayer(0)->getObjects().begin(),
+                                        zone.getLayer(0)->getObjects().end());
         std::vector<TrelObject*> both = layer0;
-        both.insert(both.end(), zone.getLayer(1)->getObjects_().begin(),
-                    zone.getLayer(1)->getObjects_().end());
+        both.insert(both.end(), zone.getLayer(1)->getObjects().begin(),
+                    zone.getLayer(1)->getObjects().end());
         finder.findPairs(&zone, pairs);
         ASSERT_TRUE(samePairs(pairs, allPairs(both))) << "round " << round;
         finder.findPairs(zone.getLayer(0), pairs);

@@ -23,8 +23,8 @@ TrelISprite* shownFrame(TrelResource* tileset, int v, long long ms) {
 } // namespace
 
 void referenceDrawZone(TrelIGfx& gfx, BITMAP* target, TrelZone* zone, int x, int y, int w, int h) {
-    BITMAP* engineTarget = gfx.target;
-    gfx.target = target;
+    BITMAP* engineTarget = gfx.getTarget();
+    gfx.setTarget(target);
     set_clip_rect(target, x, y, x + w - 1, y + h - 1);
     vmath::vec2<fixedpoint::fix16> camera;
     zone->getCameraPos(camera);
@@ -97,7 +97,7 @@ void referenceDrawZone(TrelIGfx& gfx, BITMAP* target, TrelZone* zone, int x, int
                 }
             }
         }
-        for (TrelObject* object : layer->getObjects_()) {
+        for (TrelObject* object : layer->getObjects()) {
             if (object == nullptr || object->isDestroyed() || !object->getVisibility())
                 continue;
             vmath::vec2<fixedpoint::fix16> pos, size;
@@ -123,7 +123,7 @@ void referenceDrawZone(TrelIGfx& gfx, BITMAP* target, TrelZone* zone, int x, int
         }
     }
     set_clip_rect(target, 0, 0, target->w - 1, target->h - 1);
-    gfx.target = engineTarget;
+    gfx.setTarget(engineTarget);
 }
 
 int differingPixels(BITMAP* a, BITMAP* b, std::string* first) {

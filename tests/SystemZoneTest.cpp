@@ -11,30 +11,27 @@
 #include "TestSupport.h"
 #include "WorldSupport.h"
 
-// A system that believes its interface is loaded, drawing into memory bitmaps.
+// A system whose interface comes up headless on a memory frame when a test loads it.
 class SystemZones : public InTempDir {
 protected:
     void SetUp() override {
         InTempDir::SetUp();
         set_color_depth(32);
         sys = std::make_unique<TrelSystem>();
-        sys->iface.gfx.buffer = sys->iface.gfx.target = create_bitmap(640, 480);
+        frame = create_bitmap(640, 480);
         screen = create_bitmap(640, 480); // no graphics driver here: SCREEN_W is 0
     }
     void TearDown() override {
-        if (sys) {
-            sys->iface.loaded = false; // so that the destructor does not shut Allegro down
-            destroy_bitmap(sys->iface.gfx.buffer);
-            sys->iface.gfx.buffer = sys->iface.gfx.target = nullptr;
-            sys.reset();
-        }
+        sys.reset(); // the interface leaves Allegro running for the other tests
+        destroy_bitmap(frame);
         destroy_bitmap(screen);
         screen = nullptr;
         InTempDir::TearDown();
     }
-    void load() { sys->iface.loaded = true; }
+    void load() { ASSERT_TRUE(sys->iface.initOnFrame(frame)); }
 
     std::unique_ptr<TrelSystem> sys;
+    BITMAP* frame = nullptr; // the interface draws into it once loaded
     std::vector<std::string> journal;
 };
 
@@ -63,14 +60,35 @@ TEST_F(SystemZones, NewZoneReplacesTheOldOneWithAnEmptyNamedZone) {
                                             "\n\nCreating new zone...", "\nSuccess!"}));
 }
 
+// The device for tests and tools: refused without a frame or twice, drawing into the frame
+// (or a target set for a while), and gone again with Allegro still running.
+TEST_F(SystemZones, AnInterfaceOnTheCallersFrameDrawsThereAndLeavesAllegroRunning) {
+    EXPECT_FALSE(sys->iface.initOnFrame(nullptr));
+    load();
+    EXPECT_FALSE(sys->iface.initOnFrame(frame));
+    EXPECT_TRUE(sys->iface.isHeadless());
+    EXPECT_EQ(sys->iface.gfx.getTarget(), frame);
+    BITMAP* other = create_bitmap(8, 8);
+    sys->iface.gfx.setTarget(other);
+    EXPECT_EQ(sys->iface.gfx.getTarget(), other);
+    sys->iface.gfx.setTarget(nullptr);
+    EXPECT_EQ(sys->iface.gfx.getTarget(), frame);
+    destroy_bitmap(other);
+    sys->iface.deinit();
+    EXPECT_FALSE(sys->iface.loaded);
+    EXPECT_EQ(sys->iface.gfx.buffer, nullptr);
+    EXPECT_NE(system_driver, nullptr);
+    EXPECT_TRUE(containsInOrder(readLog(), {"\nERROR! initOnFrame needs a frame to draw into.\n",
+                                            "\nERROR! The interface is already initialized.\n"}));
+    load(); // and up again on the same frame
+    EXPECT_TRUE(sys->iface.loaded);
+}
+
 TEST_F(SystemZones, ShutdownClearsTheZoneBeforeTheResources) {
     load();
     sys->newZone("Z");
     sys->newSpriteResource(writeImage("a.bmp", 8, 8).c_str());
-    BITMAP* buffer = sys->iface.gfx.buffer;
-    sys->iface.loaded = false;
     sys.reset();
-    destroy_bitmap(buffer);
     EXPECT_TRUE(
         containsInOrder(readLog(), {"\n\nSystem shutdown.\n", "\nClearing zone...",
                                     "\nFreeing sprite resources...", "\nBegin interface deinit"}));
@@ -85,8 +103,8 @@ TEST_F(SystemZones, SpriteRegistryOwnsWhatLoadedAndNothingElse) {
     TrelResource* third = sys->newSpriteResource(file.c_str());
     EXPECT_EQ(sys->spriteResources, (std::vector<TrelResource*>{first, second, third}));
 
-    TrelISprite* frame = sys->appendSpriteResource(file.c_str(), second);
-    EXPECT_EQ(second->getData(1), frame);
+    TrelISprite* appended = sys->appendSpriteResource(file.c_str(), second);
+    EXPECT_EQ(second->getData(1), appended);
     EXPECT_EQ(second->getSize(), 2);
     EXPECT_EQ(sys->appendSpriteResource("missing.bmp", second), nullptr);
     EXPECT_EQ(second->getSize(), 2);
@@ -158,16 +176,7 @@ TEST_F(SystemZones, ZoneReplacedByAHookLivesUntilTheEndOfTheTick) {
             sys->quit = 1;
         }
     };
-    std::atomic<bool> running{true};
-    std::thread timer([&] {
-        while (running) {
-            TrelInterface::incrementTics(&sys->iface);
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    });
     EXPECT_TRUE(sys->mainLoop());
-    running = false;
-    timer.join();
     ASSERT_GE(journal.size(), 6u);
     std::vector<std::string> tail(journal.end() - 6, journal.end());
     EXPECT_EQ(tail, (std::vector<std::string>{"a.proc", "b.proc", "a.post", "b.post", "a.deleted",
@@ -188,17 +197,8 @@ TEST_F(SystemZones, ZoneClearedByAHookGoesAtTheEndOfTheTickAndRegisteredResource
     sys->addSpriteResource(sheet);
     sys->addSpriteResource(nullptr);
     EXPECT_EQ(sys->spriteResources, std::vector<TrelResource*>{sheet});
-    std::atomic<bool> running{true};
-    std::thread timer([&] {
-        while (running) {
-            TrelInterface::incrementTics(&sys->iface);
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    });
     EXPECT_EQ(sys->runTicks(3), 3);
-    running = false;
-    timer.join();
     EXPECT_EQ(sys->zone, nullptr);
-    // Drawn after its first tick, which it sits out as new; not drawn once cleared.
-    EXPECT_EQ(journal, (std::vector<std::string>{"a.draw", "a.proc", "a.post", "a.deleted"}));
+    // Its first tick sat out as new; the hook's tick ends with the zone.
+    EXPECT_EQ(journal, (std::vector<std::string>{"a.proc", "a.post", "a.deleted"}));
 }

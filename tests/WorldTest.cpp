@@ -36,7 +36,7 @@ protected:
     }
     Journal objectNames(TrelLayer* of) {
         Journal names;
-        for (TrelObject* object : of->getObjects_())
+        for (TrelObject* object : of->getObjects())
             names.push_back(static_cast<Recorder*>(object)->name);
         return names;
     }

@@ -14,7 +14,7 @@ void SoakRun::start() {
 }
 
 void SoakRun::steer() {
-    for (TrelObject* object : ball->getLayer()->getObjects_()) {
+    for (TrelObject* object : ball->getLayer()->getObjects()) {
         if (object == ball || object->isDestroyed())
             continue;
         vmath::vec2<fixedpoint::fix16> p;

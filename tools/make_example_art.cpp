@@ -276,7 +276,7 @@ int main(int argc, char** argv) {
     std::string hopper = argc > 2 ? argv[2] : "examples/hopper/data";
     if (install_allegro(SYSTEM_NONE, &errno, nullptr) != 0)
         return 2;
-    TrelInterface::extendAllegro_(); // the engine's PNG and JPEG savers
+    TrelInterface::extendAllegro(); // the engine's PNG and JPEG savers
     set_color_depth(32);
     bool ok = saveImage(dir, "grass.jpg", ground(60, 110, 50, 11));
     ok &= saveImage(dir, "moss.jpg", ground(45, 85, 60, 12));

@@ -20,7 +20,7 @@ bool nearestGem(Vec& found) {
     ball->getPos(b);
     bool any = false;
     fix16 best;
-    for (TrelObject* object : ball->getLayer()->getObjects_()) {
+    for (TrelObject* object : ball->getLayer()->getObjects()) {
         if (object == ball || object->isDestroyed())
             continue;
         Vec g;

@@ -119,7 +119,7 @@ bool TrelInterface::startAllegro(int systemDriver) {
                                 "could not be opened (no X server, or no right to use it).");
     allegroState = 1;
     system->log.setDisplay(showInMessageBox, this);
-    extendAllegro_();
+    extendAllegro();
     system->consprint("\nSuccess!");
 
     logMachine_(cpu_family, cpu_vendor, cpu_capabilities, os_type, os_version, os_revision,
@@ -163,6 +163,25 @@ bool TrelInterface::init() {
     loaded = true;
     system->audio.setOutputPlace_(TrelAudio::kWindow);
     system->consprint("\n\nInit successful!\n");
+    return true;
+}
+
+bool TrelInterface::initOnFrame(BITMAP* frame) {
+    if (loaded || allegroState != 0) {
+        system->giveError(1, "The interface is already initialized.");
+        return false;
+    }
+    if (system_driver == nullptr || frame == nullptr) {
+        system->giveError(1, frame == nullptr ? "initOnFrame needs a frame to draw into."
+                                              : "initOnFrame needs Allegro running.");
+        return false;
+    }
+    gfx.initOnFrame_(frame);
+    system->input.setSource(TrelInput::kFed);
+    headless = true;
+    loaded = true;
+    onFrame = true;
+    system->audio.setOutputPlace_(TrelAudio::kHeadless);
     return true;
 }
 
@@ -226,6 +245,11 @@ void TrelInterface::deinit() {
     if (!loaded)
         return;
     gfx.deinit_();
+    if (onFrame) { // Allegro is the program's own, and no device of it was started
+        system->audio.setOutputPlace_(TrelAudio::kNoOutputYet);
+        loaded = headless = onFrame = false;
+        return;
+    }
     system->input.stopKeyboard_();
     system->audio.stopOutput_();
     system->audio.setOutputPlace_(TrelAudio::kNoOutputYet);
@@ -238,7 +262,7 @@ void TrelInterface::deinit() {
     system->consprint("\nDeinit complete!\n");
 }
 
-void TrelInterface::extendAllegro_() {
+void TrelInterface::extendAllegro() {
     TrelImageFormats::register_();
 }
 

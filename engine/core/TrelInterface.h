@@ -7,6 +7,7 @@
 #include "base/TrelExport.h"
 #include "gfx/TrelIGfx.h"
 
+struct BITMAP;
 class TrelSystem;
 
 // The engine's layer over Allegro: start-up and shutdown, the tick timer and frame pacing,
@@ -30,6 +31,12 @@ public:
     // ticks back to back, draws a frame only when asked (gfx.drawLoop, gfx.saveFrame), and the
     // input is what TrelInput::feed sets. Fatal failures as for init; refused alike when up.
     bool initHeadless();
+    // Brings the engine up headless on an Allegro the program started itself (SYSTEM_NONE),
+    // for tests, benchmarks and tools that share one Allegro between several systems: as
+    // initHeadless, but frames are composed in frame (not owned; its size and depth are the
+    // screen's), nothing is logged, and deinit leaves Allegro running. Refused with an error
+    // when the interface is up, Allegro is not running or frame is null.
+    bool initOnFrame(BITMAP* frame);
     // Shuts everything down again; safe to call more than once.
     void deinit();
 
@@ -46,7 +53,8 @@ public:
     // Registers what the engine adds to Allegro, the PNG and JPEG loaders of engine/image;
     // Allegro forgets such registrations when it shuts down. Called by init right after
     // install_allegro, and by programs that start Allegro themselves (SYSTEM_NONE tests).
-    static void extendAllegro_();
+    static void extendAllegro();
+    static void extendAllegro_() { extendAllegro(); } // the former name, for games built on it
 
     // Called by TrelSystem::setName only.
     void updateName_();
@@ -57,9 +65,11 @@ public:
     void logMachine_(int cpuFamily, const char* cpuVendor, int cpuCapabilities, int osType,
                      int osVersion, int osRevision, int osMultitasking);
 
+    // The engine's own state, read-only for games: init, initHeadless, initOnFrame and deinit
+    // set it.
     std::uint8_t allegroState; // 0 not running, 1 running without video mode, 2 video mode open
     bool loaded;               // true from a complete init until deinit
-    bool headless;             // brought up by initHeadless
+    bool headless;             // brought up by initHeadless or initOnFrame
     std::atomic<std::int32_t> pendingTics; // ticks not yet taken by startLoop
     std::atomic<std::int32_t> totalTics;   // all ticks since the timer was installed
     std::int32_t skipCount;                // logic frames left before the next drawn frame
@@ -67,6 +77,8 @@ public:
     TrelIGfx gfx;
 
 private:
+    bool onFrame = false; // brought up by initOnFrame: the frame and Allegro are the caller's
+
     // A fatal error with Allegro's reason, or "Unknown error!" and what failed when Allegro
     // gives none.
     void fatalAllegroError(const char* format, const char* failed);

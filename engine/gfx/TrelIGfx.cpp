@@ -85,7 +85,23 @@ int TrelIGfx::initHeadless_() {
     return 1;
 }
 
+void TrelIGfx::initOnFrame_(BITMAP* frame) {
+    width = frame->w;
+    height = frame->h;
+    colorDepth = bitmap_color_depth(frame);
+    regionClippingDisabled = 0;
+    set_color_depth(colorDepth); // images load at the frame's depth
+    buffer = target = frame;
+    bufferOwned = false;
+}
+
 void TrelIGfx::deinit_() {
+    if (!bufferOwned) { // the caller's frame: nothing was logged or created for it
+        releaseTileCaches();
+        buffer = target = nullptr;
+        bufferOwned = true;
+        return;
+    }
     TrelSystem* system = owner->system;
     system->consprint("\n\nDestroying buffer bitmaps...");
     releaseTileCaches();

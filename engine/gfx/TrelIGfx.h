@@ -66,9 +66,18 @@ public:
     int init_();
     // Called by TrelInterface::initHeadless only: the buffer alone, at 16 bits per pixel.
     int initHeadless_();
+    // Called by TrelInterface::initOnFrame only: the caller's frame as the buffer, not owned.
+    void initOnFrame_(BITMAP* frame);
     // Called by TrelInterface::deinit only, at most once after each init_.
     void deinit_();
 
+    // The bitmap drawZone draws into: the buffer, unless a caller (a test's own renderer,
+    // a picture of the zone for a menu) sets another; null sets the buffer again.
+    BITMAP* getTarget() { return target; }
+    void setTarget(BITMAP* bitmap) { target = bitmap != nullptr ? bitmap : buffer; }
+
+    // The device's state, read-only for games: init_, initHeadless_, initOnFrame_, deinit_ and
+    // setTarget set it.
     int width = 0; // the game's screen, as the buffer
     int height = 0;
     int scale = 1; // the window is this many times the screen on each side
@@ -82,6 +91,8 @@ public:
     BITMAP* buffer = nullptr; // owned: created by init_, destroyed by deinit_
 
 private:
+    bool bufferOwned = true; // false for a frame handed to initOnFrame_
+
     // What is kept of one layer's tiles between frames; the layer is only compared, never
     // read through this pointer, so a layer deleted meanwhile does no harm.
     struct LayerCache {

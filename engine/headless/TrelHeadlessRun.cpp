@@ -8,6 +8,7 @@
 
 #include "asset/TrelISprite.h"
 #include "core/TrelSystem.h"
+#include "input/TrelInput.h"
 
 namespace {
 
@@ -56,6 +57,11 @@ TrelHeadlessRun::TrelHeadlessRun(TrelSystem* owner) : system(owner) {
         system->iface.initHeadless();
 }
 
+TrelHeadlessRun::TrelHeadlessRun(TrelSystem* owner, BITMAP* frame) : system(owner) {
+    if (!system->iface.loaded)
+        system->iface.initOnFrame(frame);
+}
+
 void TrelHeadlessRun::hold(int code) {
     system->input.feed(code, true);
 }
@@ -70,6 +76,10 @@ void TrelHeadlessRun::releaseAll() {
 
 int TrelHeadlessRun::run(int ticks) {
     return system->runTicks(ticks);
+}
+
+void TrelHeadlessRun::latch() {
+    system->input.latch_(true);
 }
 
 bool TrelHeadlessRun::saveFrame(const char* file) {

@@ -4,6 +4,7 @@
 #include "base/TrelCString.h"
 #include "base/TrelExport.h"
 
+struct BITMAP;
 class TrelSystem;
 
 // A game's logic run without a window, for the game's own tests: hold keys, run ticks, read
@@ -19,6 +20,9 @@ class TREL_API TrelHeadlessRun {
 public:
     // Brings the system up with TrelInterface::initHeadless, unless it is up already.
     explicit TrelHeadlessRun(TrelSystem* system);
+    // Brings the system up with TrelInterface::initOnFrame on the caller's frame, for a program
+    // that started Allegro itself (several runs one after another in one test program).
+    TrelHeadlessRun(TrelSystem* system, BITMAP* frame);
 
     // Holds a key (an Allegro KEY_ code or a TrelInput code) down from the next tick on.
     void hold(int code);
@@ -26,6 +30,9 @@ public:
     void releaseAll();
     // Runs n ticks with the keys held; returns the number run (fewer once quit is set).
     int run(int ticks);
+    // Latches the held keys as the start of a tick does, without running the tick: for a
+    // test of one hook, which then reads them through TrelInput.
+    void latch();
 
     // Draws the current frame and saves it (PNG for a .png name).
     bool saveFrame(const char* file);

@@ -30,7 +30,7 @@ public:
 
     // Registers ".png", ".jpg" and ".jpeg" with Allegro (loaders and savers), so that a game's
     // own load_bitmap and save_bitmap read and write them too. Called by
-    // TrelInterface::extendAllegro_ only.
+    // TrelInterface::extendAllegro only.
     static void register_();
 };
 

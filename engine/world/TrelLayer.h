@@ -117,8 +117,10 @@ public:
     void clearObjects() { clearObjectsRequested = true; }
     int getNumObjects() { return static_cast<int>(objects.size()) - pendingObjectRemovals; }
 
-    // The objects in order of creation, and the cursor that process, the purge and the
-    // renderer walk them with. Read-only for games.
+    // The objects in order of creation, destroyed ones included until the purge.
+    const std::list<TrelObject*>& getObjects() const { return objects; }
+    // The same list and the cursor that process, the purge and the renderer walk them with:
+    // the engine's own.
     std::list<TrelObject*>& getObjects_() { return objects; }
     std::list<TrelObject*>::iterator objectCursor;
 
