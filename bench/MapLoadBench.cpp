@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "MapFiles.h"
+#include "TestFiles.h"
 #include "map/TrelTiledMap.h"
 #include "trel.h"
 
@@ -57,7 +58,7 @@ std::string writeMap(const std::string& encoding, const std::string& compression
     const std::string set =
         "name=\"sheet\" tilewidth=\"32\" tileheight=\"32\" tilecount=\"64\" columns=\"8\"";
     if (json)
-        writeText(
+        writeFile(
             name,
             "{\"type\":\"map\",\"orientation\":\"orthogonal\",\"width\":256,\"height\":256,"
             "\"tilewidth\":32,\"tileheight\":32,\"tilesets\":[{\"firstgid\":1,\"name\":\"sheet\","
@@ -66,7 +67,7 @@ std::string writeMap(const std::string& encoding, const std::string& compression
             "\"layers\":[" +
                 layers + "]}");
     else
-        writeText(
+        writeFile(
             name,
             "<?xml version=\"1.0\"?>\n<map orientation=\"orthogonal\" width=\"256\" height=\"256\" "
             "tilewidth=\"32\" tileheight=\"32\">\n <tileset firstgid=\"1\" " +

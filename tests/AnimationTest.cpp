@@ -11,10 +11,6 @@
 
 namespace {
 
-void writeText(const std::string& name, const std::string& text) {
-    std::ofstream(name, std::ios::binary) << text;
-}
-
 int colourOf(int i) {
     return makecol(40 * i, 255 - 30 * i, 90 + 20 * i);
 }
@@ -206,7 +202,7 @@ TEST_F(SpriteSheets, AsepriteSheetsInBothFormsGiveFramesAndTaggedAnimations) {
     set_color_depth(16);
     writeSheet("moth.bmp", 8, 8, 3, 1, 0, 0);
     for (bool hash : {false, true}) {
-        writeText("moth.json", asepriteJson(hash, kTags));
+        writeFile("moth.json", asepriteJson(hash, kTags));
         TrelResource frames;
         TrelAsepriteSheet sheet;
         ASSERT_TRUE(sheet.load("moth.json", &frames, 60)) << sheet.getError();
@@ -257,7 +253,7 @@ TEST_F(SpriteSheets, BrokenAsepriteSheetsAreRefusedInOneLineWithNothingAdded) {
         {replaced("\"x\": 2, \"y\": 3", "\"x\": 6, \"y\": 3"), "is placed beyond its source size"},
     };
     for (const auto& c : cases) {
-        writeText("bad.json", c.first);
+        writeFile("bad.json", c.first);
         TrelResource frames;
         TrelAsepriteSheet sheet;
         EXPECT_FALSE(sheet.load("bad.json", &frames, 60));

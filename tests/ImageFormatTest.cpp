@@ -24,12 +24,6 @@ std::string writeRgbaStrip(const std::string& name) {
     return name;
 }
 
-void writeBytes(const std::string& file, const std::string& bytes) {
-    std::FILE* out = std::fopen(file.c_str(), "wb");
-    std::fwrite(bytes.data(), 1, bytes.size(), out);
-    std::fclose(out);
-}
-
 struct Colour {
     int r, g, b;
 };
@@ -133,15 +127,15 @@ TEST_F(BadImageFiles, CutShortOrDamagedPngAndJpegAreRefusedWithTheReason) {
     std::string jpg = readFile("good.jpg");
     ASSERT_GT(png.size(), 40u);
 
-    writeBytes("short.png", png.substr(0, 40));
+    writeFile("short.png", png.substr(0, 40));
     std::string garbled = png;
     std::size_t data = garbled.find("IDAT") + 4; // keep the chunk layout, spoil the data
     for (std::size_t i = data; i < data + 8 && i < garbled.size(); ++i)
         garbled[i] = static_cast<char>(~garbled[i]);
-    writeBytes("garbled.png", garbled);
-    writeBytes("text.png", "plain words, not a picture");
-    writeBytes("short.jpg", jpg.substr(0, jpg.size() / 2));
-    writeBytes("text.jpg", "plain words, not a picture");
+    writeFile("garbled.png", garbled);
+    writeFile("text.png", "plain words, not a picture");
+    writeFile("short.jpg", jpg.substr(0, jpg.size() / 2));
+    writeFile("text.jpg", "plain words, not a picture");
 
     TrelResource res;
     ASSERT_NE(res.loadData("good.png"), nullptr) << res.getLoadError();

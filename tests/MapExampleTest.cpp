@@ -278,7 +278,7 @@ class TileAnimations : public InTempDir, public ::testing::WithParamInterface<co
 
 TEST_P(TileAnimations, ShowTiledsFrameAtEachTickFlippedAndTurnedAndStopAtZeroMs) {
     writeMarkedSheet("marked.png");
-    writeText("anim.tmx", kAnimatedMap);
+    writeFile("anim.tmx", kAnimatedMap);
     std::string file = "anim.tmx";
     if (std::string(GetParam()) == "tmj") {
         // The same map as Tiled writes it in JSON.
@@ -384,7 +384,7 @@ class TiledLooks : public InTempDir, public ::testing::WithParamInterface<LookCa
 TEST_P(TiledLooks, DrawnAsTmxrasterizerDrawsThem) {
     writeMarkedSheet("marked.png");
     writeBanner("banner.png");
-    writeText("look.tmx", GetParam().map);
+    writeFile("look.tmx", GetParam().map);
     TrelTiledMap map;
     map.setTileObjects(GetParam().objectsShown);
     ASSERT_TRUE(map.load("look.tmx")) << map.getError();
@@ -531,8 +531,8 @@ TEST_F(InTempDir, InfiniteMapsDrawAsTheirFiniteCopies) {
     endlessText.insert(endlessText.find(" <objectgroup"),
                        " <layer name=\"empty\" width=\"30\" height=\"20\"><data encoding=\"csv\">\n"
                        "</data></layer>\n");
-    writeText("endless.tmx", endlessText);
-    writeText("finite.tmx", mapText(false, 48, 32, cells, 412));
+    writeFile("endless.tmx", endlessText);
+    writeFile("finite.tmx", mapText(false, 48, 32, cells, 412));
     runCommand("QT_QPA_PLATFORM=offscreen tiled --export-map json endless.tmx endless.tmj 2>&1");
     TrelTiledMap finite, endless, json;
     ASSERT_TRUE(finite.load("finite.tmx")) << finite.getError();

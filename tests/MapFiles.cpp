@@ -6,6 +6,8 @@
 
 #include <fstream>
 
+#include "TestFiles.h"
+
 namespace {
 
 std::string base64(const std::string& bytes) {
@@ -89,8 +91,4 @@ std::string writeTileSheet(const std::string& name, int w, int h, int columns, i
     save_bitmap(name.c_str(), sheet, nullptr);
     destroy_bitmap(sheet);
     return name;
-}
-
-void writeText(const std::string& name, const std::string& text) {
-    std::ofstream(name, std::ios::binary) << text;
 }

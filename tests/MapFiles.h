@@ -22,6 +22,4 @@ std::string writeTileSheet(const std::string& name, int w, int h, int columns, i
 // The colours of the sheets the tests draw: distinct in 16 bits.
 int tileColour(int i);
 
-void writeText(const std::string& name, const std::string& text);
-
 #endif

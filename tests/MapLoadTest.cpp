@@ -95,11 +95,21 @@ protected:
     }
     void TearDown() override {
         delete zone;
-        if (sys->iface.gfx.buffer != nullptr)
-            destroy_bitmap(sys->iface.gfx.buffer);
-        sys->iface.gfx.buffer = sys->iface.gfx.target = nullptr;
         sys.reset();
+        if (frameBitmap != nullptr)
+            destroy_bitmap(frameBitmap);
         InTempDir::TearDown();
+    }
+    // Brings the interface up headless on a w × h frame, anew when the size changes.
+    void load(int w = 640, int h = 480) {
+        if (frameBitmap != nullptr && frameBitmap->w == w && frameBitmap->h == h)
+            return;
+        if (sys->iface.loaded)
+            sys->iface.deinit();
+        if (frameBitmap != nullptr)
+            destroy_bitmap(frameBitmap);
+        frameBitmap = create_bitmap(w, h);
+        ASSERT_TRUE(sys->iface.initOnFrame(frameBitmap));
     }
     // Loads the file into map and the map into a new zone.
     void addToZone(const std::string& file) {
@@ -110,19 +120,15 @@ protected:
     TrelISprite* frame(int value) { return zone->getLayer(0)->getTileset()->getData(value - 1); }
     // Draws the zone at the camera 0, 0 into a w × h buffer cleared to background.
     BITMAP* draw(int w, int h, int background = 0) {
-        BITMAP*& buffer = sys->iface.gfx.buffer;
-        if (buffer != nullptr && (buffer->w != w || buffer->h != h)) {
-            destroy_bitmap(buffer);
-            buffer = nullptr;
-        }
-        if (buffer == nullptr)
-            buffer = sys->iface.gfx.target = create_bitmap(w, h);
-        clear_to_color(buffer, makecol(background >> 16, background >> 8 & 255, background & 255));
+        load(w, h);
+        clear_to_color(frameBitmap,
+                       makecol(background >> 16, background >> 8 & 255, background & 255));
         sys->iface.gfx.drawZone(zone, 0, 0, w, h);
-        return buffer;
+        return frameBitmap;
     }
 
     std::unique_ptr<TrelSystem> sys;
+    BITMAP* frameBitmap = nullptr; // the interface's frame once loaded
     TrelTiledMap map;
     TrelZone* zone = nullptr;
 };
@@ -151,7 +157,7 @@ TEST_F(TiledMaps, EveryEncodingInBothFormatsReadsTheSameCells) {
                                   tmxLayer("Top", 5, 3, top, e.encoding, e.compression,
                                            " visible=\"0\" opacity=\"0.5\""));
             std::string file = json ? "level.tmj" : "level.tmx";
-            writeText(file, text);
+            writeFile(file, text);
             ASSERT_TRUE(map.load(file.c_str())) << map.getError();
             EXPECT_STREQ(map.getError(), "");
             EXPECT_EQ(map.getWidth(), 5);
@@ -183,10 +189,10 @@ TEST_F(TiledMaps, TheFormatIsChosenByContentAndGzipFilesAreRead) {
     const Gids cells = {1, 2, 3, 4};
     std::string xml = tmxMap(2, 2, kSheetTmx + tmxLayer("L", 2, 2, cells, "csv", ""));
     std::string json = tmjMap(2, 2, kSheetTmj, tmjLayer("L", 2, 2, cells, "csv", ""));
-    writeText("xml-named.json", xml);
-    writeText("json-named.tmx", json);
-    writeText("packed.tmx.gz", gzipBytes(xml));
-    writeText("packed.tmj.gz", gzipBytes(json));
+    writeFile("xml-named.json", xml);
+    writeFile("json-named.tmx", json);
+    writeFile("packed.tmx.gz", gzipBytes(xml));
+    writeFile("packed.tmj.gz", gzipBytes(json));
     for (const char* file :
          {"xml-named.json", "json-named.tmx", "packed.tmx.gz", "packed.tmj.gz"}) {
         SCOPED_TRACE(file);
@@ -202,7 +208,7 @@ TEST_F(TiledMaps, ExternalTilesetsWithMarginAndSpacingCutIntoContiguousFrames) {
                    {tileColour(10), tileColour(11), tileColour(12), tileColour(13), tileColour(14),
                     tileColour(15)},
                    2, 1);
-    writeText("a.tsx",
+    writeFile("a.tsx",
               "<?xml version=\"1.0\"?>\n<tileset version=\"1.10\" name=\"a\" tilewidth=\"8\" "
               "tileheight=\"8\" spacing=\"1\" margin=\"2\" tilecount=\"6\" columns=\"3\">\n"
               " <image source=\"a.bmp\" width=\"30\" height=\"21\"/>\n"
@@ -210,7 +216,7 @@ TEST_F(TiledMaps, ExternalTilesetsWithMarginAndSpacingCutIntoContiguousFrames) {
               "</properties></tile>\n</tileset>\n");
     // Tileset b: the first 2 tiles of the 8-tile sheet, as a .tsj file in a sub-folder.
     ASSERT_EQ(system("mkdir -p sets && cp sheet.bmp sets/"), 0);
-    writeText("sets/b.tsj", "{\"type\":\"tileset\",\"name\":\"b\",\"tilewidth\":8,\"tileheight\":8,"
+    writeFile("sets/b.tsj", "{\"type\":\"tileset\",\"name\":\"b\",\"tilewidth\":8,\"tileheight\":8,"
                             "\"tilecount\":2,\"columns\":4,\"image\":\"sheet.bmp\","
                             "\"imagewidth\":32,\"imageheight\":16}");
     // Tileset c, embedded, after a gap of unused GIDs.
@@ -218,7 +224,7 @@ TEST_F(TiledMaps, ExternalTilesetsWithMarginAndSpacingCutIntoContiguousFrames) {
                     "tilecount=\"8\" columns=\"4\">\n"
                     "  <image source=\"sheet.bmp\"/>\n </tileset>\n";
     const Gids cells = {1, 5, 6, 7, 8, 27, H | 5, 0};
-    writeText("sets.tmx", tmxMap(4, 2,
+    writeFile("sets.tmx", tmxMap(4, 2,
                                  " <tileset firstgid=\"1\" source=\"a.tsx\"/>\n"
                                  " <tileset firstgid=\"7\" source=\"sets/b.tsj\"/>\n" +
                                      c + tmxLayer("L", 4, 2, cells, "base64", "zlib")));
@@ -240,7 +246,7 @@ TEST_F(TiledMaps, ExternalTilesetsWithMarginAndSpacingCutIntoContiguousFrames) {
     TrelResource* frames = zone->getLayer(0)->getTileset();
     ASSERT_EQ(frames->frames.size(), 28u);
     // The zone frees the map's tiles with itself; the registry holds the game's own images.
-    EXPECT_EQ(zone->getOwnedResources_(), std::vector<TrelResource*>{frames});
+    EXPECT_EQ(zone->getOwnedResources(), std::vector<TrelResource*>{frames});
     EXPECT_TRUE(sys->spriteResources.empty());
     for (int v = 1; v <= 6; ++v) {
         SCOPED_TRACE(v);
@@ -270,16 +276,16 @@ TEST_F(TiledMaps, TilesetImageSizesAreReadFromPngBmpAndJpegHeaders) {
     bmp[22] = '\xf8'; // height -8: stored top-down
     bmp[23] = bmp[24] = bmp[25] = '\xff';
     const std::string jpeg("\xff\xd8\xff\xe0\0\x04\0\0\xff\xc2\0\x11\x08\0\x20\0\x08\x03", 18);
-    writeText("a.png", png);
-    writeText("b.bmp", bmp);
-    writeText("c.jpg", jpeg);
+    writeFile("a.png", png);
+    writeFile("b.bmp", bmp);
+    writeFile("c.jpg", jpeg);
     std::string sets;
     const char* images[] = {"a.png", "b.bmp", "c.jpg"};
     for (int i = 0; i < 3; ++i)
         sets += " <tileset firstgid=\"" + std::to_string(1 + 20 * i) +
                 "\" name=\"s\" tilewidth=\"8\" tileheight=\"8\"><image source=\"" + images[i] +
                 "\"/></tileset>\n";
-    writeText("sizes.tmx", tmxMap(1, 1, sets + tmxLayer("L", 1, 1, {1}, "csv", "")));
+    writeFile("sizes.tmx", tmxMap(1, 1, sets + tmxLayer("L", 1, 1, {1}, "csv", "")));
     ASSERT_TRUE(map.load("sizes.tmx")) << map.getError();
     const auto& t = map.getTilesets();
     EXPECT_EQ(t[0].imageWidth, 24);
@@ -291,7 +297,7 @@ TEST_F(TiledMaps, TilesetImageSizesAreReadFromPngBmpAndJpegHeaders) {
     EXPECT_EQ(t[2].imageHeight, 32);
     // Found by fuzzing: sizes whose product overflowed 32 bits. A sheet far too large for a
     // cell's numbers is refused, whatever its sizes multiply to.
-    writeText("a.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16) +
+    writeFile("a.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16) +
                            std::string("\x7f\xff\xff\xff\x7f\xff\xff\xff\x08\x06\0\0\0", 13));
     EXPECT_FALSE(map.load("sizes.tmx"));
     EXPECT_STREQ(
@@ -302,12 +308,12 @@ TEST_F(TiledMaps, TilesetImageSizesAreReadFromPngBmpAndJpegHeaders) {
     os2[14] = 12;
     os2[18] = 24;
     os2[20] = 16;
-    writeText("a.png", png);
-    writeText("b.bmp", os2);
+    writeFile("a.png", png);
+    writeFile("b.bmp", os2);
     ASSERT_TRUE(map.load("sizes.tmx")) << map.getError();
     EXPECT_EQ(map.getTilesets()[1].imageWidth, 24);
     EXPECT_EQ(map.getTilesets()[1].imageHeight, 16);
-    writeText("c.jpg", "not an image");
+    writeFile("c.jpg", "not an image");
     EXPECT_FALSE(map.load("sizes.tmx"));
     EXPECT_STREQ(map.getError(),
                  "sizes.tmx: tileset \"s\": the size of the image \"c.jpg\" cannot be read");
@@ -327,7 +333,7 @@ TEST_F(TiledMaps, TilesetImageSizesAreReadFromTgaAndPcxFilesToo) {
         sets += " <tileset firstgid=\"" + std::to_string(1 + 20 * i) +
                 "\" name=\"s\" tilewidth=\"8\" tileheight=\"8\"><image source=\"" + images[i] +
                 "\"/></tileset>\n";
-    writeText("sizes.tmx", tmxMap(1, 1, sets + tmxLayer("L", 1, 1, {21}, "csv", "")));
+    writeFile("sizes.tmx", tmxMap(1, 1, sets + tmxLayer("L", 1, 1, {21}, "csv", "")));
     ASSERT_TRUE(map.load("sizes.tmx")) << map.getError();
     for (const TrelTiledMap::Tileset& set : map.getTilesets())
         EXPECT_TRUE(set.imageWidth == 24 && set.imageHeight == 16 && set.columns == 3);
@@ -344,7 +350,7 @@ TEST_F(TiledMaps, FlippedTilesAreDiagonalThenHorizontalThenVertical) {
     Gids cells;
     for (std::uint32_t flags = 0; flags < 8; ++flags)
         cells.push_back(flags << 29 | 1);
-    writeText("flips.tmj",
+    writeFile("flips.tmj",
               "{\"type\":\"map\",\"orientation\":\"orthogonal\",\"width\":8,\"height\":1,"
               "\"tilewidth\":4,\"tileheight\":4,\"tilesets\":[{\"firstgid\":1,\"name\":\"r\","
               "\"tilewidth\":4,\"tileheight\":4,\"image\":\"ramp.bmp\"}],\"layers\":[" +
@@ -372,7 +378,7 @@ TEST_F(TiledMaps, FlippedTilesAreDiagonalThenHorizontalThenVertical) {
 TEST_F(TiledMaps, TallTilesAndTileOffsetsAreDrawnFromTheCellsBottomLeft) {
     // 8 × 16 tiles on an 8 × 8 grid, drawn 2 pixels right and 1 up of Tiled's anchor.
     writeTileSheet("tall.bmp", 8, 16, 2, 1, {0xc83232, 0x3232c8});
-    writeText(
+    writeFile(
         "tall.tmx",
         tmxMap(3, 3,
                " <tileset firstgid=\"1\" name=\"tall\" tilewidth=\"8\" tileheight=\"16\" "
@@ -397,7 +403,7 @@ TEST_F(TiledMaps, TallTilesAndTileOffsetsAreDrawnFromTheCellsBottomLeft) {
 
 TEST_F(TiledMaps, TheTransparentColourIsMaskedAndOpacityBlends) {
     writeTileSheet("keyed.bmp", 8, 8, 2, 1, {0xff00ff, 0xc86432});
-    writeText("keyed.tmj",
+    writeFile("keyed.tmj",
               tmjMap(2, 1,
                      "{\"firstgid\":1,\"name\":\"k\",\"tilewidth\":8,\"tileheight\":8,"
                      "\"image\":\"keyed.bmp\",\"transparentcolor\":\"#ff00ff\"}",
@@ -455,8 +461,8 @@ TEST_F(TiledMaps, ObjectsAndPropertiesInBothFormats) {
     json.insert(json.size() - 1,
                 ",\"properties\":[{\"name\":\"music\",\"type\":\"string\",\"value\":\"night.ogg\"},"
                 "{\"name\":\"gravity\",\"type\":\"float\",\"value\":9.5}]");
-    writeText("things.tmx", xml);
-    writeText("things.tmj", json);
+    writeFile("things.tmx", xml);
+    writeFile("things.tmj", json);
     for (const char* file : {"things.tmx", "things.tmj"}) {
         SCOPED_TRACE(file);
         ASSERT_TRUE(map.load(file)) << map.getError();
@@ -487,7 +493,7 @@ TEST_F(TiledMaps, ObjectsAndPropertiesInBothFormats) {
 }
 
 TEST_F(TiledMaps, GroupsPassOnTheirLookAndWhatCannotBeShownIsLoggedOncePerFeature) {
-    writeText(
+    writeFile(
         "looks.tmx",
         swapped(tmxMap(1, 1,
                        std::string(kSheetTmx) +
@@ -543,7 +549,7 @@ TEST_F(TiledMaps, GroupsPassOnTheirLookAndWhatCannotBeShownIsLoggedOncePerFeatur
     EXPECT_EQ(log.find("templates", log.find("templates") + 1), std::string::npos);
 
     // Opacities whose product leaves 0 to 1 are drawn at the nearest end.
-    writeText("faded.tmx", tmxMap(1, 1,
+    writeFile("faded.tmx", tmxMap(1, 1,
                                   std::string(kSheetTmx) + " <group opacity=\"1e300\">\n" +
                                       tmxLayer("over", 1, 1, {1}, "csv", "", " opacity=\"1e300\"") +
                                       " </group>\n"));
@@ -553,8 +559,8 @@ TEST_F(TiledMaps, GroupsPassOnTheirLookAndWhatCannotBeShownIsLoggedOncePerFeatur
 }
 
 TEST_F(TiledMaps, NewZoneFromMapNamesTheZoneAfterTheFileAndKeepsTheOldOneOnFailure) {
-    sys->iface.loaded = true;
-    writeText("Meadow Level.tmx.gz",
+    load();
+    writeFile("Meadow Level.tmx.gz",
               gzipBytes(tmxMap(3, 2,
                                kSheetTmx + tmxLayer("a", 3, 2, {1, 2, 3, 4, 5, 6}, "csv", "") +
                                    tmxLayer("b", 3, 2, {0, 0, 0, 0, 0, 7}, "csv", ""))));
@@ -564,9 +570,9 @@ TEST_F(TiledMaps, NewZoneFromMapNamesTheZoneAfterTheFileAndKeepsTheOldOneOnFailu
     ASSERT_EQ(made->getNumLayers(), 2);
     EXPECT_EQ(made->getLayer(1)->getMapData()[1][2], 7);
 
-    writeText("broken.tmx",
+    writeFile("broken.tmx",
               tmxMap(3, 2, kSheetTmx + tmxLayer("a", 3, 2, {1, 2, 3, 4, 5}, "csv", "")));
-    writeText("no-image.tmx",
+    writeFile("no-image.tmx",
               tmxMap(1, 1,
                      " <tileset firstgid=\"1\" name=\"x\" tilewidth=\"8\" tileheight=\"8\" "
                      "tilecount=\"1\" columns=\"1\"><image source=\"gone.bmp\" width=\"8\" "
@@ -581,7 +587,6 @@ TEST_F(TiledMaps, NewZoneFromMapNamesTheZoneAfterTheFileAndKeepsTheOldOneOnFailu
          "Requested new zone from the map:\nbroken.tmx",
          "ERROR! broken.tmx:7: layer \"a\" holds 5 cells where the map has 6",
          "Requested new zone from the map:\nno-image.tmx", "ERROR! no-image.tmx: ", "gone.bmp"}));
-    sys->iface.loaded = false;
 }
 
 // Each bad file fails with one line that names it, and loading it leaves no map behind.
@@ -687,7 +692,7 @@ TEST_F(TiledMaps, BadFilesEndInAClearError) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
-        writeText(c.file, c.text);
+        writeFile(c.file, c.text);
         EXPECT_FALSE(map.load(c.file));
         EXPECT_EQ(std::string(map.getError()).find(c.error), 0u) << map.getError();
         EXPECT_EQ(std::string(map.getError()).find('\n'), std::string::npos);
@@ -764,14 +769,14 @@ TEST_F(TiledMaps, MeaningIsCheckedAlikeInBothFormats) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
-        writeText(c.file, c.text);
+        writeFile(c.file, c.text);
         EXPECT_FALSE(map.load(c.file));
         EXPECT_STREQ(map.getError(), c.error);
     }
     // 32 groups deep is allowed.
-    writeText("deep32.tmx", tmxMap(2, 2, kSheetTmx + tmxGroups(32)));
+    writeFile("deep32.tmx", tmxMap(2, 2, kSheetTmx + tmxGroups(32)));
     EXPECT_TRUE(map.load("deep32.tmx")) << map.getError();
-    writeText("deep32.tmj", tmjMap(2, 2, kSheetTmj, tmjGroups(32)));
+    writeFile("deep32.tmj", tmjMap(2, 2, kSheetTmj, tmjGroups(32)));
     EXPECT_TRUE(map.load("deep32.tmj")) << map.getError();
 }
 
@@ -779,8 +784,8 @@ TEST_F(TiledMaps, MeaningIsCheckedAlikeInBothFormats) {
 
 // Fifty levels started in a row hold one level's tiles: each zone frees its map's images.
 TEST_F(TiledMaps, FiftyLevelsInARowHoldOneLevelsTiles) {
-    sys->iface.loaded = true;
-    writeText("level.tmx",
+    load();
+    writeFile("level.tmx",
               tmxMap(3, 2, kSheetTmx + tmxLayer("a", 3, 2, {1, 2, 3, 4, 5, 6}, "csv", "")));
     ASSERT_TRUE(sys->newZoneFromMap("level.tmx"));
     ASSERT_TRUE(sys->newZoneFromMap("level.tmx")); // allocator pools settle
@@ -789,10 +794,9 @@ TEST_F(TiledMaps, FiftyLevelsInARowHoldOneLevelsTiles) {
         ASSERT_TRUE(sys->newZoneFromMap("level.tmx"));
     std::size_t after = mallinfo2().uordblks;
     EXPECT_TRUE(sys->spriteResources.empty());
-    EXPECT_EQ(sys->zone->getOwnedResources_().size(), 1u);
+    EXPECT_EQ(sys->zone->getOwnedResources().size(), 1u);
     // One level's tiles take about 30 KiB here; fifty kept would be 1.5 MiB.
     EXPECT_LT(after, before + 8192) << before << " then " << after;
-    sys->iface.loaded = false;
 }
 
 // The shapes of Tiled's tile collision editor and the solid and oneway marks become the tile
@@ -811,7 +815,7 @@ TEST_F(TiledMaps, CollisionShapesDrawnInTiledBecomeTileShapes) {
         "  <tile id=\"3\"><objectgroup><object id=\"1\" x=\"0\" y=\"4\" width=\"8\" "
         "height=\"4\"/><object id=\"2\" x=\"1\" y=\"1\" width=\"2\" "
         "height=\"2\"><ellipse/></object></objectgroup></tile>\n </tileset>\n";
-    writeText("shapes.tmx",
+    writeFile("shapes.tmx",
               tmxMap(4, 1, set + tmxLayer("L", 4, 1, {1, 2, 3, 0x80000003u}, "csv", "")));
     addToZone("shapes.tmx");
     TrelTileShapes shapes(8, 8);

@@ -41,7 +41,7 @@ protected:
         set_color_depth(16);
         sys = std::make_unique<TrelSystem>();
         gfx = &sys->iface.gfx;
-        gfx->buffer = gfx->target = create_bitmap(640, 480);
+        ASSERT_TRUE(sys->iface.initOnFrame(create_bitmap(640, 480)));
         reference = create_bitmap(640, 480);
         fillWithNoise(gfx->buffer, 7);
         fillWithNoise(reference, 7);
@@ -49,10 +49,10 @@ protected:
     }
     void TearDown() override {
         delete zone;
-        destroy_bitmap(gfx->buffer);
-        gfx->buffer = gfx->target = nullptr;
-        destroy_bitmap(reference);
+        BITMAP* frame = gfx->buffer;
         sys.reset();
+        destroy_bitmap(frame);
+        destroy_bitmap(reference);
         set_color_depth(32);
         InTempDir::TearDown();
     }
@@ -183,10 +183,9 @@ TEST_F(RenderIdentity, ReloadedImagesAndAnotherTargetAreNotMistakenForTheOldOnes
     fillWithNoise(smallReference, 3);
     for (int i = 0; i < 6; ++i) {
         zone->setCameraPos(fix16(i * 50), fix16(i * 30));
-        BITMAP* buffer = gfx->target;
-        gfx->target = small;
+        gfx->setTarget(small);
         gfx->drawZone(zone, 0, 0, 320, 200);
-        gfx->target = buffer;
+        gfx->setTarget(nullptr);
         referenceDrawZone(*gfx, smallReference, zone, 0, 0, 320, 200);
         ASSERT_EQ(differingPixels(small, smallReference), 0) << "small target, frame " << i;
         gfx->drawZone(zone, 0, 0, 640, 448);

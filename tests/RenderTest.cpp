@@ -25,7 +25,7 @@ protected:
         magenta = makecol(255, 0, 255);
         sys = std::make_unique<TrelSystem>();
         gfx = &sys->iface.gfx;
-        gfx->buffer = gfx->target = create_bitmap(640, 480);
+        ASSERT_TRUE(sys->iface.initOnFrame(create_bitmap(640, 480)));
         clear_to_color(gfx->buffer, grey);
 
         tiles.loadData(writeImage("green.bmp", 32, 32, green, blue).c_str());
@@ -37,9 +37,9 @@ protected:
     }
     void TearDown() override {
         delete zone;
-        destroy_bitmap(gfx->buffer);
-        gfx->buffer = gfx->target = nullptr;
+        BITMAP* frame = gfx->buffer;
         sys.reset();
+        destroy_bitmap(frame);
         InTempDir::TearDown();
     }
 

@@ -94,11 +94,7 @@ protected:
         ASSERT_EQ(symlink(TREL_GAME_DATA, data.c_str()), 0);
     }
     std::string write(const std::string& name, const std::string& bytes) {
-        std::string path = dir + "/" + name;
-        FILE* out = std::fopen(path.c_str(), "wb");
-        std::fwrite(bytes.data(), 1, bytes.size(), out);
-        std::fclose(out);
-        return path;
+        return writeFile(dir + "/" + name, bytes);
     }
     std::string data;
 };

@@ -60,12 +60,6 @@ TEST_F(Resources, UnloadableFilesMakeNoFrame) {
 
 namespace {
 
-void writeBytes(const std::string& file, const std::string& bytes) {
-    std::FILE* out = std::fopen(file.c_str(), "wb");
-    std::fwrite(bytes.data(), 1, bytes.size(), out);
-    std::fclose(out);
-}
-
 void put32(std::string& bytes, std::size_t at, std::uint32_t value) {
     for (int i = 0; i < 4; ++i)
         bytes[at + static_cast<std::size_t>(i)] = static_cast<char>(value >> (8 * i));
@@ -77,31 +71,31 @@ void put32(std::string& bytes, std::size_t at, std::uint32_t value) {
 TEST_F(Resources, DamagedFilesAreRefusedWithOneSentenceNamingTheFileAndTheReason) {
     std::string good = readFile(writeImage("good.bmp", 32, 32)); // 54 + 32 * 96 bytes
     ASSERT_EQ(good.size(), 3126u);
-    writeBytes("short.bmp", good.substr(0, 70));
-    writeBytes("headless.bmp", good.substr(0, 20));
-    writeBytes("empty.bmp", "");
-    writeBytes("text.bmp", "this is not a bitmap at all, only some words");
+    writeFile("short.bmp", good.substr(0, 70));
+    writeFile("headless.bmp", good.substr(0, 20));
+    writeFile("empty.bmp", "");
+    writeFile("text.bmp", "this is not a bitmap at all, only some words");
     mkdir("folder.bmp", 0755);
     std::string wide = good;
     put32(wide, 18, 33); // one more column than the rows hold
-    writeBytes("wide.bmp", wide);
+    writeFile("wide.bmp", wide);
     std::string deep = good;
     put32(deep, 28, 7); // 7 bits per pixel (the count is 16 bits; 7 then 0)
-    writeBytes("deep.bmp", deep);
+    writeFile("deep.bmp", deep);
     std::string rle = good;
     put32(rle, 30, 1);    // RLE8 ...
     put32(rle, 34, 5000); // ... promising 5000 bytes of data
-    writeBytes("rle.bmp", rle);
+    writeFile("rle.bmp", rle);
     std::string huge = good;
     put32(huge, 18, 0x7fffffff);
     put32(huge, 22, 0x7fffffff); // the largest size: never an overflow
-    writeBytes("huge.bmp", huge);
+    writeFile("huge.bmp", huge);
     std::string topDown = good;
     put32(topDown, 22, static_cast<std::uint32_t>(-32)); // Allegro reads bottom-up rows only
-    writeBytes("topdown.bmp", topDown);
+    writeFile("topdown.bmp", topDown);
     std::string early = good;
     put32(early, 10, 20); // pixels inside the headers
-    writeBytes("early.bmp", early);
+    writeFile("early.bmp", early);
 
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"short.bmp", "Image file \"short.bmp\" is cut short: 70 of 3126 bytes."},
@@ -133,7 +127,7 @@ TEST_F(Resources, DamagedFilesAreRefusedWithOneSentenceNamingTheFileAndTheReason
 TEST_F(Resources, EveryBmpLayoutThatHoldsItsPixelsStillLoads) {
     std::string good = readFile(writeImage("base.bmp", 5, 3)); // rows of 15 bytes padded to 16
     ASSERT_EQ(good.size(), 54u + 3 * 16);
-    writeBytes("trailing.bmp", good + std::string(10, '\0'));
+    writeFile("trailing.bmp", good + std::string(10, '\0'));
 
     BITMAP* eight = create_bitmap_ex(8, 3, 2);
     clear_to_color(eight, 7);

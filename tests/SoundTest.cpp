@@ -64,13 +64,6 @@ std::string writeSndfile(const std::string& path, int format, int channels, int 
     return path;
 }
 
-std::string writeBytes(const std::string& path, const std::string& bytes) {
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    std::fwrite(bytes.data(), 1, bytes.size(), out);
-    std::fclose(out);
-    return path;
-}
-
 class SoundFiles : public InTempDir {};
 
 } // namespace
@@ -309,15 +302,15 @@ TEST_F(SoundFiles, BadFilesAreRefusedInOneLine) {
     } cases[] = {
         {"none.wav", "was not found"},
         {"folder.wav", "is a folder, not a file"},
-        {writeBytes("empty.wav", ""), "is empty"},
-        {writeBytes("text.ogg", "hello\n"), "is not a WAV, Ogg Vorbis or FLAC file"},
-        {writeBytes("flac.wav", flac), "is a FLAC file named as WAV"},
-        {writeBytes("wav.ogg", wav), "is a WAV file named as Ogg Vorbis"},
-        {writeBytes("cut.wav", wav.substr(0, wav.size() / 2)),
+        {writeFile("empty.wav", ""), "is empty"},
+        {writeFile("text.ogg", "hello\n"), "is not a WAV, Ogg Vorbis or FLAC file"},
+        {writeFile("flac.wav", flac), "is a FLAC file named as WAV"},
+        {writeFile("wav.ogg", wav), "is a WAV file named as Ogg Vorbis"},
+        {writeFile("cut.wav", wav.substr(0, wav.size() / 2)),
          "is cut short: its sound data ends at byte " + std::to_string(wav.size() / 2)},
-        {writeBytes("nodata.wav", wav.substr(0, 36)), "is damaged: "},
-        {writeBytes("cut.flac", flac.substr(0, flac.size() / 2)), "is cut short"},
-        {writeBytes("cut.ogg", ogg.substr(0, ogg.size() / 2)), "is cut short"},
+        {writeFile("nodata.wav", wav.substr(0, 36)), "is damaged: "},
+        {writeFile("cut.flac", flac.substr(0, flac.size() / 2)), "is cut short"},
+        {writeFile("cut.ogg", ogg.substr(0, ogg.size() / 2)), "is cut short"},
         {writeSndfile("three.wav", wav16, 3, 44100, 100), "has 3 channels; a sound has 1 or 2"},
         {writeSndfile("slow.wav", wav16, 1, 4000, 100),
          "is at 4000 frames a second, outside 8000 to 192000"},

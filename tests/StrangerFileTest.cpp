@@ -172,11 +172,11 @@ TEST_F(StrangerFiles, PipesAndDevicesAreRefusedAtOnce) {
                                       "a pipe or a socket).");
     EXPECT_EQ(mapError("/dev/null"),
               "/dev/null: the file is not a regular file (a device, a pipe or a socket)");
-    writeText("named.tmx", tmx(1, 1, "<tileset firstgid=\"1\" source=\"pipe.tsx\"/>\n"));
+    writeFile("named.tmx", tmx(1, 1, "<tileset firstgid=\"1\" source=\"pipe.tsx\"/>\n"));
     EXPECT_EQ(mapError("named.tmx"),
               "named.tmx:2: tileset \"pipe.tsx\" is not a regular file (a device, a pipe or a "
               "socket)");
-    writeText("sheet.tmx", tmx(1, 1, sheetTileset(1, "pipe.png", 8) + csvLayer(1, 1, 1)));
+    writeFile("sheet.tmx", tmx(1, 1, sheetTileset(1, "pipe.png", 8) + csvLayer(1, 1, 1)));
     EXPECT_EQ(mapError("sheet.tmx"), "sheet.tmx: Image file \"pipe.png\" is not a regular file "
                                      "(a device, a pipe or a socket).");
 }
@@ -184,18 +184,18 @@ TEST_F(StrangerFiles, PipesAndDevicesAreRefusedAtOnce) {
 TEST_F(StrangerFiles, RunsThatLeaveTheImageAreRefusedBeforeAllegroDecodesThem) {
     // 4 x 2 pixels: a good RLE8 image, then runs past the row, below the bottom row (by a
     // delta), and data without its end mark.
-    writeText("good.bmp", bmp8(4, 2, std::string("\x04\x10\x00\x00\x02\x20\x02\x30\x00\x01", 10)));
-    writeText("wide.bmp", bmp8(4, 2, std::string("\xff\x10\x00\x01", 4)));
-    writeText("below.bmp", bmp8(4, 2, std::string("\x00\x02\x00\x05\x02\x10\x00\x01", 8)));
-    writeText("literal.bmp", bmp8(4, 2, std::string("\x00\x06\x01\x02\x03\x04\x05\x06", 8)));
-    writeText("endless.bmp", bmp8(4, 2, std::string("\x04\x10\x00\x00", 4)));
-    writeText("good.tga", tgaHeader(2, 2) + "\x81" + std::string(3, 'a') + "\x81" + "bbb");
-    writeText("across.tga", tgaHeader(2, 2) + "\x83" + std::string(3, 'a'));
-    writeText("palette.tga", tgaHeader(2, 2, 1, 300) + std::string(900, 'p'));
-    writeText("empty.tga", tgaHeader(0, 5) + "abc");
-    writeText("wrapped.pcx", pcx(10, 2, 4, std::string(64, '\x01')));
-    writeText("short.pcx", pcx(0, 3, 4, "\xc9"));
-    writeText("art.lbm", "FORM....ILBMBMHD");
+    writeFile("good.bmp", bmp8(4, 2, std::string("\x04\x10\x00\x00\x02\x20\x02\x30\x00\x01", 10)));
+    writeFile("wide.bmp", bmp8(4, 2, std::string("\xff\x10\x00\x01", 4)));
+    writeFile("below.bmp", bmp8(4, 2, std::string("\x00\x02\x00\x05\x02\x10\x00\x01", 8)));
+    writeFile("literal.bmp", bmp8(4, 2, std::string("\x00\x06\x01\x02\x03\x04\x05\x06", 8)));
+    writeFile("endless.bmp", bmp8(4, 2, std::string("\x04\x10\x00\x00", 4)));
+    writeFile("good.tga", tgaHeader(2, 2) + "\x81" + std::string(3, 'a') + "\x81" + "bbb");
+    writeFile("across.tga", tgaHeader(2, 2) + "\x83" + std::string(3, 'a'));
+    writeFile("palette.tga", tgaHeader(2, 2, 1, 300) + std::string(900, 'p'));
+    writeFile("empty.tga", tgaHeader(0, 5) + "abc");
+    writeFile("wrapped.pcx", pcx(10, 2, 4, std::string(64, '\x01')));
+    writeFile("short.pcx", pcx(0, 3, 4, "\xc9"));
+    writeFile("art.lbm", "FORM....ILBMBMHD");
 
     TrelResource res;
     ASSERT_NE(res.loadData("good.bmp"), nullptr) << res.getLoadError();
@@ -224,8 +224,8 @@ TEST_F(StrangerFiles, RunsThatLeaveTheImageAreRefusedBeforeAllegroDecodesThem) {
 }
 
 TEST_F(StrangerFiles, ImagesBeyondTheLimitsAreRefusedBeforeTheyAreDecoded) {
-    writeText("wide.png", pngClaiming(30000, 30000));
-    writeText("huge.jpg", std::string("\xff\xd8\xff\xc0\x00\x11\x08\xff\xff\xff\xff\x03", 12) +
+    writeFile("wide.png", pngClaiming(30000, 30000));
+    writeFile("huge.jpg", std::string("\xff\xd8\xff\xc0\x00\x11\x08\xff\xff\xff\xff\x03", 12) +
                               std::string(9, '\x11') + "\xff\xd9");
     writeSquarePng("square.png", 64);
     writeManyScanJpeg("scans.jpg", 64);
@@ -253,10 +253,10 @@ TEST_F(StrangerFiles, ImagesBeyondTheLimitsAreRefusedBeforeTheyAreDecoded) {
 
 TEST_F(StrangerFiles, MapsBeyondTheLimitsAreRefusedInOneLine) {
     writeSquarePng("t.png", 8);
-    writeText("cells.tmx",
+    writeFile("cells.tmx",
               tmx(64, 64, sheetTileset(1, "t.png", 8) + csvLayer(64, 64, 1) + csvLayer(64, 64, 1)));
     writeSquarePng("big.png", 512);
-    writeText("flips.tmx", tmx(2, 1,
+    writeFile("flips.tmx", tmx(2, 1,
                                sheetTileset(1, "big.png", 512) + "<layer name=\"l\" width=\"2\" "
                                                                  "height=\"1\"><data "
                                                                  "encoding=\"csv\">1,2147483649"
@@ -264,7 +264,7 @@ TEST_F(StrangerFiles, MapsBeyondTheLimitsAreRefusedInOneLine) {
     std::string nested = "{\"type\":\"map\",\"layers\":[";
     for (int i = 0; i < 200000; ++i)
         nested += "[[]],";
-    writeText("nested.tmj.gz", gzipBytes(nested + "[]]}"));
+    writeFile("nested.tmj.gz", gzipBytes(nested + "[]]}"));
     TrelLoadLimits limits;
     limits.mapMemory = 64 * 64 * 6 + 22000; // the XML and one layer, not two
     TrelLoadLimits::set(limits);
@@ -278,7 +278,7 @@ TEST_F(StrangerFiles, MapsBeyondTheLimitsAreRefusedInOneLine) {
                                      "more, beyond the limit of 524288 bytes "
                                      "(TrelLoadLimits::mapMemory)");
     // A tile image larger than the map declares is counted as it is decoded.
-    writeText("liar.tmx", tmx(1, 1,
+    writeFile("liar.tmx", tmx(1, 1,
                               "<tileset firstgid=\"1\" name=\"s\" tilewidth=\"8\" "
                               "tileheight=\"8\"><tile id=\"0\"><image source=\"big.png\" "
                               "width=\"8\" height=\"8\"/></tile></tileset>\n" +
@@ -299,13 +299,13 @@ TEST_F(StrangerFiles, MapsBeyondTheLimitsAreRefusedInOneLine) {
 
 TEST_F(StrangerFiles, AFileThatManyTilesetsNameIsReadAndDecodedOnce) {
     writeSquarePng("big.png", 256);
-    writeText("one.tsx", "<tileset name=\"one\" tilewidth=\"8\" tileheight=\"8\" tilecount=\"1\" "
+    writeFile("one.tsx", "<tileset name=\"one\" tilewidth=\"8\" tileheight=\"8\" tilecount=\"1\" "
                          "columns=\"1\"><image source=\"big.png\" width=\"256\" "
                          "height=\"256\"/></tileset>\n");
     std::string sets;
     for (int i = 1; i <= 300; ++i)
         sets += "<tileset firstgid=\"" + std::to_string(i) + "\" source=\"one.tsx\"/>\n";
-    writeText("shared.tmx", tmx(1, 1, sets + csvLayer(1, 1, 300)));
+    writeFile("shared.tmx", tmx(1, 1, sets + csvLayer(1, 1, 300)));
     // Read 300 times, the tileset would pass the input limit, and decoded 300 times, the
     // image the memory limit.
     TrelLoadLimits limits;
@@ -325,13 +325,13 @@ TEST_F(StrangerFiles, AFileThatManyTilesetsNameIsReadAndDecodedOnce) {
 }
 
 TEST_F(StrangerFiles, NamesThatHoldLineBreaksStayOnOneLine) {
-    writeText("odd.tmj", "{\"type\":\"map\",\"orientation\":\"orthogonal\",\"width\":1,"
+    writeFile("odd.tmj", "{\"type\":\"map\",\"orientation\":\"orthogonal\",\"width\":1,"
                          "\"height\":1,\"tilewidth\":8,\"tileheight\":8,\"layers\":[],"
                          "\"tilesets\":[{\"firstgid\":1,\"source\":\"a\\nfake line.tsx\"}]}");
     EXPECT_EQ(mapError("odd.tmj"), "odd.tmj: tileset \"a\\nfake line.tsx\" not found");
     EXPECT_EQ(imageError("x\nLog: fake.png"),
               "Image file \"x\\nLog: fake.png\" cannot be read: No such file or directory.");
-    writeText("line\nbreak.tmx", "not a map");
+    writeFile("line\nbreak.tmx", "not a map");
     EXPECT_EQ(mapError("line\nbreak.tmx"),
               "line\\nbreak.tmx: this is not a Tiled map (neither XML nor JSON)");
 }
@@ -339,7 +339,7 @@ TEST_F(StrangerFiles, NamesThatHoldLineBreaksStayOnOneLine) {
 TEST_F(StrangerFiles, APlayersMapReachesNothingOutsideItsFolder) {
     ASSERT_EQ(mkdir("level", 0700), 0);
     writeSquarePng("secret.png", 8);
-    writeText("outside.tsx", "<tileset name=\"o\" tilewidth=\"8\" tileheight=\"8\"><image "
+    writeFile("outside.tsx", "<tileset name=\"o\" tilewidth=\"8\" tileheight=\"8\"><image "
                              "source=\"" +
                                  dir + "/secret.png\" width=\"8\" height=\"8\"/></tileset>\n");
     ASSERT_EQ(symlink((dir + "/outside.tsx").c_str(), "level/link.tsx"), 0);
@@ -348,7 +348,7 @@ TEST_F(StrangerFiles, APlayersMapReachesNothingOutsideItsFolder) {
     const std::vector<std::string> sources = {"../outside.tsx", dir + "/outside.tsx", "link.tsx",
                                               "art/../../outside.tsx", "../missing.tsx"};
     for (const std::string& source : sources) {
-        writeText("level/map.tmx",
+        writeFile("level/map.tmx",
                   tmx(1, 1, "<tileset firstgid=\"1\" source=\"" + source + "\"/>\n" + layer));
         bool missing = source == "../missing.tsx";
         EXPECT_EQ(mapError("level/map.tmx", false).empty(), !missing) << source;
@@ -357,31 +357,31 @@ TEST_F(StrangerFiles, APlayersMapReachesNothingOutsideItsFolder) {
     }
     // Even a path that names a file inside the folder is refused when it is absolute.
     writeSquarePng("level/inside.png", 8);
-    writeText("level/absolute.tmx",
+    writeFile("level/absolute.tmx",
               tmx(1, 1, sheetTileset(1, dir + "/level/inside.png", 8) + layer));
     EXPECT_EQ(mapError(dir + "/level/absolute.tmx", false), "");
     EXPECT_EQ(mapError(dir + "/level/absolute.tmx", true),
               dir + "/level/absolute.tmx: Image file \"" + dir +
                   "/level/inside.png\" cannot be read: No such file or directory.");
-    writeText("level/sheet.tmx", tmx(1, 1, sheetTileset(1, "../secret.png", 8) + layer));
+    writeFile("level/sheet.tmx", tmx(1, 1, sheetTileset(1, "../secret.png", 8) + layer));
     EXPECT_EQ(mapError("level/sheet.tmx", true),
               "level/sheet.tmx: Image file \"level/../secret.png\" cannot be read: No such file "
               "or directory.");
     writeSquarePng("level/art/own.png", 8);
-    writeText("level/own.tmx", tmx(1, 1, sheetTileset(1, "art/../art/own.png", 8) + layer));
+    writeFile("level/own.tmx", tmx(1, 1, sheetTileset(1, "art/../art/own.png", 8) + layer));
     EXPECT_EQ(mapError("level/own.tmx", true), "");
 }
 
 TEST_F(StrangerFiles, SizesNearTheLimitsOfAnIntNeitherOverflowNorCrash) {
     // Fault: tileWidth + spacing and the tile offset overflowed int while the frames were cut.
     writeSquarePng("t.png", 8);
-    writeText("spaced.tmx", tmx(1, 1,
+    writeFile("spaced.tmx", tmx(1, 1,
                                 sheetTileset(1, "t.png", 8,
                                              " spacing=\"2147483000\" margin=\"2147483000\" "
                                              "tilecount=\"2\" columns=\"2\"") +
                                     csvLayer(1, 1, 2)));
     EXPECT_EQ(mapError("spaced.tmx"), "");
-    writeText("offset.tmx",
+    writeFile("offset.tmx",
               tmx(1, 1,
                   "<tileset firstgid=\"1\" name=\"s\" tilewidth=\"8\" tileheight=\"8\">"
                   "<tileoffset x=\"0\" y=\"2147483647\"/><image source=\"t.png\" width=\"8\" "
@@ -394,7 +394,7 @@ TEST_F(StrangerFiles, SizesNearTheLimitsOfAnIntNeitherOverflowNorCrash) {
     clear_to_color(strip, makecol24(200, 0, 0));
     ASSERT_EQ(save_bitmap("strip.png", strip, nullptr), 0);
     destroy_bitmap(strip);
-    writeText("strip.tmx", tmx(2, 1,
+    writeFile("strip.tmx", tmx(2, 1,
                                "<tileset firstgid=\"1\" name=\"s\" tilewidth=\"8\" "
                                "tileheight=\"8\"><tile id=\"0\"><image "
                                "source=\"strip.png\"/></tile></tileset>\n<layer name=\"l\" "
@@ -409,7 +409,7 @@ TEST_F(StrangerFiles, HugeCountsOfLayersTilesetsAndCellsLoadOrAreRefusedInTime) 
     for (int i = 0; i < 150000; ++i)
         layers += "<layer name=\"l\" width=\"1\" height=\"1\"><data encoding=\"csv\">0</data>"
                   "</layer>\n";
-    writeText("layers.tmx", tmx(1, 1, layers));
+    writeFile("layers.tmx", tmx(1, 1, layers));
     TrelTiledMap map;
     EXPECT_TRUE(map.load("layers.tmx")) << map.getError();
     // 32,767 tilesets over 16 million cells: each cell's tileset used to be searched for.
@@ -421,7 +421,7 @@ TEST_F(StrangerFiles, HugeCountsOfLayersTilesetsAndCellsLoadOrAreRefusedInTime) 
     std::vector<std::uint32_t> gids(4000u * 4000u);
     for (std::size_t i = 0; i < gids.size(); ++i)
         gids[i] = static_cast<std::uint32_t>(i % 32767 + 1);
-    writeText("sets.tmx", tmx(4000, 4000,
+    writeFile("sets.tmx", tmx(4000, 4000,
                               sets +
                                   "<layer name=\"l\" width=\"4000\" "
                                   "height=\"4000\"><data encoding=\"base64\" "
@@ -436,7 +436,7 @@ TEST_F(StrangerFiles, HugeCountsOfLayersTilesetsAndCellsLoadOrAreRefusedInTime) 
     std::string many;
     for (int i = 0; i < 200; ++i)
         many += big;
-    writeText("deep.tmx", tmx(4000, 4000, many));
+    writeFile("deep.tmx", tmx(4000, 4000, many));
     EXPECT_FALSE(map.load("deep.tmx"));
     EXPECT_NE(std::string(map.getError()).find(": the layers' cells need 96000000 bytes more"),
               std::string::npos)

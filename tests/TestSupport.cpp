@@ -27,13 +27,6 @@ void InTempDir::TearDown() {
     }
 }
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
 std::string readLog() {
     return readFile("log.txt");
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "TestFiles.h"
+
 // Runs each test in a fresh temporary directory, where TrelSystem creates its "log.txt".
 class InTempDir : public ::testing::Test {
 protected:
@@ -18,7 +20,6 @@ private:
     std::string previousDir;
 };
 
-std::string readFile(const std::string& path);
 std::string readLog(); // "log.txt" of the working directory
 
 // True when every piece occurs in text, in this order and without overlapping.

@@ -116,7 +116,8 @@ public:
     // Called by the map module only: the zone owns the resource (a map's tiles) from now on
     // and frees it with itself, so that a level's tiles go with the level.
     void adoptResource_(TrelResource* resource) { ownedResources.push_back(resource); }
-    const std::vector<TrelResource*>& getOwnedResources_() { return ownedResources; }
+    // The resources the zone owns, read-only.
+    const std::vector<TrelResource*>& getOwnedResources() const { return ownedResources; }
     // Called by TrelLayer::destroy only.
     void noteLayerDestroyed_() { ++pendingLayerRemovals; }
 
