@@ -55,10 +55,10 @@ std::string encodeGids(const std::vector<std::uint32_t>& gids, const std::string
             out += (i ? "," : "") + std::to_string(gids[i]);
         return out;
     }
-    std::string raw;
-    for (std::uint32_t g : gids)
+    std::string raw(gids.size() * 4, '\0');
+    for (std::size_t i = 0; i < gids.size(); ++i)
         for (int b = 0; b < 4; ++b)
-            raw += static_cast<char>(g >> (8 * b) & 0xFF); // little-endian
+            raw[i * 4 + b] = static_cast<char>(gids[i] >> (8 * b) & 0xFF); // little-endian
     if (compression == "zlib") {
         raw = deflateBytes(raw, 15, fast ? Z_BEST_SPEED : Z_BEST_COMPRESSION);
     } else if (compression == "gzip") {
