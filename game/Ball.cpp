@@ -2,8 +2,7 @@
 
 #include <allegro.h>
 
-#include "Gem.h"
-#include "Level.h"
+#include <algorithm>
 
 using fixedpoint::fix16;
 
@@ -51,7 +50,7 @@ void Ball::onProcess() {
     const fix16 push = fix16::fromRaw(fixedpoint::float2fix<16>(0.2f));
     const fix16 pull = fix16::fromRaw(fixedpoint::float2fix<16>(-0.2f));
     fix16 gx, gy;
-    const TrelInput& input = gameSystem.input; // this tick's keys, the same all tick long
+    const TrelInput& input = getSystem()->input; // this tick's keys, the same all tick long
     if (input.isDown(KEY_LEFT))
         gx = pull;
     else if (input.isDown(KEY_RIGHT))
@@ -88,18 +87,19 @@ void Ball::onPostProcess() {
     ++ticks;
     if (gems > kGemsPerRound - 1) {
         gems = 0;
-        spawnGems(&gameSystem, gemResource);
+        if (onRoundEnd != nullptr)
+            onRoundEnd(this);
         lastTime = ticks;
         ++rounds;
         if (ticks < bestTime)
             bestTime = ticks;
         ticks = 0;
-        gameSystem.audio.mixer.play(roundSound);
+        getSystem()->audio.mixer.play(roundSound);
     }
 }
 
 void Ball::onDraw(BITMAP* buffer) {
-    gameSystem.iface.gfx.disableRegionClipping(); // the strip lies below the camera region
+    getSystem()->iface.gfx.disableRegionClipping(); // the strip lies below the camera region
 
     int black = makecol(0, 0, 0);
     int white = makecol(255, 255, 255);
@@ -113,4 +113,13 @@ void Ball::onDraw(BITMAP* buffer) {
     int mx, my;
     minimapSpot(this, mx, my);
     rect(buffer, 600 + mx, 448 + my, 601 + mx, 449 + my, makecol(255, 0, 0));
+}
+
+void minimapSpot(TrelObject* object, int& mx, int& my) {
+    int w, h;
+    object->getLayer()->getMapActualSize(w, h);
+    vmath::vec2<fix16> p;
+    object->getPos(p);
+    mx = p.x.toInt() / std::max(w / 32, 1);
+    my = p.y.toInt() / std::max(h / 32, 1);
 }

@@ -4,9 +4,6 @@
 
 #include <cstdlib>
 
-#include "Ball.h"
-#include "Level.h"
-
 using fixedpoint::fix16;
 
 namespace {
@@ -16,8 +13,8 @@ const int kCells = 32;                         // cells per axis used for placem
 
 } // namespace
 
-Gem::Gem(TrelLayer* home, fix16 x, fix16 y, fix16 w, fix16 h)
-    : TrelObject(home, x, y, w, h), active(0) {
+Gem::Gem(TrelLayer* home, fix16 x, fix16 y, fix16 w, fix16 h, Ball* chased)
+    : TrelObject(home, x, y, w, h), active(0), ball(chased) {
 }
 
 void Gem::onProcess() {
@@ -46,18 +43,27 @@ void Gem::onProcess() {
     if (p.x - hw < b.x && b.x < p.x + hw && p.y - hh < b.y && b.y < p.y + hh) {
         destroy();
         ++ball->gems;
-        gameSystem.audio.mixer.play(gemSound);
+        getSystem()->audio.mixer.play(sound);
     }
 }
 
 void Gem::onDraw(BITMAP* buffer) {
-    gameSystem.iface.gfx.disableRegionClipping();
+    getSystem()->iface.gfx.disableRegionClipping();
     int mx, my;
     minimapSpot(this, mx, my);
     putpixel(buffer, 600 + mx, 448 + my, makecol(0, 255, 255));
 }
 
-void spawnGems(TrelSystem* system, TrelResource* gemImages) {
+void fillLayer(TrelLayer* layer, short value) {
+    int w, h;
+    layer->getMapSize(w, h);
+    short** rows = layer->getMapData();
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            rows[y][x] = value;
+}
+
+void spawnGems(TrelSystem* system, TrelResource* gemImages, Ball* ball, TrelSound* sound) {
     TrelLayer* grid = system->zone->getLayer(1);
     fillLayer(grid, 0);
     short** rows = grid->getMapData();
@@ -71,8 +77,9 @@ void spawnGems(TrelSystem* system, TrelResource* gemImages) {
             continue; // taken: draw both again
         rows[row][column] = 1;
         Gem* gem = new Gem(playfield, fix16(column * 32) + fix16(16), fix16(row * 32) + fix16(16),
-                           fix16(16), fix16(16));
+                           fix16(16), fix16(16), ball);
         gem->setSprite(image);
+        gem->sound = sound;
         ++created;
     }
 }

@@ -1,7 +1,5 @@
 #include "Level.h"
 
-#include <algorithm>
-
 #include "Ball.h"
 #include "Gem.h"
 
@@ -28,28 +26,15 @@ void appendImage(const char* file, TrelResource* resource) {
         gameSystem.giveError(0, "Could not load the image file \"%s\".", file);
 }
 
-} // namespace
-
-void fillLayer(TrelLayer* layer, short value) {
-    int w, h;
-    layer->getMapSize(w, h);
-    short** rows = layer->getMapData();
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            rows[y][x] = value;
+// The ball's round end: the next round's gems, towards it.
+void nextRound(Ball* player) {
+    spawnGems(&gameSystem, gemResource, player, gemSound);
 }
+
+} // namespace
 
 void fillGround(TrelSystem* system) {
     fillLayer(system->zone->getLayer(0), 1);
-}
-
-void minimapSpot(TrelObject* object, int& mx, int& my) {
-    int w, h;
-    object->getLayer()->getMapActualSize(w, h);
-    vmath::vec2<fix16> p;
-    object->getPos(p);
-    mx = p.x.toInt() / std::max(w / 32, 1);
-    my = p.y.toInt() / std::max(h / 32, 1);
 }
 
 void writeGameState(TrelState& state, void*) {
@@ -97,10 +82,12 @@ void setUpLevel() {
 
     Ball* player = new Ball(zone->getLayer(0), fix16(16), fix16(16), fix16(24), fix16(24));
     player->setSprite(ballImages->getData(0));
+    player->onRoundEnd = nextRound;
+    player->roundSound = roundSound;
     zone->getLayer(1)->setVisibility(false);
     // The ball stands before every gem in the list, so it moves first in each tick.
     ball = player;
-    spawnGems(&gameSystem, gemResource);
+    nextRound(player);
     zone->setCameraRegion(0, 0, 640, 448);
     gameSystem.setStateFunction(writeGameState, nullptr);
 }

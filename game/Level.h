@@ -15,14 +15,6 @@ extern TrelSound* roundSound;
 // Sets every cell of layer 0 to 1.
 void fillGround(TrelSystem* system);
 
-// Sets every cell of the layer's map to the value.
-void fillLayer(TrelLayer* layer, short value);
-
-// Where an object appears on the minimap, relative to its top-left corner at (600, 448): one
-// minimap pixel per 1/32 of the layer's width and height, or per pixel on a layer smaller
-// than 32 pixels, so that the divisor is never 0.
-void minimapSpot(TrelObject* object, int& mx, int& my);
-
 // Adds the game's own values to the zone's state (TrelZone::stateHash, dumpState): the
 // ball's round, its times and gem count, and which gems are drawn towards it.
 void writeGameState(TrelState& state, void* unused);

@@ -215,7 +215,7 @@ TEST_F(Game, CameraFollowsTheBallWithADeadZone) {
 
 TEST_F(Game, GemWakesOnlyWithinFortyPixelsOnBothAxes) {
     withoutGems();
-    Gem* gem = new Gem(field, fix16(112), fix16(16), fix16(16), fix16(16));
+    Gem* gem = new Gem(field, fix16(112), fix16(16), fix16(16), fix16(16), ball);
     ball->setPos(fix16(152), fix16(16));
     gem->onProcess();
     EXPECT_EQ(gem->active, 0);
@@ -231,7 +231,7 @@ TEST_F(Game, GemWakesOnlyWithinFortyPixelsOnBothAxes) {
 
 TEST_F(Game, ActiveGemIsDampedAndPulledTowardsTheBall) {
     withoutGems();
-    Gem* gem = new Gem(field, fix16(100), fix16(100), fix16(16), fix16(16));
+    Gem* gem = new Gem(field, fix16(100), fix16(100), fix16(16), fix16(16), ball);
     gem->active = 1;
     ball->setPos(fix16(130), fix16(100));
     gem->onProcess();
@@ -260,7 +260,7 @@ TEST_F(Game, GemIsCollectedOnlyWhenTheBoxesOverlapStrictly) {
         {fix16(), fix16(-20), false},
     };
     for (const Case& c : cases) {
-        Gem* gem = new Gem(field, fix16(300), fix16(300), fix16(16), fix16(16));
+        Gem* gem = new Gem(field, fix16(300), fix16(300), fix16(16), fix16(16), ball);
         gem->active = 1;
         int before = ball->gems;
         ball->setPos(fix16(300) + c.dx, fix16(300) + c.dy);
@@ -275,7 +275,7 @@ TEST_F(Game, TwoGemsCollectedInOneTick) {
     zone->process(); // the layers' first ticks
     ball->setPos(fix16(300), fix16(300));
     for (int dx : {-5, 5}) {
-        Gem* gem = new Gem(field, fix16(300 + dx), fix16(300), fix16(16), fix16(16));
+        Gem* gem = new Gem(field, fix16(300 + dx), fix16(300), fix16(16), fix16(16), ball);
         gem->active = 1;
     }
     zone->process(); // the new gems only lose their marks in pass 0
@@ -401,7 +401,7 @@ TEST_F(GameDrawing, StatusStripShowsTimesGemsAndTheMinimap) {
 
 TEST_F(GameDrawing, GemDotsReachTheMinimapsEdge) {
     withoutGems();
-    new Gem(field, fix16(1008), fix16(1008), fix16(16), fix16(16));
+    new Gem(field, fix16(1008), fix16(1008), fix16(16), fix16(16), ball);
     gameSystem.iface.gfx.drawLoop();
     EXPECT_EQ(at(631, 479), makecol(0, 255, 255));
 }
@@ -409,7 +409,7 @@ TEST_F(GameDrawing, GemDotsReachTheMinimapsEdge) {
 TEST_F(GameDrawing, MinimapOfAFieldUnderThirtyTwoPixelsDividesSafely) {
     zone->addLayer(1, 1, 16, 16); // a 16 × 16 field: W / 32 is 0
     Ball* tiny = new Ball(zone->getLayer(2), fix16(10), fix16(5), fix16(4), fix16(4));
-    Gem* speck = new Gem(zone->getLayer(2), fix16(3), fix16(7), fix16(4), fix16(4));
+    Gem* speck = new Gem(zone->getLayer(2), fix16(3), fix16(7), fix16(4), fix16(4), tiny);
     tiny->onDraw(level->getBuffer());
     speck->onDraw(level->getBuffer());
     EXPECT_EQ(at(610, 453), makecol(255, 0, 0));
