@@ -115,6 +115,8 @@ public:
     std::int16_t framerate;       // logic ticks per second, at least 1
     std::int16_t reservedSetting; // kept beside framerate for future use; nothing reads it
     std::int32_t quit;            // set by iface.startLoop when Escape is pressed
+    // The engine's own, read-only for games: newSpriteResource, addSpriteResource,
+    // clearSpriteResources, newZone, newZoneFromMap and clearZone change them.
     std::vector<TrelResource*> spriteResources; // owned, in order of registration
     TrelZone* zone;                             // owned; null while no zone is loaded
     // The keys and buttons of this tick, latched by iface.startLoop. Declared before iface,
