@@ -69,6 +69,7 @@ struct Scene {
 
 TrelSystem& benchSystem() {
     static TrelSystem sys;
+    sys.log.setQuiet(true); // its log lines go to log.txt only, not into the table
     return sys;
 }
 
@@ -96,7 +97,7 @@ void BM_drawZone_animatedTiles(benchmark::State& state) {
     for (int i = 0; i < 7; ++i) {
         BITMAP* tile = create_bitmap(32, 32);
         clear_to_color(tile, makecol(40 * i, 200 - 30 * i, 60)); // opaque: kept by the renderer
-        scene.tiles.frames.push_back(new TrelISprite(tile));
+        scene.tiles.addData(new TrelISprite(tile));
     }
     if (state.range(0) == 1) {
         scene.tiles.setTileAnimation({1, {{1, 100}, {2, 100}, {3, 100}, {4, 100}}});
@@ -119,10 +120,11 @@ void BM_drawZone_quarterMasked(benchmark::State& state) {
     Scene scene(benchSystem());
     BITMAP* opaque = create_bitmap(32, 32);
     clear_to_color(opaque, makecol(90, 120, 60));
-    scene.tiles.frames.push_back(new TrelISprite(opaque));
+    scene.tiles.addData(new TrelISprite(opaque));
     TrelLayer* layer = scene.zone->getLayer(0);
-    layer->clearObjects(); // the tiles alone
-    layer->purgeObjects_();
+    layer->clearObjects(); // the tiles alone, from the end of the layer's first real tick on
+    scene.zone->process(); // the new layer sits this one out
+    scene.zone->process();
     for (int y = 0; y < 32; ++y)
         for (int x = 0; x < 32; ++x)
             layer->setMapTile(x, y, (x + 2 * y) % 4 == 0 ? 1 : 2);

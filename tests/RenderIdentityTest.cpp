@@ -57,12 +57,15 @@ protected:
         InTempDir::TearDown();
     }
 
-    TrelResource* tiles(const std::vector<std::pair<int, int>>& sizes, bool holes) {
-        auto* resource = new TrelResource();
-        owned.emplace_back(resource);
+    // Tiles of the sizes, appended to the resource or to a new one.
+    TrelResource* tiles(const std::vector<std::pair<int, int>>& sizes, bool holes,
+                        TrelResource* resource = nullptr) {
+        if (resource == nullptr) {
+            resource = new TrelResource();
+            owned.emplace_back(resource);
+        }
         for (std::size_t i = 0; i < sizes.size(); ++i) {
-            std::string name =
-                "t" + std::to_string(owned.size()) + "_" + std::to_string(i) + ".bmp";
+            std::string name = "t" + std::to_string(tileFiles++) + ".bmp";
             resource->loadData(
                 writeTile(name, sizes[i].first, sizes[i].second, static_cast<int>(i) + 1, holes)
                     .c_str());
@@ -107,6 +110,7 @@ protected:
     BITMAP* reference = nullptr;
     TrelZone* zone = nullptr;
     std::vector<std::unique_ptr<TrelResource>> owned;
+    int tileFiles = 0; // tile images written so far
     std::vector<std::string> journal;
 };
 
@@ -214,10 +218,7 @@ TEST_F(RenderIdentity, ImagesDrawnIntoShowOnceTheKeptTilesAreReleased) {
 // uneven steps; and objects that play animations, mirrored each way.
 TEST_F(RenderIdentity, AnimatedTilesAndMirroredAnimatedSpritesAsTheZoneTicks) {
     TrelResource* set = tiles({{32, 32}, {32, 32}, {32, 32}, {32, 32}}, false);
-    TrelResource* holes = tiles({{32, 32}, {32, 32}}, true);
-    for (TrelISprite* frame : holes->frames)
-        set->frames.push_back(frame);
-    holes->frames.clear();
+    tiles({{32, 32}, {32, 32}}, true, set);
     set->setTileAnimation({0, {{0, 50}, {1, 34}, {2, 16}}});
     set->setTileAnimation({3, {{3, 100}, {4, 17}, {5, 0}}});
     TrelLayer* layer = addLayer(40, 30, 32, 32, set, 6, 17);

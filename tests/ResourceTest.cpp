@@ -41,6 +41,13 @@ TEST_F(Resources, FramesKeepTheOrderOfLoadingAndTheirSizes) {
     res.clearData();                            // on an empty resource: nothing
     ASSERT_NE(res.loadData("f1.bmp"), nullptr); // refilled from index 0
     EXPECT_EQ(res.getData(0)->width, 32);
+
+    // An image made elsewhere joins at the end and is freed with the others (ASan checks).
+    auto* made = new TrelISprite(create_bitmap(5, 3));
+    EXPECT_EQ(res.addData(made), made);
+    EXPECT_EQ(res.addData(nullptr), nullptr);
+    EXPECT_EQ(res.getSize(), 2);
+    EXPECT_EQ(res.getData(1), made);
 }
 
 TEST_F(Resources, UnloadableFilesMakeNoFrame) {

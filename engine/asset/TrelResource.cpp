@@ -14,6 +14,12 @@ TrelResource::~TrelResource() {
     clearData();
 }
 
+TrelISprite* TrelResource::addData(TrelISprite* sprite) {
+    if (sprite != nullptr)
+        frames.push_back(sprite);
+    return sprite;
+}
+
 TrelISprite* TrelResource::loadData(const char* fileName) {
     auto* sprite = new TrelISprite(fileName);
     if (sprite->bitmap == nullptr) {

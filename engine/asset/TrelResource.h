@@ -26,6 +26,9 @@ public:
     // TrelLoadLimits, or content that is not the image its name promises is refused, and
     // getLoadError() then says why.
     TrelISprite* loadData(const char* fileName);
+    // Appends an image made elsewhere, which the resource owns from now on, and returns it;
+    // null appends nothing.
+    TrelISprite* addData(TrelISprite* sprite);
     // Appends the frames of a sprite sheet: the image cut into frames of tileW × tileH pixels,
     // margin pixels from its edges and spacing pixels apart, row after row, as Tiled cuts a
     // tileset. Returns the number of frames appended: 0, with getLoadError() saying why,
