@@ -401,6 +401,15 @@ TEST_F(StrangerFiles, SizesNearTheLimitsOfAnIntNeitherOverflowNorCrash) {
                                "width=\"2\" height=\"1\"><data "
                                "encoding=\"csv\">1,2147483649</data></layer>\n"));
     EXPECT_EQ(mapError("strip.tmx"), "");
+    // Fault: a sheet's tile with an image of its own, its id past the sheet's tiles, was
+    // counted at that id, past the end of the table (ASan saw the write).
+    writeFile("beyond.tmx",
+              tmx(1, 1,
+                  "<tileset firstgid=\"1\" name=\"s\" tilewidth=\"8\" tileheight=\"8\" "
+                  "tilecount=\"1\" columns=\"1\"><image source=\"t.png\" width=\"8\" "
+                  "height=\"8\"/><tile id=\"30000\"><image source=\"t.png\"/></tile></tileset>\n" +
+                      csvLayer(1, 1, 1)));
+    EXPECT_EQ(mapError("beyond.tmx"), "");
 }
 
 TEST_F(StrangerFiles, HugeCountsOfLayersTilesetsAndCellsLoadOrAreRefusedInTime) {

@@ -329,8 +329,9 @@ unsigned long long TrelTiledCheck::framePixels(const Map& map) {
             for (int id = 0; id < set.getGidCount(); ++id)
                 tilePixels[set.firstGid + static_cast<std::uint32_t>(id)] = tile;
         }
+        // A sheet's tiles are cut from the sheet, whatever images its tiles name.
         for (const Map::Tile& t : set.tiles)
-            if (!t.image.empty())
+            if (set.image.empty() && !t.image.empty() && t.id >= 0 && t.id < set.getGidCount())
                 tilePixels[set.firstGid + static_cast<std::uint32_t>(t.id)] =
                     static_cast<unsigned long long>(std::max(t.imageWidth, 1)) *
                     static_cast<unsigned long long>(std::max(t.imageHeight, 1));
