@@ -237,6 +237,25 @@ TEST_F(Render, HookMayDrawOutsideTheRegionAndTheNextSpriteIsClippedAgain) {
     EXPECT_EQ(y2, 479);
 }
 
+// Fault: a tile of 16384 x 16384 pixels asked the caches for a bitmap whose byte size wrapped
+// to 0 in Allegro's int arithmetic, and composing wrote into nothing. Cells that large are
+// drawn without the caches, over a background colour (the stack's cache) and without (the
+// layer's).
+TEST_F(Render, HugeTilesAreDrawnWithoutTheCaches) {
+    for (int background : {0x0000ff, -1}) {
+        TrelZone huge(sys.get());
+        huge.addLayer(1, 1, 16384, 16384);
+        huge.getLayer(0)->setTileset(&tiles);
+        huge.getLayer(0)->setMapTile(0, 0, 1);
+        huge.setBackgroundColor(background);
+        huge.setCameraRegion(0, 0, 640, 448);
+        clear_to_color(gfx->buffer, grey);
+        gfx->drawZone(&huge, 0, 0, 640, 448);
+        EXPECT_EQ(at(1, 1), green) << background;
+        EXPECT_EQ(at(100, 100), background < 0 ? grey : blue) << background;
+    }
+}
+
 TEST_F(Render, DisablingTheClipWithoutATargetDoesNothing) {
     TrelIGfx closed; // a device whose window was never opened
     closed.disableRegionClipping();

@@ -58,7 +58,7 @@ void TrelStackCache::reset(int background, BITMAP* target) {
     for (TrelLayer* layer : layers)
         made.emplace_back(layer->getTileset(), layer->getOpacity());
     // Two copies of the ring side by side, so that any run of visited columns is one piece.
-    slots = create_bitmap_ex(depth, 2 * columns * tileW, rows * tileH);
+    slots = TrelTileCache::createSlots(depth, columns, rows, tileW, tileH);
     const std::size_t count = static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows);
     cells.assign(2 * count, -1);
     held.assign(count * layers.size(), Held());

@@ -42,10 +42,17 @@ void TrelTileCache::reset(BITMAP* target, int tw, int th, TrelResource* set) {
     tileset = set;
     // Two copies of the ring side by side, so that any run of visited columns lies in one
     // piece and each row of the view is copied in one go.
-    slots = create_bitmap_ex(depth, 2 * columns * tw, rows * th);
+    slots = createSlots(depth, columns, rows, tw, th);
     shadow.assign(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows), Slot());
     opaqueImages.clear();
     lastCe = -1; // no update since: the next frame composes every visited cell
+}
+
+BITMAP* TrelTileCache::createSlots(int depth, int columns, int rows, int tw, int th) {
+    const long long w = 2LL * columns * tw, h = static_cast<long long>(rows) * th;
+    if (w <= 0 || h <= 0 || w * h > kMaxSlotPixels)
+        return nullptr;
+    return create_bitmap_ex(depth, static_cast<int>(w), static_cast<int>(h));
 }
 
 bool TrelTileCache::isOpaque(const TrelISprite* frame) {

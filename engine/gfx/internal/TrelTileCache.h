@@ -57,6 +57,13 @@ public:
     static void copyRing(BITMAP* slots, int columns, int rows, int tileW, int tileH, BITMAP* target,
                          int cs, int ce, int rs, int re, int ox, int oy);
 
+    // The most pixels a cache's slots may hold (64 MiB at 32 bits per pixel); larger cells are
+    // drawn one by one, as without a cache.
+    static const long long kMaxSlotPixels = 16LL << 20;
+    // The bitmap of a ring of columns × rows slots of tw × th pixels, held twice side by side;
+    // null beyond kMaxSlotPixels, whose byte size Allegro's int arithmetic could not hold.
+    static BITMAP* createSlots(int depth, int columns, int rows, int tw, int th);
+
 private:
     // How a cell reaches the target: not at all, copied from its slot, or drawn from its
     // frame (or as the missing-tile marker) as the renderer draws it.
