@@ -251,6 +251,13 @@ TEST_F(SpriteSheets, BrokenAsepriteSheetsAreRefusedInOneLineWithNothingAdded) {
         {replaced("moth.bmp", "../moth.bmp"), "is not a file name inside the sheet's folder"},
         {replaced("moth.bmp", "gone.bmp"), "gone.bmp"},
         {replaced("\"x\": 2, \"y\": 3", "\"x\": 6, \"y\": 3"), "is placed beyond its source size"},
+        // Fault: values nested 10^5 deep were compared through their JSON text, whose
+        // writing recursed until the stack ran out.
+        {replaced("\"rotated\": false",
+                  "\"rotated\": " + std::string(100000, '[') + std::string(100000, ']')),
+         "its JSON nests deeper than 32 levels"},
+        {replaced("\"rotated\": false", "\"rotated\": [[false]]"), "frame 0 is rotated"},
+        {replaced("\"repeat\": \"2\"", "\"repeat\": {\"n\": 2}"), "has repeat object, not a count"},
     };
     for (const auto& c : cases) {
         writeFile("bad.json", c.first);

@@ -23,6 +23,8 @@ using Json = nlohmann::ordered_json;
 
 // The largest frame side taken, as for a tile.
 const int kMaxSide = 4096;
+// The deepest nesting of objects and arrays taken; Aseprite writes five levels.
+const int kMaxNesting = 32;
 
 struct Frame {
     int x = 0, y = 0, w = 0, h = 0; // where it lies in the image
@@ -47,12 +49,19 @@ struct Reader {
         problem = what;
         return false;
     }
-    // The value as JSON text ("" when absent), for the values compared as they are written.
+    // A string's text, a boolean or whole number as JSON writes it, "" when absent, and the
+    // kind of anything else ("array", "object"), for the values compared as they are written.
     static std::string text(const Json& o, const char* key) {
         auto it = o.find(key);
         if (it == o.end())
             return "";
-        return it->is_string() ? it->get<std::string>() : it->dump();
+        if (it->is_string())
+            return it->get<std::string>();
+        if (it->is_boolean())
+            return it->get<bool>() ? "true" : "false";
+        if (it->is_number_integer())
+            return std::to_string(it->get<long long>());
+        return it->type_name();
     }
     bool integer(const Json& o, const char* key, int& out, int low, int high,
                  const std::string& where) {
@@ -143,7 +152,8 @@ struct Reader {
         char* end = nullptr;
         long value = std::strtol(count.c_str(), &end, 10);
         if (count.empty() || *end != '\0' || value < 0 || value > 1000000)
-            return fail(named + " has repeat " + it->dump() + ", not a count");
+            return fail(named + " has repeat " +
+                        (it->is_string() ? TrelFileBytes::quoted(count) : count) + ", not a count");
         passes = static_cast<int>(value);
         return true;
     }
@@ -185,8 +195,35 @@ bool imagePath(const std::string& sheet, const std::string& image, std::string& 
 
 namespace {
 
-// The parsed sheet within the memory limit: the text, and about 64 bytes for each value.
+// The deepest nesting of objects and arrays in the text, strings passed over.
+int nesting(const std::string& text) {
+    int depth = 0, deepest = 0;
+    bool inString = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            deepest = std::max(deepest, ++depth);
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return deepest;
+}
+
+// The parsed sheet within the memory limit (the text, and about 64 bytes for each value) and
+// the nesting limit, which keeps every walk of the values shallow.
 bool parse(const std::string& text, Json& root, std::string& problem) {
+    if (nesting(text) > kMaxNesting) {
+        problem = "its JSON nests deeper than " + std::to_string(kMaxNesting) + " levels";
+        return false;
+    }
     const unsigned long long values = std::count_if(text.begin(), text.end(), [](char c) {
         return c == ',' || c == '{' || c == '[' || c == ':';
     });
