@@ -360,6 +360,13 @@ std::string sparseLayer(const std::string& name, const std::string& attributes) 
            "><data encoding=\"csv\">" + cells + "</data></layer>\n";
 }
 
+// Three tile objects that overlap, the first lowest on the map and two at one y.
+std::string overlapping() {
+    return "  <object id=\"1\" gid=\"3\" x=\"20\" y=\"50\" width=\"16\" height=\"16\"/>\n"
+           "  <object id=\"2\" gid=\"5\" x=\"28\" y=\"42\" width=\"16\" height=\"16\"/>\n"
+           "  <object id=\"3\" gid=\"7\" x=\"34\" y=\"42\" width=\"16\" height=\"16\"/>\n";
+}
+
 // A 20 x 12 picture of two colours with a transparent (magenta) hole.
 void writeBanner(const char* name) {
     set_color_depth(24);
@@ -482,6 +489,15 @@ INSTANTIATE_TEST_SUITE_P(
                          "width=\"16\" height=\"32\" rotation=\"180\"/>\n"
                          "  <object id=\"6\" gid=\"8\" x=\"90\" y=\"50\" width=\"16\" "
                          "height=\"16\" rotation=\"-90\" visible=\"0\"/>\n"
+                         " </objectgroup>\n"),
+                 true},
+        // Overlapping tile objects listed against their y order: by y in a layer drawn top
+        // down (the default), in the file's order in one drawn by index.
+        LookCase{"tileObjectsTopDown",
+                 lookMap(" <objectgroup name=\"o\">\n" + overlapping() + " </objectgroup>\n"),
+                 true},
+        LookCase{"tileObjectsByIndex",
+                 lookMap(" <objectgroup name=\"o\" draworder=\"index\">\n" + overlapping() +
                          " </objectgroup>\n"),
                  true}),
     caseName);

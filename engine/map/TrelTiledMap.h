@@ -79,6 +79,9 @@ public:
         LayerLook look;
         Properties properties;
         std::vector<Object> objects;
+        // draworder="index": drawn in the file's order; else (Tiled's "topdown", its
+        // default) by y, those at one y in the file's order.
+        bool indexOrder = false;
     };
 
     // A tile layer: width × height GIDs, row after row, with Tiled's flip bits still set.
@@ -186,7 +189,8 @@ public:
     // Whether addToZone also gives each object group a layer of its own (in the layer order,
     // with no cells) and makes each of its tile objects (objects with a gid) a plain
     // TrelObject there that shows its tile as Tiled does: flipped, scaled to the object's size
-    // and turned about its bottom-left corner, which is at the object's position. Off by
+    // and turned about its bottom-left corner, which is at the object's position, made (and so
+    // drawn) in the layer's draw order, by y unless it is drawn by index. Off by
     // default, since most games create their own objects from the map. Set it before load,
     // which counts those layers' cells against TrelLoadLimits::mapMemory; kept across loads.
     void setTileObjects(bool made) { tileObjects = made; }

@@ -1,6 +1,7 @@
 #include "map/internal/TrelTiledZone.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -76,16 +77,33 @@ TrelLayer* TrelTiledZone::addLayer(TrelTiledMap& map, TrelZone* zone, bool visib
     return layer;
 }
 
+namespace {
+
+// An object's y as the top-down order sorts it; NaN, which compares with nothing, first.
+double sortY(const TrelTiledMap::Object& object) {
+    return std::isnan(object.y) ? -HUGE_VAL : object.y;
+}
+
+} // namespace
+
 void TrelTiledZone::addTileObjects(TrelTiledMap& map, const TrelTiledMap::ObjectGroup& group,
                                    TrelLayer* layer, TrelTiledFrames::Made& made,
                                    std::size_t& next) {
     using Fixed = TrelLayer::Fixed;
-    for (const TrelTiledMap::Object& object : group.objects) {
-        if (!TrelTiledFrames::isTileObject(map, object))
-            continue;
-        TrelISprite* picture = made.images->frames[next];
-        const std::pair<int, int> corner = made.objectCorners[next - map.imageLayers.size()];
-        ++next;
+    // The pictures come in the file's order; the objects are made in the order they are drawn.
+    std::vector<std::pair<const TrelTiledMap::Object*, std::size_t>> shownObjects;
+    for (const TrelTiledMap::Object& object : group.objects)
+        if (TrelTiledFrames::isTileObject(map, object))
+            shownObjects.emplace_back(&object, next++);
+    if (!group.indexOrder)
+        std::stable_sort(
+            shownObjects.begin(), shownObjects.end(),
+            [](const auto& a, const auto& b) { return sortY(*a.first) < sortY(*b.first); });
+    for (const auto& [objectPointer, pictureIndex] : shownObjects) {
+        const TrelTiledMap::Object& object = *objectPointer;
+        TrelISprite* picture = made.images->frames[pictureIndex];
+        const std::pair<int, int> corner =
+            made.objectCorners[pictureIndex - map.imageLayers.size()];
         // Drawn centred on its position, the picture's top-left corner lands on corner.
         const int w = picture->width, h = picture->height;
         auto* shown = new TrelObject(layer, Fixed(corner.first + w / 2),

@@ -347,11 +347,14 @@ struct TrelTmjReader::Reader {
                 group.name = name;
                 Data::Look look;
                 const Json* objects;
+                std::string order;
                 if (!layerLook(node, outer, look, named) ||
+                    !text(node, "draworder", order, named) ||
                     !properties(node, group.properties, named) ||
                     !array(node, "objects", objects, named))
                     return false;
                 Data::giveLook(look, group);
+                group.indexOrder = order == "index";
                 for (const Json& o : *objects)
                     if (!object(o, group, named))
                         return false;

@@ -252,6 +252,7 @@ struct TrelTmxReader::Reader {
         if (!layerLook(node, outer, look))
             return false;
         group.name = node.attribute("name").value();
+        group.indexOrder = std::string(node.attribute("draworder").value()) == "index";
         Data::giveLook(look, group);
         properties(node, group.properties);
         for (pugi::xml_node o : node.children("object"))
