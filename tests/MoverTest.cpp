@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <random>
@@ -36,7 +37,9 @@ struct ReferenceMover {
     TrelLayer* layer = nullptr;
     const TrelTileShapes* shapes = nullptr;
     int stepHeight = 1;
+    bool dropRequested = false;
     bool dropping = false;
+    int dropLine = INT_MIN; // none
     std::int64_t remX = 0, remY = 0;
     TrelMover::Contact floor, ceiling, left, right;
 
@@ -94,6 +97,14 @@ struct ReferenceMover {
         int L, R, T, B;
         pixelsOf(o, L, R, T, B);
         const int T0 = T, L0 = L;
+        // A drop asked for on one-way tops alone lasts while the box's bottom stays there.
+        const bool onSolid = row(B, L, R, false);
+        dropping = dropRequested || (dropLine == B && !onSolid);
+        if (dropRequested && !onSolid && row(B, L, R, true))
+            dropLine = B;
+        else if (!dropRequested && !dropping)
+            dropLine = INT_MIN;
+        dropRequested = false;
         v.x += g.x;
         int dx = whole(remX, v.x);
         bool rising = v.y + g.y < 0;
@@ -155,7 +166,8 @@ struct ReferenceMover {
             row(T - 1, L, R, false, &ceiling);
         o->setPos(p.x, p.y);
         o->setSpeed(v.x, v.y);
-        dropping = false;
+        if (B != dropLine)
+            dropLine = INT_MIN;
     }
 };
 
@@ -246,7 +258,7 @@ TEST(Mover, AgreesWithThePlainMoverOnRandomMovesAndNeverEntersASolid) {
             place(b, pa, v, g);
             if (upTo(5) == 0) {
                 fast.dropThrough();
-                plain.dropping = true;
+                plain.dropRequested = true;
             }
             fast.move(a);
             plain.move(b);
@@ -368,6 +380,49 @@ TEST(Mover, OneWayCellsStopOnlyWhatComesDownOntoThem) {
         o->getPos(p);
         EXPECT_EQ(p.y.toInt() + 5, c.endBottom) << "from " << c.bottom;
         EXPECT_EQ(mover.isOnFloor(), c.endBottom == 64) << "from " << c.bottom;
+        o->destroy();
+        zone.process();
+    }
+}
+
+// Fault: standing under gravity, the speed cycles (0.3, 0.6, then a pixel refused), so a drop
+// asked for on one tick moved no pixel on two ticks in three and the box landed again. Now one
+// call drops it at every phase, as Down held does; a drop cancelled before the move does not.
+TEST(Mover, OneDropCallPassesThroughOneWayTopsAtEveryPhaseOfStanding) {
+    TrelSystem system;
+    TrelZone zone(&system);
+    zone.addLayer(4, 8, 16, 16);
+    TrelLayer* ground = zone.getLayer(0);
+    ground->getMapData()[4][1] = 2; // one-way: top row at y = 64
+    TrelTileShapes shapes = testShapes();
+    struct Case {
+        int phase; // ticks stood before Down
+        bool held, cancelled;
+        bool dropped;
+    };
+    const Case cases[] = {{0, false, false, true}, {1, false, false, true},
+                          {2, false, false, true}, {3, false, false, true},
+                          {1, true, false, true},  {2, false, true, false}};
+    for (const Case& c : cases) {
+        auto* o = new TrelObject(ground, fix16(24), fix16(59), fix16(10), fix16(10));
+        o->setGravity(fix16(), fix16::fromRaw(19661)); // 0.3 pixels a tick, each tick
+        TrelMover mover;
+        mover.setGround(ground, &shapes);
+        for (int tick = 0; tick < 3 + c.phase; ++tick) // settled on the top row
+            mover.move(o);
+        ASSERT_TRUE(mover.isOnFloor());
+        mover.dropThrough();
+        if (c.cancelled)
+            mover.cancelDrop();
+        for (int tick = 0; tick < 8; ++tick) {
+            if (c.held)
+                mover.dropThrough();
+            mover.move(o);
+        }
+        Vec p;
+        o->getPos(p);
+        EXPECT_EQ(p.y.toInt() + 5 > 64, c.dropped) << "phase " << c.phase;
+        EXPECT_FALSE(mover.isDropping()) << "phase " << c.phase; // done once below the tops
         o->destroy();
         zone.process();
     }

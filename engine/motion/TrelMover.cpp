@@ -267,6 +267,7 @@ void TrelMover::move(TrelObject* object) {
     cover(pos.x.raw, size.x.raw, box.left, box.right);
     cover(pos.y.raw, size.y.raw, box.top, box.bottom);
     const int startTop = box.top;
+    startDrop(box);
 
     speed.x += gravity.x;
     const int dx = wholePixels(remainderX, speed.x);
@@ -294,9 +295,26 @@ void TrelMover::move(TrelObject* object) {
     }
     object->setPos(pos.x, pos.y);
     object->setSpeed(speed.x, speed.y);
-    dropping = false;
+    if (box.bottom != dropLine)
+        dropLine = kNoDrop; // below the tops it stood on (or risen): the drop is done
+}
+
+void TrelMover::startDrop(const Box& box) {
+    const bool onSolid = rowBlocked(box.bottom, box.left, box.right, false, nullptr);
+    if (dropRequested) {
+        dropRequested = false;
+        dropping = true;
+        if (!onSolid && rowBlocked(box.bottom, box.left, box.right, true, nullptr))
+            dropLine = box.bottom; // on one-way tops alone: in force until below them
+    } else {
+        if (dropLine != box.bottom || onSolid)
+            dropLine = kNoDrop;
+        dropping = dropLine != kNoDrop;
+    }
 }
 
 void TrelMover::writeState(TrelState& state) const {
     state.add("mover remainder", remainderX, remainderY);
+    if (dropLine != kNoDrop) // added only while in force, so that states without drops keep
+        state.add("mover drop line", dropLine); // the values they always had
 }

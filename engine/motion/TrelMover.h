@@ -42,8 +42,15 @@ public:
     // slope of 45 degrees; 2 for one twice as steep). At least 0.
     void setStepHeight(int pixels) { stepHeight = pixels > 0 ? pixels : 0; }
     int getStepHeight() const { return stepHeight; }
-    // Lets the next move pass down through one-way cells.
-    void dropThrough() { dropping = true; }
+    // Lets the object pass down through one-way cells. Called while it stands on one-way tops
+    // (and nothing solid), the drop lasts until it has passed below them, however many ticks
+    // its speed takes to carry it a pixel down (isOnFloor() reads false meanwhile), or until
+    // cancelDrop(), or until it rises or comes to stand on something solid; otherwise it lets
+    // only the next move pass through them. One call, on the tick Down is pressed, is enough.
+    void dropThrough() { dropRequested = true; }
+    void cancelDrop() { dropRequested = false, dropLine = kNoDrop; }
+    // Whether a drop is asked for or in force.
+    bool isDropping() const { return dropRequested || dropLine != kNoDrop; }
 
     // One tick of the object's movement, as described above; without a ground set, as the
     // layer's move() would move it.
@@ -58,7 +65,8 @@ public:
     // The fraction of a pixel carried to the next tick, on each axis: in [0, 1).
     fixedpoint::fix16 getRemainderX() const { return remainderX; }
     fixedpoint::fix16 getRemainderY() const { return remainderY; }
-    // Adds the remainders to a state, for a game's state function: they decide the next moves.
+    // Adds the remainders (and a drop in force) to a state, for a game's state function: they
+    // decide the next moves.
     void writeState(TrelState& state) const;
 
 private:
@@ -91,6 +99,8 @@ private:
     // Keeps an object that walked off its ground on the ground within the step height below;
     // false when there is none.
     bool stepDown(Box& box) const;
+    // Whether this move drops through one-way tops, and whether a drop starts or ends.
+    void startDrop(const Box& box);
 
     TrelLayer* layer = nullptr;
     const TrelTileShapes* shapes = nullptr;
@@ -98,7 +108,11 @@ private:
     int mapW = 0, mapH = 0;
     int shiftX = -1, shiftY = -1; // log2 of the tile size, or -1 when it is no power of two
     int stepHeight = 1;
+    static const int kNoDrop = -2147483647 - 1;
+    // Whether this move passes through one-way tops: asked for, or a drop still in force.
     bool dropping = false;
+    bool dropRequested = false;
+    int dropLine = kNoDrop; // the one-way tops a drop in force started on: the box's bottom
     fixedpoint::fix16 remainderX, remainderY;
     Contact floor, ceiling, leftWall, rightWall;
 };

@@ -44,8 +44,8 @@ void Hopper::onProcess() {
         v.y = fix16(-6);
         getSystem()->audio.mixer.play(jumpSound);
     }
-    if (keys.isDown(KEY_DOWN))
-        mover.dropThrough(); // through the planks, this tick
+    if (keys.wasPressed(KEY_DOWN))
+        mover.dropThrough(); // one press: down through the planks it stands on
     setSpeed(v.x, v.y);
     mover.move(this); // gravity, then x, then y, through the cells
 
