@@ -492,6 +492,29 @@ TEST_F(TiledMaps, ObjectsAndPropertiesInBothFormats) {
     }
 }
 
+// Fault: tints were applied to tiles already reduced to 16 bits, so colours were rounded
+// twice: (109, 54, 33) under #80c0ff came out (49, 36, 33) where Tiled gives (55, 41, 33). The
+// tint is applied to the file's colours, for tiles, image layers and tile objects alike.
+TEST_F(TiledMaps, TintsAreAppliedToTheFilesColoursAndRoundedOnce) {
+    writeTileSheet("warm.bmp", 8, 8, 1, 1, {0x6d3621});
+    map.setTileObjects(true);
+    writeFile("tinted.tmx",
+              tmxMap(1, 1,
+                     " <tileset firstgid=\"1\" name=\"w\" tilewidth=\"8\" tileheight=\"8\" "
+                     "tilecount=\"1\" columns=\"1\"><image source=\"warm.bmp\" width=\"8\" "
+                     "height=\"8\"/></tileset>\n <group tintcolor=\"#80c0ff\">\n" +
+                         tmxLayer("a", 1, 1, {1}, "csv", "") +
+                         "  <imagelayer name=\"i\"><image source=\"warm.bmp\"/></imagelayer>\n"
+                         "  <objectgroup name=\"o\"><object id=\"1\" gid=\"1\" x=\"0\" "
+                         "y=\"8\" width=\"8\" height=\"8\"/></objectgroup>\n </group>\n"));
+    addToZone("tinted.tmx");
+    ASSERT_EQ(zone->getNumLayers(), 3);
+    EXPECT_EQ(rgbAt(zone->getLayer(0)->getTileset()->frames[0]->bitmap, 2, 2), at16(0x372921));
+    EXPECT_EQ(rgbAt(zone->getLayer(1)->getImage()->bitmap, 2, 2), at16(0x372921));
+    EXPECT_EQ(rgbAt(zone->getLayer(2)->getObjects().front()->getSprite()->bitmap, 2, 2),
+              at16(0x372921));
+}
+
 TEST_F(TiledMaps, GroupsPassOnTheirLookAndWhatCannotBeShownIsLoggedOncePerFeature) {
     writeFile(
         "looks.tmx",

@@ -28,7 +28,7 @@ int nearest(double at, int size) {
 } // namespace
 
 TrelTiledFrames::TrelTiledFrames(Map& source, TrelResource* target)
-    : map(source), frames(target), depth(get_color_depth()),
+    : map(source), frames(target), targetDepth(get_color_depth()),
       memoryLeft(TrelLoadLimits::get().mapMemory) {
 }
 
@@ -62,8 +62,13 @@ bool TrelTiledFrames::make(Map& map, Made& made) {
             if (!maker.tintAll(layer.look.tint, made.tinted.back().second))
                 return false;
         }
-        return maker.addLayerImages(made.images) &&
-               (!map.tileObjects || maker.addTileObjects(made.images, made.objectCorners));
+        if (!maker.addLayerImages(made.images) ||
+            (map.tileObjects && !maker.addTileObjects(made.images, made.objectCorners)))
+            return false;
+        bool reduced = maker.reduce(made.tiles) && maker.reduce(made.images);
+        for (auto& tinted : made.tinted)
+            reduced = reduced && maker.reduce(tinted.second);
+        return reduced || map.fail_(map.fileName, 0, "no memory for the tiles");
     } catch (const std::bad_alloc&) {
         return map.fail_(map.fileName, 0, "no memory for the tiles");
     }
@@ -295,12 +300,15 @@ bool TrelTiledFrames::loadImage(const std::string& path, int transparent, BITMAP
     if (!map.reachable_(path))
         return map.fail_(map.fileName, 0, TrelImageFile::notFound(path.c_str()));
     TrelResource loader;
+    const int shownDepth = get_color_depth();
+    set_color_depth(depth); // the file's colours, rounded only when the frames are reduced
     TrelISprite* sprite = loader.loadData(path.c_str());
+    set_color_depth(shownDepth);
     if (sprite == nullptr)
         return map.fail_(map.fileName, 0, loader.getLoadError());
     if (!charge(sprite->bitmap->w, sprite->bitmap->h))
         return false;
-    // The loaded image is at the frames' depth already: it is taken, not copied.
+    // The loaded image is at the working depth already: it is taken, not copied.
     out = std::exchange(sprite->bitmap, nullptr);
     images[{path, transparent}] = out;
     if (transparent < 0)
@@ -324,6 +332,29 @@ bool TrelTiledFrames::charge(long long w, long long h) {
     const TrelFileBytes::Limit limit{TrelLoadLimits::get().mapMemory, "mapMemory"};
     return map.fail_(map.fileName, 0,
                      "the tile images and frames go " + TrelFileBytes::beyond(limit));
+}
+
+bool TrelTiledFrames::reduce(TrelResource* resource) const {
+    for (TrelISprite* frame : resource->frames) {
+        BITMAP* full = frame->bitmap;
+        if (full == nullptr || bitmap_color_depth(full) == targetDepth)
+            continue;
+        BITMAP* shown = create_bitmap_ex(targetDepth, full->w, full->h);
+        if (shown == nullptr)
+            return false;
+        const int fullMask = bitmap_mask_color(full), shownMask = bitmap_mask_color(shown);
+        for (int y = 0; y < full->h; ++y)
+            for (int x = 0; x < full->w; ++x) {
+                const int c = getpixel(full, x, y);
+                putpixel(shown, x, y,
+                         c == fullMask ? shownMask
+                                       : makecol_depth(targetDepth, getr_depth(depth, c),
+                                                       getg_depth(depth, c), getb_depth(depth, c)));
+            }
+        frame->bitmap = shown;
+        destroy_bitmap(full);
+    }
+    return true;
 }
 
 BITMAP* TrelTiledFrames::blank() {

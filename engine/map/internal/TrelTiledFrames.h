@@ -33,7 +33,8 @@ public:
         void release();
     };
 
-    // Makes everything at the current colour depth. False, with the map's error set and what
+    // Makes everything at the current colour depth: cut, flipped, scaled and tinted at 32
+    // bits, from the files' colours, then reduced once. False, with the map's error set and what
     // was made so far left in made for release(), when an image cannot be loaded, the images
     // and frames would take more than TrelLoadLimits::mapMemory, or memory runs out. Each
     // image file is decoded once. Tile objects' pictures are made when the map asks for them.
@@ -69,7 +70,7 @@ private:
     bool placedCopy(BITMAP* image, const TrelTiledMap::Object& object, int& left, int& top,
                     BITMAP*& out);
 
-    // The image through the engine's checks, at the frames' depth, with the tileset's colour
+    // The image through the engine's checks, at the working depth, with the tileset's colour
     // key made transparent; kept until the frames are made, for every tileset that names it.
     bool loadImage(const std::string& path, int transparent, BITMAP*& out);
     // Counts a bitmap of w x h pixels against the memory limit; false, with the error set,
@@ -81,10 +82,14 @@ private:
     void add(BITMAP* bitmap, const TrelTiledMap::Tileset& set);
     // A copy of image turned as a cell with these flags shows it.
     static BITMAP* flippedCopy(BITMAP* image, std::uint32_t flags);
+    // Each frame of the resource at the frames' depth (masked pixels staying masked); false
+    // without memory.
+    bool reduce(TrelResource* resource) const;
 
     TrelTiledMap& map;
     TrelResource* frames; // not owned
-    int depth;
+    int depth = 32;       // what the frames are made at, so that each colour is rounded only once
+    int targetDepth;      // what they are reduced to at the end: the current colour depth
     unsigned long long memoryLeft;                         // of TrelLoadLimits::mapMemory
     std::map<std::pair<std::string, int>, BITMAP*> images; // by path and colour key; owned
 };
