@@ -29,7 +29,7 @@ int nearest(double at, int size) {
 
 TrelTiledFrames::TrelTiledFrames(Map& source, TrelResource* target)
     : map(source), frames(target), targetDepth(get_color_depth()),
-      memoryLeft(TrelLoadLimits::get().mapMemory) {
+      depth(targetDepth > 8 ? 32 : targetDepth), memoryLeft(TrelLoadLimits::get().mapMemory) {
 }
 
 TrelTiledFrames::~TrelTiledFrames() {
@@ -342,15 +342,9 @@ bool TrelTiledFrames::reduce(TrelResource* resource) const {
         BITMAP* shown = create_bitmap_ex(targetDepth, full->w, full->h);
         if (shown == nullptr)
             return false;
-        const int fullMask = bitmap_mask_color(full), shownMask = bitmap_mask_color(shown);
-        for (int y = 0; y < full->h; ++y)
-            for (int x = 0; x < full->w; ++x) {
-                const int c = getpixel(full, x, y);
-                putpixel(shown, x, y,
-                         c == fullMask ? shownMask
-                                       : makecol_depth(targetDepth, getr_depth(depth, c),
-                                                       getg_depth(depth, c), getb_depth(depth, c)));
-            }
+        // Allegro's converting blit rounds as makecol does, and its mask colour becomes the
+        // mask colour of every depth above 8 bits.
+        blit(full, shown, 0, 0, 0, 0, full->w, full->h);
         frame->bitmap = shown;
         destroy_bitmap(full);
     }

@@ -88,8 +88,10 @@ private:
 
     TrelTiledMap& map;
     TrelResource* frames; // not owned
-    int depth = 32;       // what the frames are made at, so that each colour is rounded only once
-    int targetDepth;      // what they are reduced to at the end: the current colour depth
+    int targetDepth;      // what the frames are reduced to at the end: the current colour depth
+    // What they are made at: 32 bits, so that each colour is rounded only once (8 bits, a
+    // palette's, stays as it is).
+    int depth;
     unsigned long long memoryLeft;                         // of TrelLoadLimits::mapMemory
     std::map<std::pair<std::string, int>, BITMAP*> images; // by path and colour key; owned
 };
