@@ -515,6 +515,28 @@ TEST_F(TiledMaps, TintsAreAppliedToTheFilesColoursAndRoundedOnce) {
               at16(0x372921));
 }
 
+// Fault: a tile object of an animated tile showed the tile itself, and nothing said it does
+// not animate. It shows the animation's first frame, as Tiled does at time 0, and the map
+// warns once.
+TEST_F(TiledMaps, AnAnimatedTileObjectShowsItsFirstFrameAndIsWarnedAbout) {
+    map.setTileObjects(true);
+    writeFile("moving.tmx",
+              tmxMap(1, 1,
+                     " <tileset firstgid=\"1\" name=\"sheet\" tilewidth=\"8\" tileheight=\"8\" "
+                     "tilecount=\"8\" columns=\"4\"><image source=\"sheet.bmp\" width=\"32\" "
+                     "height=\"16\"/><tile id=\"0\"><animation><frame tileid=\"2\" "
+                     "duration=\"100\"/><frame tileid=\"3\" duration=\"100\"/></animation>"
+                     "</tile></tileset>\n <objectgroup name=\"o\"><object id=\"1\" gid=\"1\" "
+                     "x=\"0\" y=\"8\"/><object id=\"2\" gid=\"1\" x=\"0\" y=\"8\"/>"
+                     "</objectgroup>\n"));
+    addToZone("moving.tmx");
+    TrelObject* shown = zone->getLayer(0)->getObjects().front();
+    EXPECT_EQ(rgbAt(shown->getSprite()->bitmap, 2, 2), at16(tileColour(2)));
+    EXPECT_EQ(
+        map.getWarnings(),
+        std::vector<std::string>{"animated tile objects (each shows its animation's first frame)"});
+}
+
 TEST_F(TiledMaps, GroupsPassOnTheirLookAndWhatCannotBeShownIsLoggedOncePerFeature) {
     writeFile(
         "looks.tmx",

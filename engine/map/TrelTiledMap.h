@@ -31,7 +31,8 @@ class TrelZone;
 // tile objects. What the engine does not show is logged by addToZone, one warning per
 // feature: a render order other than right-down (drawn right-down), object templates
 // (objects keep only what the map itself sets), class-typed custom properties (read with
-// empty values) and, for tile objects, an object layer's opacity (drawn opaque).
+// empty values) and, for tile objects, an object layer's opacity (drawn opaque) and a tile's
+// animation (drawn still, as its first frame).
 class TREL_API TrelTiledMap {
 public:
     // A custom property. The value is kept as Tiled writes it: "true"/"false" for a bool, a

@@ -282,6 +282,12 @@ bool TrelTiledCheck::gidsAndFrames(Map& map) {
         }
     }
     addFlippedAnimationFrames(map);
+    // A tile object is drawn still, as the first frame of its tile's animation.
+    const std::unordered_map<std::uint32_t, std::uint32_t> animated = firstFrames(map);
+    for (const Map::ObjectGroup& group : map.objectGroups)
+        for (const Map::Object& object : group.objects)
+            if (map.tileObjects && animated.count(object.gid & ~Map::kFlagBits) != 0)
+                map.warn_("animated tile objects (each shows its animation's first frame)");
     const std::size_t frames = map.baseFrames + map.flipped.size();
     if (frames > static_cast<std::size_t>(Map::kMaxFrames))
         return map.fail_(map.fileName, 0,
@@ -294,6 +300,16 @@ bool TrelTiledCheck::gidsAndFrames(Map& map) {
         map.flippedValues[map.flipped[i]] = static_cast<short>(map.baseFrames + i + 1);
     std::string problem = map.charge_(framePixels(map) * 4, "the tile images and frames");
     return problem.empty() || map.fail_(map.fileName, 0, problem);
+}
+
+std::unordered_map<std::uint32_t, std::uint32_t> TrelTiledCheck::firstFrames(const Map& map) {
+    std::unordered_map<std::uint32_t, std::uint32_t> first;
+    for (const Map::Tileset& set : map.tilesets)
+        for (const Map::Tile& tile : set.tiles)
+            if (!tile.animation.empty())
+                first[set.firstGid + static_cast<std::uint32_t>(tile.id)] =
+                    set.firstGid + static_cast<std::uint32_t>(tile.animation.front().tileId);
+    return first;
 }
 
 void TrelTiledCheck::addFlippedAnimationFrames(Map& map) {

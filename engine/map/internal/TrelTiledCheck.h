@@ -1,7 +1,9 @@
 #ifndef TREL_TILED_CHECK_H
 #define TREL_TILED_CHECK_H
 
+#include <cstdint>
 #include <string>
+#include <unordered_map>
 
 #include "map/TrelTiledMap.h"
 #include "map/internal/TrelTiledData.h"
@@ -63,6 +65,9 @@ public:
     // (and, for a flipped animated tile, for each of its frames flipped alike), all within
     // what a cell can name and, with the sheet images, within the map's memory.
     static bool gidsAndFrames(TrelTiledMap& map);
+    // The GID each animated tile shows at time 0, its animation's first frame, by the tile's
+    // GID (flags left out).
+    static std::unordered_map<std::uint32_t, std::uint32_t> firstFrames(const TrelTiledMap& map);
 
     // The most a tile offset may move a tile, either way.
     static const int kMaxTileOffset = 1 << 16;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <new>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "base/TrelFileBytes.h"
 #include "base/TrelLoadLimits.h"
 #include "image/TrelImageFile.h"
+#include "map/internal/TrelTiledCheck.h"
 
 namespace {
 
@@ -112,11 +114,19 @@ bool TrelTiledFrames::addLayerImages(TrelResource* out) {
 }
 
 bool TrelTiledFrames::addTileObjects(TrelResource* out, std::vector<std::pair<int, int>>& corners) {
+    const std::unordered_map<std::uint32_t, std::uint32_t> animated =
+        TrelTiledCheck::firstFrames(map);
     for (const Map::ObjectGroup& group : map.objectGroups) {
         for (const Map::Object& object : group.objects) {
             if (!isTileObject(map, object))
                 continue;
-            BITMAP* tile = frames->frames[(object.gid & ~Map::kFlagBits) - 1]->bitmap;
+            // An animated tile shows its animation's first frame, as Tiled shows it at time 0.
+            std::uint32_t shown = object.gid & ~Map::kFlagBits;
+            auto first = animated.find(shown);
+            if (first != animated.end() && first->second >= 1 &&
+                first->second <= frames->frames.size())
+                shown = first->second;
+            BITMAP* tile = frames->frames[shown - 1]->bitmap;
             BITMAP* flipped = flippedCopy(tile, object.gid);
             BITMAP* tinted = flipped != nullptr ? tintedCopy(flipped, group.look.tint) : nullptr;
             int left = 0, top = 0;
