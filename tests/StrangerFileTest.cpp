@@ -271,6 +271,25 @@ TEST_F(StrangerFiles, MapsBeyondTheLimitsAreRefusedInOneLine) {
     EXPECT_EQ(mapError("cells.tmx"),
               "cells.tmx:4: the layers' cells need 24576 bytes more, beyond the limit of " +
                   std::to_string(limits.mapMemory) + " bytes (TrelLoadLimits::mapMemory)");
+    // Fault: each layer was decoded before the next was counted, so a small file of large
+    // layers took seconds before the one beyond the limit was refused. All are counted first:
+    // the damaged data of the first is not even reached, in either format.
+    const std::string damaged = "<layer name=\"l\" width=\"64\" height=\"64\"><data "
+                                "encoding=\"base64\" compression=\"zlib\">bm90IHpsaWI=</data>"
+                                "</layer>\n";
+    writeFile("ahead.tmx", tmx(64, 64, sheetTileset(1, "t.png", 8) + damaged + damaged));
+    EXPECT_EQ(mapError("ahead.tmx"),
+              "ahead.tmx:4: the layers' cells need 24576 bytes more, beyond the limit of " +
+                  std::to_string(limits.mapMemory) + " bytes (TrelLoadLimits::mapMemory)");
+    const std::string layer = "{\"type\":\"tilelayer\",\"name\":\"l\",\"width\":64,\"height\":64,"
+                              "\"encoding\":\"base64\",\"compression\":\"zlib\",\"data\":"
+                              "\"bm90IHpsaWI=\"}";
+    writeFile("ahead.tmj", "{\"type\":\"map\",\"width\":64,\"height\":64,\"tilewidth\":8,"
+                           "\"tileheight\":8,\"tilesets\":[],\"layers\":[" +
+                               layer + ",{\"type\":\"group\",\"layers\":[" + layer + "]}]}");
+    EXPECT_EQ(mapError("ahead.tmj"),
+              "ahead.tmj: the layers' cells need 24576 bytes more, beyond the limit of " +
+                  std::to_string(limits.mapMemory) + " bytes (TrelLoadLimits::mapMemory)");
     // 4096 tiles of 64 pixels, the 512 x 512 sheet and one flipped tile, at 4 bytes a pixel.
     limits.mapMemory = 512 * 1024;
     TrelLoadLimits::set(limits);

@@ -168,6 +168,19 @@ void TrelTiledCheck::moveOrigin(Map& map, double x, double y) {
     map.parallaxOriginY -= y;
 }
 
+std::string TrelTiledCheck::cellsAhead(Map& map, std::size_t layers, std::size_t& first) {
+    std::string problem;
+    std::size_t charged = 0;
+    for (first = 0; first < layers && !map.infinite; ++first) {
+        problem = map.charge_(cellBytes(map), "the layers' cells");
+        if (!problem.empty())
+            break;
+        charged += static_cast<std::size_t>(cellBytes(map));
+    }
+    map.memoryLeft += charged;
+    return problem;
+}
+
 bool TrelTiledCheck::layerCells(Map& map) {
     const std::size_t layers =
         map.imageLayers.size() + (map.tileObjects ? map.objectGroups.size() : 0);

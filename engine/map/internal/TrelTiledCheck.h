@@ -41,6 +41,11 @@ public:
     // A tile layer's own size against the map's.
     static std::string layerSize(const TrelTiledMap& map, const std::string& name, int w, int h);
     // What one tile layer's cells take: 4 bytes of GID in the model, 2 in the zone's layer.
+    // Charges the cells of a finite map's tile layers before any is decoded, and gives them
+    // back for the layers to take as they are read, so that a map whose layers go beyond the
+    // limit is refused at once: "" when they fit, else the error of the first layer beyond
+    // it, whose index goes in first.
+    static std::string cellsAhead(TrelTiledMap& map, std::size_t layers, std::size_t& first);
     static unsigned long long cellBytes(const TrelTiledMap& map) {
         return static_cast<unsigned long long>(map.width) * map.height * 6;
     }

@@ -328,6 +328,31 @@ struct TrelTmjReader::Reader {
         return check(map.charge_(object.points.size() * sizeof(Map::Point), "the objects' points"));
     }
 
+    // The tile layers of the map and of its groups, refused at once when their cells go beyond
+    // the memory limit (see TrelTiledCheck::cellsAhead); what is not a layer is left to layers.
+    bool cellsAhead(const Json& root) {
+        std::size_t count = 0;
+        std::vector<std::pair<const Json*, int>> open{{&root, 0}};
+        while (!open.empty()) {
+            const auto [parent, depth] = open.back();
+            open.pop_back();
+            auto list = parent->find("layers");
+            if (list == parent->end() || !list->is_array())
+                continue;
+            for (const Json& node : *list) {
+                auto type = node.is_object() ? node.find("type") : node.end();
+                if (type == node.end() || !type->is_string())
+                    continue;
+                if (*type == "tilelayer")
+                    ++count;
+                else if (*type == "group" && depth < Data::kMaxGroupDepth)
+                    open.emplace_back(&node, depth + 1);
+            }
+        }
+        std::size_t first;
+        return check(Check::cellsAhead(map, count, first));
+    }
+
     bool layers(const Json& parent, const Data::Look& outer, const std::string& where) {
         const Json* list;
         if (!array(parent, "layers", list, where))
@@ -576,7 +601,7 @@ bool TrelTmjReader::readMap(TrelTiledMap& map, const std::string& file, const st
         }
         map.tilesets.push_back(std::move(set));
     }
-    return reader.layers(root, TrelTiledData::Look(), where);
+    return reader.cellsAhead(root) && reader.layers(root, TrelTiledData::Look(), where);
 }
 
 bool TrelTmjReader::readTileset(TrelTiledMap& map, TrelTiledMap::Tileset& set,

@@ -3,6 +3,8 @@
 #include <pugixml.hpp>
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "map/internal/TrelTiledCheck.h"
 #include "map/internal/TrelTiledData.h"
@@ -289,6 +291,27 @@ struct TrelTmxReader::Reader {
         return true;
     }
 
+    // The tile layers of the map and of its groups, in file order, refused at once when their
+    // cells go beyond the memory limit (see TrelTiledCheck::cellsAhead). Groups nested deeper
+    // than a map may hold are refused later, as they are read.
+    bool cellsAhead(pugi::xml_node& root) {
+        // pugixml walks the tree in file order without recursing.
+        struct Finder : pugi::xml_tree_walker {
+            std::vector<pugi::xml_node> found;
+            bool for_each(pugi::xml_node& node) override {
+                const std::string parent = node.parent().name();
+                if (std::string(node.name()) == "layer" && (parent == "map" || parent == "group") &&
+                    depth() <= Data::kMaxGroupDepth)
+                    found.push_back(node);
+                return true;
+            }
+        } finder;
+        root.traverse(finder);
+        std::size_t first;
+        const std::string problem = Check::cellsAhead(map, finder.found.size(), first);
+        return problem.empty() || fail(finder.found[first], problem);
+    }
+
     // The layers of the map or of a group, in file order.
     bool layers(const pugi::xml_node& parent, const Data::Look& outer) {
         for (pugi::xml_node node : parent.children()) {
@@ -451,7 +474,7 @@ bool TrelTmxReader::readMap(TrelTiledMap& map, const std::string& file, const st
         }
         map.tilesets.push_back(std::move(set));
     }
-    return reader.layers(root, TrelTiledData::Look());
+    return reader.cellsAhead(root) && reader.layers(root, TrelTiledData::Look());
 }
 
 bool TrelTmxReader::readTileset(TrelTiledMap& map, TrelTiledMap::Tileset& set,
