@@ -20,6 +20,7 @@
 #include "base/TrelLoadLimits.h"
 #include "core/TrelSystem.h"
 #include "map/TrelTiledMap.h"
+#include "motion/TrelTileShapes.h"
 #include "world/TrelZone.h"
 
 namespace {
@@ -429,6 +430,23 @@ TEST_F(StrangerFiles, SizesNearTheLimitsOfAnIntNeitherOverflowNorCrash) {
                   "height=\"8\"/><tile id=\"30000\"><image source=\"t.png\"/></tile></tileset>\n" +
                       csvLayer(1, 1, 1)));
     EXPECT_EQ(mapError("beyond.tmx"), "");
+    // Fault: a collision polygon reaching 1e300 pixels converted -inf and +inf to int (the
+    // sanitizer build's float-cast check sees it); it covers the whole cell.
+    writeFile("far.tmx",
+              tmx(1, 1,
+                  "<tileset firstgid=\"1\" name=\"s\" tilewidth=\"8\" tileheight=\"8\" "
+                  "tilecount=\"1\" columns=\"1\"><image source=\"t.png\" width=\"8\" "
+                  "height=\"8\"/><tile id=\"0\"><objectgroup><object id=\"1\" x=\"0\" "
+                  "y=\"0\"><polygon points=\"-1,-1e300 9,-1e300 9,1e300 -1,1e300\"/></object>"
+                  "</objectgroup></tile></tileset>\n" +
+                      csvLayer(1, 1, 1)));
+    TrelTiledMap far;
+    ASSERT_TRUE(far.load("far.tmx")) << far.getError();
+    TrelTileShapes shapes(8, 8);
+    shapes.readMap(far, nullptr);
+    int top = -1, bottom = -1;
+    shapes.getRun(1, 4, top, bottom);
+    EXPECT_EQ(top * 10 + bottom, 8);
 }
 
 TEST_F(StrangerFiles, HugeCountsOfLayersTilesetsAndCellsLoadOrAreRefusedInTime) {

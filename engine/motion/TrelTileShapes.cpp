@@ -44,6 +44,12 @@ bool span(const Map::Object& shape, double x, double& low, double& high) {
     return met;
 }
 
+// The whole number v within [lo, hi], lo for NaN: a point may lie anywhere a double reaches,
+// and converting one beyond int is undefined.
+int clamped(double v, int lo, int hi) {
+    return !(v > lo) ? lo : v >= hi ? hi : static_cast<int>(v);
+}
+
 // Adds the pixels whose centres the shape covers, edges included; false for a shape that
 // cannot be used.
 bool cover(const Map::Object& shape, int w, int h, Mask& mask) {
@@ -55,8 +61,8 @@ bool cover(const Map::Object& shape, int w, int h, Mask& mask) {
         double low, high;
         if (!span(shape, x + 0.5, low, high))
             continue;
-        const int top = std::max(0, static_cast<int>(std::ceil(low - 0.5)));
-        const int bottom = std::min(h - 1, static_cast<int>(std::floor(high - 0.5)));
+        const int top = clamped(std::ceil(low - 0.5), 0, h);
+        const int bottom = clamped(std::floor(high - 0.5), -1, h - 1);
         for (int y = top; y <= bottom; ++y)
             mask[static_cast<std::size_t>(y * w + x)] = 1;
     }
