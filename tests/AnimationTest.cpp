@@ -1,7 +1,8 @@
 #include <allegro.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -270,5 +271,23 @@ TEST_F(SpriteSheets, BrokenAsepriteSheetsAreRefusedInOneLineWithNothingAdded) {
         EXPECT_EQ(error.find('\n'), std::string::npos) << error;
         EXPECT_EQ(frames.getSize(), 0);
         EXPECT_EQ(frames.getAnimationCount(), 0);
+    }
+
+    // Fault: a link in the sheet's folder was followed wherever it pointed. One that stays in
+    // the folder is taken.
+    ASSERT_EQ(mkdir("sheets", 0755), 0);
+    writeSheet("sheets/moth.bmp", 8, 8, 3, 1, 0, 0);
+    ASSERT_EQ(symlink("../moth.bmp", "sheets/escape.bmp"), 0);
+    ASSERT_EQ(symlink("moth.bmp", "sheets/kept.bmp"), 0);
+    for (const char* image : {"escape.bmp", "kept.bmp"}) {
+        writeFile("sheets/linked.json", replaced("moth.bmp", image));
+        TrelResource frames;
+        TrelAsepriteSheet sheet;
+        const bool inside = std::string(image) == "kept.bmp";
+        EXPECT_EQ(sheet.load("sheets/linked.json", &frames, 60), inside) << sheet.getError();
+        EXPECT_EQ(
+            std::string(sheet.getError()).find("is not a file name inside the sheet's folder") !=
+                std::string::npos,
+            !inside);
     }
 }

@@ -1,6 +1,7 @@
 #include "aseprite/TrelAsepriteSheet.h"
 
 #include <allegro.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -188,7 +189,12 @@ bool imagePath(const std::string& sheet, const std::string& image, std::string& 
     }
     std::size_t slash = sheet.rfind('/');
     path = (slash == std::string::npos ? std::string() : sheet.substr(0, slash + 1)) + image;
-    return true;
+    const std::string folder = slash == std::string::npos ? std::string()
+                               : slash == 0               ? std::string("/")
+                                                          : sheet.substr(0, slash);
+    // A link in the folder may point outside it; a missing file is reported as missing.
+    struct stat info;
+    return stat(path.c_str(), &info) != 0 || TrelFileBytes::reallyInside(path, folder);
 }
 
 } // namespace

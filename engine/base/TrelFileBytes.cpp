@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -139,4 +140,17 @@ std::string TrelFileBytes::escaped(const std::string& text) {
         }
     }
     return out;
+}
+
+bool TrelFileBytes::reallyInside(const std::string& path, const std::string& folder) {
+    char* real = realpath(path.c_str(), nullptr);
+    char* realFolder = realpath(folder.empty() ? "." : folder.c_str(), nullptr);
+    bool inside = false;
+    if (real != nullptr && realFolder != nullptr) {
+        std::size_t n = std::strlen(realFolder);
+        inside = std::strncmp(real, realFolder, n) == 0 && (real[n] == '/' || n == 1);
+    }
+    std::free(real);
+    std::free(realFolder);
+    return inside;
 }

@@ -40,6 +40,10 @@ public:
     // is not a regular file.
     static bool readStart(const std::string& path, std::size_t count, std::string& bytes);
 
+    // Whether the file's real path, links followed, is inside the folder's (the working folder
+    // for ""); false when the file does not exist.
+    static bool reallyInside(const std::string& path, const std::string& folder);
+
     // Quoted, as messages show names: "\"name\"", control characters escaped ("\\n"), so
     // that a message stays one line whatever the name holds.
     static std::string quoted(const std::string& text) { return "\"" + escaped(text) + "\""; }

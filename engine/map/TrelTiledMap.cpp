@@ -1,11 +1,11 @@
 #include "map/TrelTiledMap.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
 #include "asset/TrelResource.h"
+#include "base/TrelFileBytes.h"
 #include "base/TrelLoadLimits.h"
 #include "core/TrelSystem.h"
 #include "image/TrelImageFormats.h"
@@ -69,21 +69,6 @@ bool staysInside(const std::string& path, const std::string& folder) {
         at = slash + 1;
     }
     return true;
-}
-
-// Whether the file's real path, links followed, is inside the folder's; false when the file
-// does not exist.
-bool reallyInside(const std::string& path, const std::string& folder) {
-    char* real = realpath(path.c_str(), nullptr);
-    char* realFolder = realpath(folder.empty() ? "." : folder.c_str(), nullptr);
-    bool inside = false;
-    if (real != nullptr && realFolder != nullptr) {
-        std::size_t n = std::strlen(realFolder);
-        inside = std::strncmp(real, realFolder, n) == 0 && (real[n] == '/' || n == 1);
-    }
-    std::free(real);
-    std::free(realFolder);
-    return inside;
 }
 
 } // namespace
@@ -180,7 +165,7 @@ bool TrelTiledMap::reachable_(const std::string& path) const {
         return true;
     const std::string folder = Data::folderOf(fileName);
     return absolutePaths.count(path) == 0 && staysInside(path, folder) &&
-           reallyInside(path, folder);
+           TrelFileBytes::reallyInside(path, folder);
 }
 
 bool TrelTiledMap::read(const std::string& text) {
