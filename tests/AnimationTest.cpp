@@ -9,6 +9,7 @@
 
 #include "TestSupport.h"
 #include "WorldSupport.h"
+#include "base/TrelLoadLimits.h"
 
 namespace {
 
@@ -256,7 +257,7 @@ TEST_F(SpriteSheets, BrokenAsepriteSheetsAreRefusedInOneLineWithNothingAdded) {
         // writing recursed until the stack ran out.
         {replaced("\"rotated\": false",
                   "\"rotated\": " + std::string(100000, '[') + std::string(100000, ']')),
-         "its JSON nests deeper than 32 levels"},
+         "\"bad.json\": its JSON nests deeper than 32 levels"},
         {replaced("\"rotated\": false", "\"rotated\": [[false]]"), "frame 0 is rotated"},
         {replaced("\"repeat\": \"2\"", "\"repeat\": {\"n\": 2}"), "has repeat object, not a count"},
     };
@@ -272,6 +273,34 @@ TEST_F(SpriteSheets, BrokenAsepriteSheetsAreRefusedInOneLineWithNothingAdded) {
         EXPECT_EQ(frames.getSize(), 0);
         EXPECT_EQ(frames.getAnimationCount(), 0);
     }
+
+    // Fault: the animations were built before they were counted, so 10^5 tags over 4096
+    // frames took gigabytes before memory ran out, leaving what had been built in the resource.
+    // They are counted first, against the same limit as the frames.
+    std::string many = "{\"frames\": [", tags;
+    for (int i = 0; i < 300; ++i) {
+        many += std::string(i ? "," : "") +
+                "{\"frame\": {\"x\": 0, \"y\": 0, \"w\": 8, \"h\": 8}, \"spriteSourceSize\": "
+                "{\"x\": 0, \"y\": 0, \"w\": 8, \"h\": 8}, \"sourceSize\": {\"w\": 8, \"h\": 8}, "
+                "\"duration\": 100}";
+        tags += std::string(i ? "," : "") + "{\"name\": \"t\", \"from\": 0, \"to\": 299}";
+    }
+    writeFile("tagged.json",
+              many + "], \"meta\": {\"image\": \"moth.bmp\", \"frameTags\": [" + tags + "]}}");
+    TrelLoadLimits limits;
+    limits.mapMemory = 1000000; // the JSON and the frames, not 300 tags of 300 frames
+    TrelLoadLimits::set(limits);
+    {
+        TrelResource frames;
+        TrelAsepriteSheet sheet;
+        EXPECT_FALSE(sheet.load("tagged.json", &frames, 60));
+        EXPECT_NE(
+            std::string(sheet.getError()).find(": its animations go beyond the limit of 1000000"),
+            std::string::npos)
+            << sheet.getError();
+        EXPECT_EQ(frames.getSize() + frames.getAnimationCount(), 0);
+    }
+    TrelLoadLimits::set(TrelLoadLimits());
 
     // Fault: a link in the sheet's folder was followed wherever it pointed. One that stays in
     // the folder is taken.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <new>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -282,6 +283,17 @@ bool cut(BITMAP* image, const std::vector<Frame>& frames, std::vector<TrelISprit
     return true;
 }
 
+// What the sheet's animations take, counted before any is built: the whole sheet's, then
+// each tag's, whose span may be every frame.
+unsigned long long animationBytes(const std::vector<Frame>& frames, const std::vector<Tag>& tags) {
+    const unsigned long long perAnimation = sizeof(TrelAnimation) + 64, perFrame = 16;
+    unsigned long long bytes = perAnimation + frames.size() * perFrame;
+    for (const Tag& tag : tags)
+        bytes += perAnimation + tag.name.size() +
+                 static_cast<unsigned long long>(tag.to - tag.from + 1) * perFrame;
+    return bytes;
+}
+
 TrelAnimation* animation(const char* name, const std::vector<TrelISprite*>& sprites,
                          const std::vector<Frame>& frames, int from, int to, int framerate) {
     auto* made = new TrelAnimation(name);
@@ -298,7 +310,7 @@ bool read(const std::string& name, TrelResource* into, int framerate, std::strin
     Json root;
     if (!TrelFileBytes::read(name, {TrelLoadLimits::get().mapInput, "mapInput"}, text, problem) ||
         !parse(text, root, problem)) {
-        problem = " " + problem;
+        problem = (problem.rfind("is ", 0) == 0 ? " " : ": ") + problem;
         return false;
     }
     Reader reader;
@@ -308,6 +320,11 @@ bool read(const std::string& name, TrelResource* into, int framerate, std::strin
     if (!reader.frames(root, frames) || !reader.object(root, "meta", meta, "it") ||
         !reader.tags(*meta, static_cast<int>(frames.size()), tags)) {
         problem = ": " + reader.problem;
+        return false;
+    }
+    const TrelFileBytes::Limit limit{TrelLoadLimits::get().mapMemory, "mapMemory"};
+    if (animationBytes(frames, tags) > limit.bytes) {
+        problem = ": its animations go " + TrelFileBytes::beyond(limit);
         return false;
     }
     const std::string image = Reader::text(*meta, "image");
@@ -329,16 +346,25 @@ bool read(const std::string& name, TrelResource* into, int framerate, std::strin
         problem = ": " + problem;
         return false;
     }
-    into->frames.insert(into->frames.end(), sprites.begin(), sprites.end());
+    // Built apart, so that running out of memory leaves the resource as it was.
+    std::vector<std::unique_ptr<TrelISprite>> owned(sprites.begin(), sprites.end());
+    std::vector<std::unique_ptr<TrelAnimation>> made;
+    made.reserve(tags.size() + 1);
     const int last = static_cast<int>(frames.size()) - 1;
-    into->addAnimation(animation("", sprites, frames, 0, last, framerate));
+    made.emplace_back(animation("", sprites, frames, 0, last, framerate));
     for (const Tag& tag : tags) {
-        TrelAnimation* made =
-            animation(tag.name.c_str(), sprites, frames, tag.from, tag.to, framerate);
-        made->setMode(tag.mode);
-        made->setDirection(tag.direction);
-        made->setPasses(tag.passes);
-        into->addAnimation(made);
+        made.emplace_back(
+            animation(tag.name.c_str(), sprites, frames, tag.from, tag.to, framerate));
+        made.back()->setMode(tag.mode);
+        made.back()->setDirection(tag.direction);
+        made.back()->setPasses(tag.passes);
+    }
+    into->frames.reserve(into->frames.size() + sprites.size());
+    for (std::unique_ptr<TrelISprite>& sprite : owned)
+        into->frames.push_back(sprite.release());
+    for (std::unique_ptr<TrelAnimation>& animation : made) {
+        into->addAnimation(animation.get());
+        animation.release(); // the resource's now
     }
     return true;
 }
