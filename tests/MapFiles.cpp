@@ -4,7 +4,6 @@
 #include <zlib.h>
 #include <zstd.h>
 
-
 #include "TestFiles.h"
 
 namespace {
