@@ -291,6 +291,26 @@ TEST_F(StrangerFiles, MapsBeyondTheLimitsAreRefusedInOneLine) {
     EXPECT_EQ(mapError("ahead.tmj"),
               "ahead.tmj: the layers' cells need 24576 bytes more, beyond the limit of " +
                   std::to_string(limits.mapMemory) + " bytes (TrelLoadLimits::mapMemory)");
+    // Fault: a tile animation was copied for every tinted copy of the tiles (and every flip),
+    // none of it counted, until memory ran out outside the guarded part of the load. The
+    // copies are counted first: 40 tints of 4000 frames are refused in one line.
+    std::string frames, tinted;
+    for (int i = 0; i < 4000; ++i)
+        frames += "<frame tileid=\"0\" duration=\"10\"/>";
+    for (int i = 0; i < 40; ++i)
+        tinted += "<layer name=\"l\" width=\"1\" height=\"1\" tintcolor=\"#" +
+                  std::to_string(100000 + i) + "\"><data encoding=\"csv\">1</data></layer>\n";
+    writeFile("animated.tmx",
+              tmx(1, 1,
+                  "<tileset firstgid=\"1\" name=\"s\" tilewidth=\"8\" tileheight=\"8\" "
+                  "tilecount=\"1\" columns=\"1\"><image source=\"t.png\" width=\"8\" "
+                  "height=\"8\"/><tile id=\"0\"><animation>" +
+                      frames + "</animation></tile></tileset>\n" + tinted));
+    limits.mapMemory = 1 << 20;
+    TrelLoadLimits::set(limits);
+    EXPECT_NE(mapError("animated.tmx").find("animated.tmx: the tiles' animations need "),
+              std::string::npos)
+        << mapError("animated.tmx");
     // 4096 tiles of 64 pixels, the 512 x 512 sheet and one flipped tile, at 4 bytes a pixel.
     limits.mapMemory = 512 * 1024;
     TrelLoadLimits::set(limits);

@@ -326,7 +326,8 @@ bool TrelTiledMap::addToZone(TrelSystem* system, TrelZone* zone) {
     if (width == 0)
         return fail_(fileName.empty() ? "(no map)" : fileName, 0, "no map is loaded");
     TrelTiledFrames::Made made;
-    if (!TrelTiledFrames::make(*this, made)) {
+    if (!TrelTiledFrames::make(*this, made) ||
+        !TrelTiledZone::animate(*this, made, system->framerate)) {
         made.release();
         return false;
     }
@@ -351,7 +352,7 @@ bool TrelSystem::newZoneFromMap(const char* file) {
     }
     // The images load before the old zone goes, so a failure leaves the game as it was.
     TrelTiledFrames::Made made;
-    if (!TrelTiledFrames::make(map, made)) {
+    if (!TrelTiledFrames::make(map, made) || !TrelTiledZone::animate(map, made, framerate)) {
         made.release();
         giveError(1, "%s", map.getError());
         return false;

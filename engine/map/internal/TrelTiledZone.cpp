@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "anim/TrelAnimation.h"
+#include "anim/TrelTileAnimation.h"
 #include "asset/TrelISprite.h"
 #include "asset/TrelResource.h"
 #include "base/TrelFileBytes.h"
@@ -18,12 +20,8 @@ void TrelTiledZone::fill(TrelTiledMap& map, TrelSystem* system, TrelZone* zone,
                          TrelTiledFrames::Made& made) {
     // What the layers show goes with the zone.
     zone->adoptResource_(made.tiles);
-    addTileAnimations(map, made.tiles);
-    addAnimations(map, made.tiles, system->framerate);
-    for (auto& tinted : made.tinted) {
+    for (auto& tinted : made.tinted)
         zone->adoptResource_(tinted.second);
-        addTileAnimations(map, tinted.second);
-    }
     if (made.images->frames.empty())
         delete made.images; // most maps have no image layers or tile objects
     else
@@ -135,12 +133,45 @@ int TrelTiledZone::frameOf(TrelTiledMap& map, std::uint32_t tile, std::uint32_t 
     return map.getCellValue(tile | flags) - 1;
 }
 
-void TrelTiledZone::addTileAnimations(TrelTiledMap& map, TrelResource* tiles) {
-    // The flags of each flipped GID used, by tile: the tile's animation is made for each.
+bool TrelTiledZone::animate(TrelTiledMap& map, TrelTiledFrames::Made& made, int framerate) {
+    // What the copies take, counted first: each animated tile's frames, once for each flip of
+    // it in use and each tinted copy of the tiles, and once more as a TrelAnimation.
+    unsigned long long frames = 0, animated = 0;
+    for (const TrelTiledMap::Tileset& set : map.tilesets)
+        for (const TrelTiledMap::Tile& tile : set.tiles)
+            if (!tile.animation.empty()) {
+                frames += tile.animation.size();
+                ++animated;
+            }
+    const unsigned long long copies = flipsUsed(map).size() * (1 + made.tinted.size());
+    const unsigned long long bytes = copies * (frames * sizeof(TrelTileAnimation::Frame) +
+                                               animated * sizeof(TrelTileAnimation)) +
+                                     frames * 16 + animated * (sizeof(TrelAnimation) + 64);
+    const std::string problem = map.charge_(bytes, "the tiles' animations");
+    if (!problem.empty())
+        return map.fail_(map.fileName, 0, problem);
+    try {
+        addTileAnimations(map, made.tiles);
+        addAnimations(map, made.tiles, framerate);
+        for (auto& tinted : made.tinted)
+            addTileAnimations(map, tinted.second);
+    } catch (const std::bad_alloc&) {
+        return map.fail_(map.fileName, 0, "no memory for the tiles' animations");
+    }
+    return true;
+}
+
+std::vector<std::uint32_t> TrelTiledZone::flipsUsed(const TrelTiledMap& map) {
     std::vector<std::uint32_t> flips{0};
     for (std::uint32_t gid : map.flipped)
         if (std::find(flips.begin(), flips.end(), gid & TrelTiledMap::kFlagBits) == flips.end())
             flips.push_back(gid & TrelTiledMap::kFlagBits);
+    return flips;
+}
+
+void TrelTiledZone::addTileAnimations(TrelTiledMap& map, TrelResource* tiles) {
+    // A tile's animation is made for each flip in use.
+    const std::vector<std::uint32_t> flips = flipsUsed(map);
     for (const TrelTiledMap::Tileset& set : map.tilesets) {
         for (const TrelTiledMap::Tile& tile : set.tiles) {
             if (tile.animation.empty())
