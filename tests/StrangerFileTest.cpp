@@ -15,6 +15,7 @@
 
 #include "MapFiles.h"
 #include "TestSupport.h"
+#include "aseprite/TrelAsepriteSheet.h"
 #include "asset/TrelISprite.h"
 #include "asset/TrelResource.h"
 #include "base/TrelLoadLimits.h"
@@ -507,6 +508,19 @@ TEST_F(StrangerFiles, HugeCountsOfLayersTilesetsAndCellsLoadOrAreRefusedInTime) 
     EXPECT_NE(std::string(map.getError()).find(": the layers' cells need 96000000 bytes more"),
               std::string::npos)
         << map.getError();
+    // A sprite sheet of 200,000 frames in a hash: each key was looked for among those before.
+    writeSquarePng("t.png", 8);
+    std::string hash = "{\"frames\": {";
+    for (int i = 0; i < 200000; ++i)
+        hash += (i ? ",\"f" : "\"f") + std::to_string(i) +
+                "\": {\"frame\": {\"x\": 0, \"y\": 0, \"w\": 1, \"h\": 1}, \"spriteSourceSize\": "
+                "{\"x\": 0, \"y\": 0, \"w\": 1, \"h\": 1}, \"sourceSize\": {\"w\": 1, \"h\": 1}, "
+                "\"duration\": 10}";
+    writeFile("hash.json", hash + "}, \"meta\": {\"image\": \"t.png\"}}");
+    TrelResource frames;
+    TrelAsepriteSheet sheet;
+    EXPECT_TRUE(sheet.load("hash.json", &frames, 60)) << sheet.getError();
+    EXPECT_EQ(frames.getSize(), 200000);
 }
 
 } // namespace

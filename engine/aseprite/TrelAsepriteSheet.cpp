@@ -9,6 +9,8 @@
 #include <new>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "anim/TrelAnimation.h"
@@ -27,6 +29,84 @@ using Json = nlohmann::ordered_json;
 const int kMaxSide = 4096;
 // The deepest nesting of objects and arrays taken; Aseprite writes five levels.
 const int kMaxNesting = 32;
+
+// Builds a document as nlohmann's parser does, except that each key of an object is added at
+// its end in constant time: the parser's own search of an ordered object makes a hash of n
+// frames take n² steps. A repeated key replaces the value, as with the parser.
+class OrderedBuilder : public nlohmann::json_sax<Json> {
+public:
+    explicit OrderedBuilder(Json& document) : root(document) {}
+
+    bool null() override { return add(Json()); }
+    bool boolean(bool value) override { return add(Json(value)); }
+    bool number_integer(number_integer_t value) override { return add(Json(value)); }
+    bool number_unsigned(number_unsigned_t value) override { return add(Json(value)); }
+    bool number_float(number_float_t value, const string_t&) override { return add(Json(value)); }
+    bool string(string_t& value) override { return add(Json(std::move(value))); }
+    bool binary(binary_t& value) override { return add(Json::binary(std::move(value))); }
+    bool start_object(std::size_t) override { return open(Json::object()); }
+    bool key(string_t& name) override {
+        pendingKey = std::move(name);
+        return true;
+    }
+    bool end_object() override { return close(); }
+    bool start_array(std::size_t) override { return open(Json::array()); }
+    bool end_array() override { return close(); }
+    bool parse_error(std::size_t, const std::string&, const Json::exception& e) override {
+        error = e.what();
+        return false;
+    }
+
+    std::string error; // the parser's, when it stopped at a syntax error
+
+private:
+    struct Open {
+        Json* value;
+        std::unordered_map<std::string, std::size_t> keys; // an object's, by place
+    };
+    using Members = std::vector<std::pair<const std::string, Json>>; // an ordered object's base
+
+    // Puts the value where the parser is: the root, the end of the innermost array, or the
+    // member whose key came last; returns where it went.
+    Json* place(Json&& value) {
+        if (nest.empty()) {
+            root = std::move(value);
+            return &root;
+        }
+        Open& inner = nest.back();
+        if (inner.value->is_array()) {
+            inner.value->push_back(std::move(value));
+            return &inner.value->back();
+        }
+        Members& members = *inner.value->get_ptr<Json::object_t*>();
+        auto known = inner.keys.find(pendingKey);
+        if (known != inner.keys.end()) {
+            members[known->second].second = std::move(value);
+            return &members[known->second].second;
+        }
+        inner.keys.emplace(pendingKey, members.size());
+        members.emplace_back(std::move(pendingKey), std::move(value));
+        return &members.back().second;
+    }
+    bool add(Json&& value) {
+        place(std::move(value));
+        return true;
+    }
+    // The container stays where it was placed while it is open: its parent gains no member
+    // until it is closed.
+    bool open(Json&& value) {
+        nest.push_back({place(std::move(value)), {}});
+        return true;
+    }
+    bool close() {
+        nest.pop_back();
+        return true;
+    }
+
+    Json& root;
+    std::vector<Open> nest;
+    std::string pendingKey;
+};
 
 struct Frame {
     int x = 0, y = 0, w = 0, h = 0; // where it lies in the image
@@ -239,10 +319,16 @@ bool parse(const std::string& text, Json& root, std::string& problem) {
         problem = "its JSON values go " + TrelFileBytes::beyond(limit);
         return false;
     }
+    OrderedBuilder builder(root);
+    bool parsed;
     try {
-        root = Json::parse(text);
+        parsed = Json::sax_parse(text, &builder);
     } catch (const Json::exception& e) {
-        problem = std::string("is not JSON: ") + e.what();
+        builder.error = e.what();
+        parsed = false;
+    }
+    if (!parsed) {
+        problem = "is not JSON: " + builder.error;
         return false;
     }
     if (!root.is_object()) {
