@@ -378,6 +378,17 @@ void writeBanner(const char* name) {
     destroy_bitmap(image);
 }
 
+// A 3 x 2 picture: two colours and a transparent (magenta) pixel.
+void writeDots(const char* name) {
+    set_color_depth(24);
+    BITMAP* image = create_bitmap(3, 2);
+    clear_to_color(image, makecol(20, 180, 90));
+    putpixel(image, 1, 0, makecol(200, 30, 30));
+    putpixel(image, 2, 1, makecol(255, 0, 255));
+    save_bitmap(name, image, nullptr);
+    destroy_bitmap(image);
+}
+
 struct LookCase {
     const char* name;
     std::string map;
@@ -391,6 +402,7 @@ class TiledLooks : public InTempDir, public ::testing::WithParamInterface<LookCa
 TEST_P(TiledLooks, DrawnAsTmxrasterizerDrawsThem) {
     writeMarkedSheet("marked.png");
     writeBanner("banner.png");
+    writeDots("dots.png");
     writeFile("look.tmx", GetParam().map);
     TrelTiledMap map;
     map.setTileObjects(GetParam().objectsShown);
@@ -466,6 +478,15 @@ INSTANTIATE_TEST_SUITE_P(
                     " <group offsetx=\"3\"><imagelayer name=\"xy\" offsetx=\"90\" "
                     "offsety=\"70\" repeatx=\"1\" repeaty=\"1\" opacity=\"0.3\"><image "
                     "source=\"banner.png\" trans=\"ff00ff\"/></imagelayer></group>\n"),
+            false},
+        // A tiny image repeated both ways (drawn from a wider copy of it) and along x alone.
+        LookCase{
+            "tinyImagesRepeated",
+            lookMap(" <imagelayer name=\"both\" offsetx=\"-7\" offsety=\"5\" repeatx=\"1\" "
+                    "repeaty=\"1\" opacity=\"0.6\"><image source=\"dots.png\" "
+                    "trans=\"ff00ff\"/></imagelayer>\n <imagelayer name=\"x\" offsetx=\"3\" "
+                    "offsety=\"40\" "
+                    "repeatx=\"1\"><image source=\"dots.png\" trans=\"ff00ff\"/></imagelayer>\n"),
             false},
         // At the view's centre, the parallax origin, parallax layers are where they would be
         // without it.

@@ -537,6 +537,27 @@ TEST_F(TiledMaps, AnAnimatedTileObjectShowsItsFirstFrameAndIsWarnedAbout) {
         std::vector<std::string>{"animated tile objects (each shows its animation's first frame)"});
 }
 
+// Fault: a tiny image repeated over the view was drawn one copy at a time (76,800 copies of a
+// 1 x 1 image a frame). It is drawn from whole copies side by side, 256 pixels or more along
+// each repeated axis.
+TEST_F(TiledMaps, ATinyRepeatedImageIsDrawnFromAWiderCopyOfIt) {
+    writeTileSheet("dot.bmp", 3, 2, 1, 1, {0x204060});
+    writeFile(
+        "dots.tmx",
+        tmxMap(1, 1,
+               " <imagelayer name=\"x\" repeatx=\"1\"><image source=\"dot.bmp\"/></imagelayer>\n"
+               " <imagelayer name=\"xy\" repeatx=\"1\" repeaty=\"1\"><image "
+               "source=\"dot.bmp\"/></imagelayer>\n <imagelayer name=\"once\"><image "
+               "source=\"dot.bmp\"/></imagelayer>\n"));
+    addToZone("dots.tmx");
+    const int sizes[3][2] = {{258, 2}, {258, 256}, {3, 2}};
+    for (int i = 0; i < 3; ++i) {
+        BITMAP* image = zone->getLayer(i)->getImage()->bitmap;
+        EXPECT_EQ(image->w * 1000 + image->h, sizes[i][0] * 1000 + sizes[i][1]) << i;
+        EXPECT_EQ(rgbAt(image, image->w - 1, image->h - 1), at16(0x204060)) << i;
+    }
+}
+
 TEST_F(TiledMaps, GroupsPassOnTheirLookAndWhatCannotBeShownIsLoggedOncePerFeature) {
     writeFile(
         "looks.tmx",

@@ -106,6 +106,8 @@ bool TrelTiledFrames::addLayerImages(TrelResource* out) {
             shown = tintedCopy(image, layer.look.tint);
         else if (image != nullptr)
             return false;
+        if (shown != nullptr && (layer.repeatX || layer.repeatY) && !repeated(shown, layer))
+            return false;
         if (shown == nullptr)
             return map.fail_(map.fileName, 0, "no memory for the layers' images");
         out->frames.push_back(new TrelISprite(shown));
@@ -169,6 +171,27 @@ BITMAP* TrelTiledFrames::tintedCopy(BITMAP* image, std::uint32_t tint) {
         }
     }
     return out;
+}
+
+bool TrelTiledFrames::repeated(BITMAP*& image, const Map::ImageLayer& layer) {
+    // Whole copies side by side along each repeated axis, up to kRepeatSpan pixels: the
+    // pattern, and so every pixel drawn, is the same.
+    const int w = image->w, h = image->h;
+    const int across = layer.repeatX && w < kRepeatSpan ? (kRepeatSpan + w - 1) / w : 1;
+    const int down = layer.repeatY && h < kRepeatSpan ? (kRepeatSpan + h - 1) / h : 1;
+    if (across == 1 && down == 1)
+        return true;
+    if (!charge(static_cast<long long>(w) * across, static_cast<long long>(h) * down))
+        return false;
+    BITMAP* wide = create_bitmap_ex(bitmap_color_depth(image), w * across, h * down);
+    if (wide == nullptr)
+        return map.fail_(map.fileName, 0, "no memory for the layers' images");
+    for (int y = 0; y < down; ++y)
+        for (int x = 0; x < across; ++x)
+            blit(image, wide, 0, 0, x * w, y * h, w, h);
+    destroy_bitmap(image);
+    image = wide;
+    return true;
 }
 
 bool TrelTiledFrames::placedCopy(BITMAP* image, const Map::Object& object, int& left, int& top,

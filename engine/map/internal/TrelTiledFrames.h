@@ -59,6 +59,12 @@ private:
     // Each tile object's picture: its tile flipped, scaled to its size, tinted as its group,
     // turned about its bottom-left corner.
     bool addTileObjects(TrelResource* out, std::vector<std::pair<int, int>>& corners);
+    // The image of a layer repeated along x or y made of whole copies side by side, at least
+    // kRepeatSpan pixels along each repeated axis, so that a tiny repeated image is drawn in
+    // a few large pieces instead of thousands of small ones. False, with the map's error
+    // set, beyond the memory limit or without memory.
+    bool repeated(BITMAP*& image, const TrelTiledMap::ImageLayer& layer);
+    static const int kRepeatSpan = 256;
     // A copy of image with each colour multiplied by the tint's (0xAARRGGBB; the alpha is
     // the layer's to apply).
     static BITMAP* tintedCopy(BITMAP* image, std::uint32_t tint);
