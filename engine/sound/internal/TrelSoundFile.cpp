@@ -43,19 +43,40 @@ std::string bytesAt(std::FILE* stream, long long offset, std::size_t count) {
 
 // Where a WAV file's data chunk says its data ends, or -1 when it has none that can be found
 // (libsndfile then refuses the file with its own reason).
-long long wavDataEnd(std::FILE* stream, long long fileSize) {
+// Where the WAV chunk of this id begins (its bytes, after the id and size) and its size as
+// declared; -1 when the file has none.
+long long wavChunk(std::FILE* stream, long long fileSize, const char* id, long long& size) {
     long long at = 12;
     while (at + 8 <= fileSize) {
         std::string head = bytesAt(stream, at, 8);
         if (head.size() < 8)
             return -1;
         const auto* p = reinterpret_cast<const unsigned char*>(head.data());
-        long long size = TrelFileBytes::le32(p + 4);
-        if (std::memcmp(p, "data", 4) == 0)
-            return at + 8 + size;
+        size = TrelFileBytes::le32(p + 4);
+        if (std::memcmp(p, id, 4) == 0)
+            return at + 8;
         at += 8 + size + (size & 1); // chunks are padded to an even size
     }
     return -1;
+}
+
+long long wavDataEnd(std::FILE* stream, long long fileSize) {
+    long long size = 0;
+    const long long at = wavChunk(stream, fileSize, "data", size);
+    return at < 0 ? -1 : at + size;
+}
+
+// The frames a second a WAV or FLAC file's header declares, read without libsndfile (which
+// refuses some rates without saying why); -1 when it cannot be read.
+long long declaredRate(std::FILE* stream, long long fileSize, bool flac) {
+    long long size = 0;
+    const long long at = flac ? 18 : wavChunk(stream, fileSize, "fmt ", size);
+    const std::string bytes = at < 0 ? std::string() : bytesAt(stream, at + (flac ? 0 : 4), 4);
+    if (bytes.size() < 4)
+        return -1;
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    // FLAC's STREAMINFO, the first block, holds the rate in 20 bits at byte 18.
+    return flac ? (p[0] << 12 | p[1] << 4 | p[2] >> 4) : TrelFileBytes::le32(p);
 }
 
 // Whether an Ogg file's last page is whole and marks the end of its stream: a file cut short
@@ -187,6 +208,10 @@ bool TrelSoundFile::openVorbis(std::string& reason) {
         reason = "is damaged: its length cannot be read";
         return false;
     }
+    if (frames == 0) { // a last page that gives no end, or one before the start
+        reason = "holds no sound";
+        return false;
+    }
     return readLoopComments(reason);
 }
 
@@ -208,15 +233,30 @@ bool TrelSoundFile::readLoopComments(std::string& reason) {
 }
 
 bool TrelSoundFile::openSndfile(Kind kind, std::string& reason) {
+    const long long declared = declaredRate(stream, fileSize, kind == kFlac);
+    // libsndfile is handed a descriptor of its own: it closes the one it is given when it
+    // refuses a file, whatever it is told, and the stream's would then be closed twice.
+    const int descriptor = dup(fileno(stream));
+    if (descriptor < 0) {
+        reason = "cannot be read";
+        return false;
+    }
     SF_INFO info{};
-    sndfile = sf_open_fd(fileno(stream), SFM_READ, &info, 0);
+    sndfile = sf_open_fd(descriptor, SFM_READ, &info, SF_TRUE);
     if (sndfile == nullptr) {
-        reason = "is damaged: " + withoutFinalStop(sf_strerror(nullptr));
+        if (declared >= 0 && (declared < kMinRate || declared > kMaxRate))
+            reason = rateOutside(declared);
+        else
+            reason = "is damaged: " + withoutFinalStop(sf_strerror(nullptr));
         return false;
     }
     channels = info.channels;
     rate = info.samplerate;
     frames = info.frames;
+    if (frames == SF_COUNT_MAX) {
+        reason = "does not give its length (a FLAC file written as a stream): save it again";
+        return false;
+    }
     if (kind == kWav) {
         long long end = wavDataEnd(stream, fileSize);
         if (end > fileSize) {
@@ -236,14 +276,18 @@ bool TrelSoundFile::openSndfile(Kind kind, std::string& reason) {
     return true;
 }
 
+std::string TrelSoundFile::rateOutside(long long rate) {
+    return "is at " + std::to_string(rate) + " frames a second, outside " +
+           std::to_string(kMinRate) + " to " + std::to_string(kMaxRate);
+}
+
 bool TrelSoundFile::checkShape(std::string& reason) {
     if (channels < 1 || channels > 2) {
         reason = "has " + std::to_string(channels) + " channels; a sound has 1 or 2";
         return false;
     }
     if (rate < kMinRate || rate > kMaxRate) {
-        reason = "is at " + std::to_string(rate) + " frames a second, outside " +
-                 std::to_string(kMinRate) + " to " + std::to_string(kMaxRate);
+        reason = rateOutside(rate);
         return false;
     }
     if (frames == 0) {

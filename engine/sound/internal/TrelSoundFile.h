@@ -45,6 +45,8 @@ private:
     bool openSndfile(Kind kind, std::string& reason);
     bool readLoopComments(std::string& reason);
     bool checkShape(std::string& reason);
+    // Why a rate outside kMinRate to kMaxRate is refused.
+    static std::string rateOutside(long long rate);
 
     std::FILE* stream = nullptr;       // owned, until a decoder takes it over
     OggVorbis_File* vorbis = nullptr;  // owned; set for Ogg Vorbis files
