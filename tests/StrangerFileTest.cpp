@@ -508,6 +508,37 @@ TEST_F(StrangerFiles, HugeCountsOfLayersTilesetsAndCellsLoadOrAreRefusedInTime) 
     EXPECT_NE(std::string(map.getError()).find(": the layers' cells need 96000000 bytes more"),
               std::string::npos)
         << map.getError();
+    // 400 solid tiles of 4096 x 4096 pixels: each one's collision shape was built from a mask
+    // of its pixels (about 43 s); a solid tile needs none. A tile's polygon of 100,000 points
+    // is more than the shapes take: it is left out, with a warning, instead of being walked
+    // by every column.
+    std::string solid;
+    for (int i = 0; i < 400; ++i)
+        solid += "<tile id=\"" + std::to_string(i) + "\" type=\"solid\"/>";
+    std::string points = "0,0";
+    for (int i = 1; i < 100000; ++i)
+        points += " " + std::to_string(i % 64) + "," + std::to_string(i * 7 % 64);
+    writeFile("solid.tmx",
+              "<map orientation=\"orthogonal\" width=\"1\" height=\"1\" tilewidth=\"4096\" "
+              "tileheight=\"4096\">\n<tileset firstgid=\"1\" name=\"s\" tilewidth=\"4096\" "
+              "tileheight=\"4096\">" +
+                  solid +
+                  "<tile id=\"400\"><objectgroup><object id=\"1\" x=\"0\" y=\"0\"><polygon "
+                  "points=\"" +
+                  points +
+                  "\"/></object></objectgroup></tile></tileset>\n<layer name=\"l\" width=\"1\" "
+                  "height=\"1\"><data encoding=\"csv\">2147483649</data></layer>\n</map>\n");
+    ASSERT_TRUE(map.load("solid.tmx")) << map.getError();
+    {
+        TrelSystem system;
+        TrelTileShapes shapes(4096, 4096);
+        shapes.readMap(map, &system);
+        EXPECT_EQ(shapes.getKind(map.getCellValue(400)), TrelTileShapes::kSolid);
+        EXPECT_EQ(shapes.getKind(map.getCellValue(2147483649u)), TrelTileShapes::kSolid);
+        EXPECT_EQ(shapes.getKind(map.getCellValue(401)), TrelTileShapes::kNone);
+    }
+    EXPECT_NE(readLog().find("has tile collision shapes too large to build (more than 4096 points"),
+              std::string::npos);
     // A sprite sheet of 200,000 frames in a hash: each key was looked for among those before.
     writeSquarePng("t.png", 8);
     std::string hash = "{\"frames\": {";

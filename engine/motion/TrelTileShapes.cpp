@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <unordered_map>
 
 #include "core/TrelSystem.h"
 #include "map/TrelTiledMap.h"
@@ -155,18 +156,20 @@ void TrelTileShapes::setSlope(int value, const std::vector<int>& heights) {
 
 namespace {
 
-// The shape a tile's collision shapes and marks give: its mask, whether it is one-way, and
-// whether any shape was left out. False when the tile has no shape at all.
-bool tileMask(const Map::Tile& tile, int w, int h, Mask& mask, bool& oneWay, bool& leftOut) {
-    const bool solid = tile.type == "solid" || hasTrue(tile.properties, "solid");
-    oneWay = tile.type == "oneway" || hasTrue(tile.properties, "oneway");
-    if (!solid && !oneWay && tile.collision.empty())
-        return false;
-    mask.assign(static_cast<std::size_t>(w * h), solid || tile.collision.empty() ? 1 : 0);
+// The mask of a tile's collision shapes (whole tiles, solid or one-way, need none); whether
+// any shape was left out.
+void tileMask(const Map::Tile& tile, int w, int h, Mask& mask, bool& leftOut) {
+    mask.assign(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 0);
     for (const Map::Object& shape : tile.collision)
-        if (!solid && !cover(shape, w, h, mask))
+        if (!cover(shape, w, h, mask))
             leftOut = true;
-    return true;
+}
+
+std::size_t pointsOf(const Map::Tile& tile) {
+    std::size_t points = 0;
+    for (const Map::Object& shape : tile.collision)
+        points += shape.points.size();
+    return points;
 }
 
 } // namespace
@@ -209,20 +212,44 @@ void TrelTileShapes::storeMask(int value, const std::vector<char>& mask, bool on
 }
 
 void TrelTileShapes::readMap(TrelTiledMap& map, TrelSystem* system) {
-    bool leftOut = false;
-    for (const Map::Tileset& set : map.getTilesets()) {
-        for (const Map::Tile& tile : set.tiles) {
-            Mask mask;
-            bool oneWay = false;
-            if (!tileMask(tile, tileW, tileH, mask, oneWay, leftOut))
+    // The flipped GIDs in use, by tile: each gets the tile's shape turned alike.
+    std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> flipsOf;
+    for (std::uint32_t flipped : map.getFlippedGids())
+        flipsOf[flipped & ~Map::kFlagBits].push_back(flipped);
+    bool leftOut = false, tooLarge = false;
+    const unsigned long long tilePixels = static_cast<unsigned long long>(tileW) * tileH;
+    unsigned long long pixelsLeft = kMaxShapePixels;
+    for (const Map::Tileset& tileset : map.getTilesets()) {
+        for (const Map::Tile& tile : tileset.tiles) {
+            const bool solid = tile.type == "solid" || hasTrue(tile.properties, "solid");
+            const bool oneWay = tile.type == "oneway" || hasTrue(tile.properties, "oneway");
+            if (!solid && !oneWay && tile.collision.empty())
                 continue;
-            const std::uint32_t gid = set.firstGid + static_cast<std::uint32_t>(tile.id);
+            const std::uint32_t gid = tileset.firstGid + static_cast<std::uint32_t>(tile.id);
+            const auto flips = flipsOf.find(gid);
+            const std::vector<std::uint32_t> none;
+            const std::vector<std::uint32_t>& turns = flips != flipsOf.end() ? flips->second : none;
+            if (solid || tile.collision.empty()) {
+                // The whole cell, however it is turned; a one-way tile keeps its top.
+                const Kind kind = oneWay ? kOneWay : kSolid;
+                set(map.getCellValue(gid), kind, 0, 0, tileW, tileH);
+                for (std::uint32_t flipped : turns)
+                    set(map.getCellValue(flipped), kind, 0, 0, tileW, tileH);
+                continue;
+            }
+            const unsigned long long pixels = tilePixels * (1 + (oneWay ? 0 : turns.size()));
+            if (pointsOf(tile) > kMaxShapePoints || pixels > pixelsLeft) {
+                tooLarge = true;
+                continue;
+            }
+            pixelsLeft -= pixels;
+            Mask mask;
+            tileMask(tile, tileW, tileH, mask, leftOut);
             storeMask(map.getCellValue(gid), mask, oneWay);
             // A one-way tile keeps its surface on top, however it is turned.
-            for (std::uint32_t flipped : map.getFlippedGids())
-                if ((flipped & ~Map::kFlagBits) == gid)
-                    storeMask(map.getCellValue(flipped),
-                              oneWay ? mask : turned(mask, tileW, tileH, flipped), oneWay);
+            for (std::uint32_t flipped : turns)
+                storeMask(map.getCellValue(flipped),
+                          oneWay ? mask : turned(mask, tileW, tileH, flipped), oneWay);
         }
     }
     if (leftOut && system != nullptr)
@@ -231,4 +258,11 @@ void TrelTileShapes::readMap(TrelTiledMap& map, TrelSystem* system) {
             "The map \"%s\" has tile collision shapes the engine cannot use "
             "(ellipses, points, polylines, text or rotated shapes); they are left out.",
             map.getFileName());
+    if (tooLarge && system != nullptr)
+        system->giveError(2,
+                          "The map \"%s\" has tile collision shapes too large to build (more "
+                          "than %i points in a tile, or shaped tiles of more than %lli pixels in "
+                          "all); they are left out.",
+                          map.getFileName(), static_cast<int>(kMaxShapePoints),
+                          static_cast<long long>(kMaxShapePixels));
 }

@@ -72,8 +72,13 @@ public:
     // whose class is "oneway" or which has oneway = true is one-way (at the top of its
     // shapes, else of the cell). A shape that cannot be used (an ellipse, a point, a
     // polyline, text, or a rotated one) is left out, with one warning per map in system's
-    // log. The tile size must be the map's.
+    // log; so are shapes beyond what can be built in a moment (a tile's shapes of more than
+    // kMaxShapePoints points, or shaped tiles beyond kMaxShapePixels pixels in all), with a
+    // warning of their own. The tile size must be the map's.
     void readMap(TrelTiledMap& map, TrelSystem* system);
+
+    static const std::size_t kMaxShapePoints = 4096;
+    static const unsigned long long kMaxShapePixels = 1ULL << 26;
 
 private:
     void set(int value, Kind kind, int x, int y, int w, int h);
