@@ -156,6 +156,8 @@ TrelTileCache* TrelIGfx::tileCacheFor(const TrelLayer* layer) {
             return kept.cache;
         }
     }
+    if (tileCaches.size() >= kMaxTileCaches)
+        return nullptr;
     tileCaches.push_back(LayerCache{layer, 0, new TrelTileCache(), nullptr, drawings});
     return tileCaches.back().cache;
 }
@@ -167,6 +169,8 @@ TrelStackCache* TrelIGfx::stackCacheFor(const TrelLayer* first, int planes) {
             return kept.stack;
         }
     }
+    if (tileCaches.size() >= kMaxTileCaches)
+        return nullptr;
     tileCaches.push_back(LayerCache{first, planes, nullptr, new TrelStackCache(), drawings});
     return tileCaches.back().stack;
 }
@@ -317,8 +321,9 @@ int TrelIGfx::drawStack(TrelZone* zone, int first, int count, std::int64_t ms, i
             rectfill(target, x, y, x + w - 1, y + h - 1, fill);
             filled = true;
         }
-        if (stackCacheFor(layer, last - first + 1)
-                ->draw(stackLayers, stackFrames, fill, target, cs, ce, rs, re, ox, oy))
+        TrelStackCache* cache = stackCacheFor(layer, last - first + 1);
+        if (cache != nullptr &&
+            cache->draw(stackLayers, stackFrames, fill, target, cs, ce, rs, re, ox, oy))
             return last;
     }
     if (!filled)
@@ -390,7 +395,8 @@ void TrelIGfx::drawTiles(TrelLayer* layer, std::int64_t ms, int ox, int oy) {
         return;
     const std::vector<TrelISprite*>& shown = shownFrames(layer->getTileset(), ms);
     // The cache gives the same pixels as drawing each cell; it declines the cells it cannot.
-    if (opacity < 255 || !tileCacheFor(layer)->draw(layer, shown, target, cs, ce, rs, re, ox, oy))
+    TrelTileCache* cache = opacity < 255 ? nullptr : tileCacheFor(layer);
+    if (cache == nullptr || !cache->draw(layer, shown, target, cs, ce, rs, re, ox, oy))
         drawCells(layer, shown, cs, ce, rs, re, ox, oy, opacity);
 }
 

@@ -102,9 +102,13 @@ private:
         TrelStackCache* stack;  // owned, or null
         unsigned long lastDrawing;
     };
-    // The cache of this layer, made on first use and marked as used by this drawing.
+    // The most layers (or stacks) whose tiles are kept between frames, each in slots about
+    // twice the view's size: the layers beyond them in a drawing are drawn cell by cell.
+    static const std::size_t kMaxTileCaches = 32;
+    // The cache of this layer, made on first use and marked as used by this drawing; null
+    // when kMaxTileCaches are kept already.
     TrelTileCache* tileCacheFor(const TrelLayer* layer);
-    // The cache of the stack of layers from first on, likewise.
+    // The cache of the stack of layers from first on, likewise (null alike).
     TrelStackCache* stackCacheFor(const TrelLayer* first, int planes);
     // Frees the caches of layers that neither this drawing nor the one before drew.
     void dropIdleTileCaches();
