@@ -287,6 +287,23 @@ TEST_F(SoundFiles, MusicLoopsJoinWithoutAGap) {
         ASSERT_EQ(out[2 * f], stereo[2 * f]) << f;
     EXPECT_EQ(out[2 * 6000], 0);
     EXPECT_EQ(mixer.getMusic(), nullptr);
+
+    // A loop of one frame (played from memory: it used to seek for every frame); turned off,
+    // the music goes on from the frame after it.
+    music = TrelMusic::open(wav.c_str(), error).release();
+    ASSERT_TRUE(music->setLoop(3000, 1));
+    mixer.playMusic(music);
+    out = render(mixer, 10);
+    for (std::size_t f = 0; f < out.size() / 2; ++f)
+        ASSERT_EQ(out[2 * f], stereo[2 * std::min<std::size_t>(f, 3000)]) << f;
+    music->setLooping(false);
+    out = render(mixer, 2); // what the mixer had taken, then the frames after the loop
+    std::size_t f = 0;
+    while (f + 1 < out.size() / 2 && out[2 * f] == stereo[2 * 3000])
+        ++f;
+    ASSERT_LT(f + 1, out.size() / 2);
+    EXPECT_EQ(out[2 * f], stereo[2 * 3001]);
+    EXPECT_EQ(out[2 * f + 2], stereo[2 * 3002]);
 }
 
 // Fixed fault: TrelSound::load handed its sound over with the very return type by which

@@ -45,6 +45,7 @@ bool TrelMusic::setLoop(std::int64_t start, std::int64_t length) {
         return false;
     loopStart = start;
     loopEnd = length == 0 ? frames : start + length;
+    loopFrames.clear();
     return true;
 }
 
@@ -65,6 +66,24 @@ long TrelMusic::fail(const std::string& reason) {
     return -1;
 }
 
+bool TrelMusic::cacheLoop() {
+    const int channels = file->getChannels();
+    loopFrames.assign(static_cast<std::size_t>((loopEnd - loopStart) * channels), 0);
+    std::string reason;
+    if (!file->seek(loopStart)) {
+        fail("is damaged: the start of its loop cannot be found");
+        return false;
+    }
+    long got = file->read(loopFrames.data(), static_cast<long>(loopEnd - loopStart), reason);
+    fileAt = loopStart + std::max(got, 0L);
+    if (got != loopEnd - loopStart) {
+        loopFrames.clear();
+        fail(got < 0 ? reason : "is cut short: it ends after frame " + std::to_string(fileAt));
+        return false;
+    }
+    return true;
+}
+
 long TrelMusic::read_(std::int16_t* out, long count) {
     if (error.get()[0] != '\0')
         return -1;
@@ -72,15 +91,26 @@ long TrelMusic::read_(std::int16_t* out, long count) {
     long done = 0;
     while (done < count) {
         const std::int64_t end = looping ? loopEnd : file->getFrames();
-        std::string reason;
         if (position >= end) {
             if (!looping)
                 break;
-            if (!file->seek(loopStart))
-                return fail("is damaged: the start of its loop cannot be found");
+            if (loopEnd - loopStart <= kCachedLoop && loopFrames.empty() && !cacheLoop())
+                return -1;
             position = loopStart;
         }
         const std::int64_t want = std::min<std::int64_t>(count - done, end - position);
+        if (looping && !loopFrames.empty() && position >= loopStart) {
+            // A short loop, from memory.
+            std::copy_n(&loopFrames[static_cast<std::size_t>((position - loopStart) * channels)],
+                        want * channels, out + done * channels);
+            position += want;
+            done += static_cast<long>(want);
+            continue;
+        }
+        if (position != fileAt && !file->seek(position))
+            return fail("is damaged: frame " + std::to_string(position) + " cannot be found");
+        fileAt = position;
+        std::string reason;
         long got = file->read(out + done * channels, static_cast<long>(want), reason);
         if (got < 0)
             return fail(reason);
@@ -89,6 +119,7 @@ long TrelMusic::read_(std::int16_t* out, long count) {
         if (got == 0)
             break;
         position += got;
+        fileAt += got;
         done += got;
     }
     return done;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/TrelCString.h"
 #include "base/TrelExport.h"
@@ -50,10 +51,18 @@ private:
     TrelMusic(TrelSoundFile* file, const char* name);
     // Keeps why the music stopped early; returns -1.
     long fail(const std::string& reason);
+    // Decodes a loop of at most kCachedLoop frames once, so that playing it seeks no more
+    // (a one-frame loop would seek 735 times a tick); false, with the error kept, when the
+    // file gives less.
+    bool cacheLoop();
+    // Loops up to this many frames are played from memory.
+    static const std::int64_t kCachedLoop = 65536;
     TrelSoundFile* file; // owned
     TrelCString name;
     TrelCString error;
-    std::int64_t position = 0; // the next frame of the file to be read
+    std::int64_t position = 0;            // the next frame to be played
+    std::int64_t fileAt = 0;              // the next frame the file would give
+    std::vector<std::int16_t> loopFrames; // a short loop's frames, once decoded
     std::int64_t loopStart = 0;
     std::int64_t loopEnd = 0;
     bool looping = true;
