@@ -86,6 +86,13 @@ std::string sheetTileset(int firstGid, const std::string& image, int imageSide,
            "\" width=\"" + std::to_string(imageSide) + "\" height=\"" + std::to_string(imageSide) +
            "\"/></tileset>\n";
 }
+
+// A one-tile sheet of t.png (8 x 8) whose tiles are described by tiles.
+std::string oneTileSheet(const std::string& tiles) {
+    return "<tileset firstgid=\"1\" name=\"s\" tilewidth=\"8\" tileheight=\"8\" tilecount=\"1\" "
+           "columns=\"1\"><image source=\"t.png\" width=\"8\" height=\"8\"/>" +
+           tiles + "</tileset>\n";
+}
 std::string csvLayer(int w, int h, std::uint32_t gid) {
     return "<layer name=\"l\" width=\"" + std::to_string(w) + "\" height=\"" + std::to_string(h) +
            "\"><data encoding=\"csv\">" +
@@ -301,12 +308,10 @@ TEST_F(StrangerFiles, MapsBeyondTheLimitsAreRefusedInOneLine) {
     for (int i = 0; i < 40; ++i)
         tinted += "<layer name=\"l\" width=\"1\" height=\"1\" tintcolor=\"#" +
                   std::to_string(100000 + i) + "\"><data encoding=\"csv\">1</data></layer>\n";
-    writeFile("animated.tmx",
-              tmx(1, 1,
-                  "<tileset firstgid=\"1\" name=\"s\" tilewidth=\"8\" tileheight=\"8\" "
-                  "tilecount=\"1\" columns=\"1\"><image source=\"t.png\" width=\"8\" "
-                  "height=\"8\"/><tile id=\"0\"><animation>" +
-                      frames + "</animation></tile></tileset>\n" + tinted));
+    writeFile(
+        "animated.tmx",
+        tmx(1, 1,
+            oneTileSheet("<tile id=\"0\"><animation>" + frames + "</animation></tile>") + tinted));
     limits.mapMemory = 1 << 20;
     TrelLoadLimits::set(limits);
     EXPECT_NE(mapError("animated.tmx").find("animated.tmx: the tiles' animations need "),
@@ -446,21 +451,18 @@ TEST_F(StrangerFiles, SizesNearTheLimitsOfAnIntNeitherOverflowNorCrash) {
     // counted at that id, past the end of the table (ASan saw the write).
     writeFile("beyond.tmx",
               tmx(1, 1,
-                  "<tileset firstgid=\"1\" name=\"s\" tilewidth=\"8\" tileheight=\"8\" "
-                  "tilecount=\"1\" columns=\"1\"><image source=\"t.png\" width=\"8\" "
-                  "height=\"8\"/><tile id=\"30000\"><image source=\"t.png\"/></tile></tileset>\n" +
+                  oneTileSheet("<tile id=\"30000\"><image source=\"t.png\"/></tile>") +
                       csvLayer(1, 1, 1)));
     EXPECT_EQ(mapError("beyond.tmx"), "");
     // Fault: a collision polygon reaching 1e300 pixels converted -inf and +inf to int (the
     // sanitizer build's float-cast check sees it); it covers the whole cell.
-    writeFile("far.tmx",
-              tmx(1, 1,
-                  "<tileset firstgid=\"1\" name=\"s\" tilewidth=\"8\" tileheight=\"8\" "
-                  "tilecount=\"1\" columns=\"1\"><image source=\"t.png\" width=\"8\" "
-                  "height=\"8\"/><tile id=\"0\"><objectgroup><object id=\"1\" x=\"0\" "
-                  "y=\"0\"><polygon points=\"-1,-1e300 9,-1e300 9,1e300 -1,1e300\"/></object>"
-                  "</objectgroup></tile></tileset>\n" +
-                      csvLayer(1, 1, 1)));
+    writeFile(
+        "far.tmx",
+        tmx(1, 1,
+            oneTileSheet("<tile id=\"0\"><objectgroup><object id=\"1\" x=\"0\" y=\"0\"><polygon "
+                         "points=\"-1,-1e300 9,-1e300 9,1e300 -1,1e300\"/></object>"
+                         "</objectgroup></tile>") +
+                csvLayer(1, 1, 1)));
     TrelTiledMap far;
     ASSERT_TRUE(far.load("far.tmx")) << far.getError();
     TrelTileShapes shapes(8, 8);
