@@ -32,7 +32,8 @@ const int kMaxNesting = 32;
 
 // Builds a document as nlohmann's parser does, except that each key of an object is added at
 // its end in constant time: the parser's own search of an ordered object makes a hash of n
-// frames take n² steps. A repeated key replaces the value, as with the parser.
+// frames take n² steps. A repeated key replaces the value, as with the parser. Objects and
+// arrays nested deeper than kMaxNesting end the parse, with tooDeep set.
 class OrderedBuilder : public nlohmann::json_sax<Json> {
 public:
     explicit OrderedBuilder(Json& document) : root(document) {}
@@ -58,6 +59,7 @@ public:
     }
 
     std::string error; // the parser's, when it stopped at a syntax error
+    bool tooDeep = false;
 
 private:
     struct Open {
@@ -95,6 +97,9 @@ private:
     // The container stays where it was placed while it is open: its parent gains no member
     // until it is closed.
     bool open(Json&& value) {
+        tooDeep = nest.size() >= static_cast<std::size_t>(kMaxNesting);
+        if (tooDeep)
+            return false;
         nest.push_back({place(std::move(value)), {}});
         return true;
     }
@@ -282,35 +287,9 @@ bool imagePath(const std::string& sheet, const std::string& image, std::string& 
 
 namespace {
 
-// The deepest nesting of objects and arrays in the text, strings passed over.
-int nesting(const std::string& text) {
-    int depth = 0, deepest = 0;
-    bool inString = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (inString) {
-            if (c == '\\')
-                ++i;
-            else if (c == '"')
-                inString = false;
-        } else if (c == '"') {
-            inString = true;
-        } else if (c == '[' || c == '{') {
-            deepest = std::max(deepest, ++depth);
-        } else if (c == ']' || c == '}') {
-            --depth;
-        }
-    }
-    return deepest;
-}
-
 // The parsed sheet within the memory limit (the text, and about 64 bytes for each value) and
 // the nesting limit, which keeps every walk of the values shallow.
 bool parse(const std::string& text, Json& root, std::string& problem) {
-    if (nesting(text) > kMaxNesting) {
-        problem = "its JSON nests deeper than " + std::to_string(kMaxNesting) + " levels";
-        return false;
-    }
     const unsigned long long values = std::count_if(text.begin(), text.end(), [](char c) {
         return c == ',' || c == '{' || c == '[' || c == ':';
     });
@@ -328,7 +307,9 @@ bool parse(const std::string& text, Json& root, std::string& problem) {
         parsed = false;
     }
     if (!parsed) {
-        problem = "is not JSON: " + builder.error;
+        problem = builder.tooDeep
+                      ? "its JSON nests deeper than " + std::to_string(kMaxNesting) + " levels"
+                      : "is not JSON: " + builder.error;
         return false;
     }
     if (!root.is_object()) {

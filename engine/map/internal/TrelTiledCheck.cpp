@@ -296,10 +296,11 @@ bool TrelTiledCheck::gidsAndFrames(Map& map) {
     }
     addFlippedAnimationFrames(map);
     // A tile object is drawn still, as the first frame of its tile's animation.
-    const std::unordered_map<std::uint32_t, std::uint32_t> animated = firstFrames(map);
+    const std::unordered_map<std::uint32_t, std::uint32_t> animated =
+        map.tileObjects ? firstFrames(map) : std::unordered_map<std::uint32_t, std::uint32_t>();
     for (const Map::ObjectGroup& group : map.objectGroups)
         for (const Map::Object& object : group.objects)
-            if (map.tileObjects && animated.count(object.gid & ~Map::kFlagBits) != 0)
+            if (animated.count(object.gid & ~Map::kFlagBits) != 0)
                 map.warn_("animated tile objects (each shows its animation's first frame)");
     const std::size_t frames = map.baseFrames + map.flipped.size();
     if (frames > static_cast<std::size_t>(Map::kMaxFrames))
