@@ -14,6 +14,7 @@ BITMAP* frameAt(int depth) {
 
 } // namespace
 
+// guide: headless-frame
 HeadlessLevel::HeadlessLevel(int depth)
     : buffer(frameAt(depth)), screenBitmap(create_bitmap(640, 480)), run(&gameSystem, buffer) {
     screen = screenBitmap;
@@ -28,6 +29,7 @@ HeadlessLevel::~HeadlessLevel() {
     destroy_bitmap(buffer);
     destroy_bitmap(screenBitmap);
 }
+// guide: end
 
 void HeadlessLevel::tick() {
     run.run(1);
