@@ -45,6 +45,8 @@ public:
     // flag when Escape is down in it (unless the game turned that off).
     void startLoop(int& draw);
     bool isHeadless() { return headless; }
+    // Brought up by initOnFrame, on a frame of the caller's.
+    bool isOnFrame() const { return onFrame; }
     std::int32_t getTics() { return totalTics.load(); }
 
     // The timer callback, run on Allegro's timer thread; param is the interface.

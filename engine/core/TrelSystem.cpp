@@ -42,6 +42,9 @@ TrelSystem::~TrelSystem() {
         zone = nullptr;
     }
     deleteRetiredZones();
+    TrelScene above;
+    while (TrelZone* covered = scenes.uncover_(above))
+        delete covered;
     consprint("\nFreeing sprite resources...");
     clearSpriteResources();
     // The interface member's destructor then shuts Allegro down.
@@ -139,13 +142,129 @@ void TrelSystem::runTick() {
     int draw = 0;
     iface.startLoop(draw);
     inTick = true;
-    if (zone != nullptr) // read afresh: a hook may have replaced or cleared the zone
+    scenes.stepFade_();
+    // Read afresh: a hook may have replaced or cleared the zone.
+    if (zone != nullptr && scenes.runsLogic_()) {
+        audio.mixer.setGroup_(zone->getSoundGroup_()); // the sounds it starts are its scene's
         zone->process();
+        audio.mixer.setGroup_(0);
+    }
     if (draw != 0)
         iface.gfx.drawLoop();
     audio.tick_(framerate); // the tick's sound
     inTick = false;
     deleteRetiredZones();
+    applySceneChanges();
+}
+
+void TrelSystem::switchScene(const TrelScene& scene, const TrelTransition& transition) {
+    requestScene(TrelSceneStack::kSwitch, scene, transition);
+}
+
+void TrelSystem::pushScene(const TrelScene& scene) {
+    requestScene(TrelSceneStack::kPush, scene, TrelTransition());
+}
+
+void TrelSystem::popScene() {
+    requestScene(TrelSceneStack::kPop, TrelScene(), TrelTransition());
+}
+
+void TrelSystem::requestScene(TrelSceneStack::Change change, const TrelScene& scene,
+                              const TrelTransition& transition) {
+    const char* asked[] = {"switch", "push", "pop"};
+    const char* named = change == TrelSceneStack::kPop ? scenes.getSceneName() : scene.name;
+    consprintf("\n\n----------------\n\nRequested scene %s:\n%s", asked[change],
+               named != nullptr ? named : "");
+    scenes.request_(change, scene, transition);
+    if (!inTick && (zone == nullptr || !zone->isWalking_())) {
+        applySceneChanges();
+    } else if (zone != nullptr) {
+        // Nothing more of this tick runs in the zone being left; asked for from an onDraw
+        // outside the loop, the change waits for the end of the next tick.
+        zone->halt_();
+    }
+}
+
+void TrelSystem::applySceneChanges() {
+    if (applyingScenes) // a build asked for another change: the loop below makes it next
+        return;
+    applyingScenes = true;
+    while (scenes.hasRequest_()) {
+        TrelSceneStack::Request& front = scenes.frontRequest_();
+        if (front.change == TrelSceneStack::kSwitch && !front.fadedOut) {
+            front.fadedOut = true;
+            scenes.startFade_(true, front.transition);
+        }
+        if (!scenes.fadedOut_())
+            break;                               // the fade goes on; the switch waits for its end
+        TrelSceneStack::Request request = front; // the build may ask for more
+        scenes.dropRequest_();
+        request.scene.name = request.name.c_str();
+        applySceneChange(request);
+    }
+    applyingScenes = false;
+}
+
+void TrelSystem::applySceneChange(TrelSceneStack::Request& request) {
+    TrelScene above;
+    switch (request.change) {
+    case TrelSceneStack::kSwitch:
+        leaveZone(zone);
+        zone = nullptr;
+        while (TrelZone* covered = scenes.uncover_(above))
+            leaveZone(covered);
+        audio.mixer.setMusicPaused(false);
+        makeScene(request.scene);
+        scenes.startFade_(false, request.transition);
+        break;
+    case TrelSceneStack::kPush:
+        if (zone != nullptr) {
+            audio.mixer.setGroupPaused_(zone->getSoundGroup_(), true);
+            scenes.cover_(zone, request.scene);
+            zone = nullptr;
+        }
+        if (request.scene.pausesMusic)
+            audio.mixer.setMusicPaused(true);
+        makeScene(request.scene);
+        break;
+    case TrelSceneStack::kPop:
+        if (scenes.getCoveredCount() == 0) {
+            giveError(1, "There is no scene to pop back to.");
+            break;
+        }
+        leaveZone(zone);
+        zone = scenes.uncover_(above);
+        consprintf("\n\nResuming scene:\n%s", scenes.getSceneName());
+        audio.mixer.setGroupPaused_(zone->getSoundGroup_(), false);
+        if (above.pausesMusic)
+            audio.mixer.setMusicPaused(false);
+        break;
+    }
+}
+
+void TrelSystem::makeScene(const TrelScene& scene) {
+    scenes.setSceneName_(scene.name);
+    if (!newZone(scene.name)) // logged: the interface is not up
+        return;
+    const std::uint32_t group = ++lastSoundGroup;
+    audio.mixer.setGroup_(group);
+    if (scene.build != nullptr)
+        scene.build(*this, scene.user); // may replace the zone (newZoneFromMap)
+    audio.mixer.setGroup_(0);
+    if (zone == nullptr) {
+        giveError(1, "The scene \"%s\" left no zone.", scene.name);
+        return;
+    }
+    zone->setSoundGroup_(group);
+    zone->beginAsScene_();
+}
+
+void TrelSystem::leaveZone(TrelZone* left) {
+    if (left == nullptr)
+        return;
+    if (left->getSoundGroup_() != 0)
+        audio.mixer.stopGroup_(left->getSoundGroup_());
+    delete left;
 }
 
 void TrelSystem::setStateFunction(StateFunction function, void* user) {

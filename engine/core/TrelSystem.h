@@ -11,6 +11,9 @@
 #include "base/TrelLog.h"
 #include "core/TrelInterface.h"
 #include "input/TrelInput.h"
+#include "scene/TrelScene.h"
+#include "scene/TrelSceneStack.h"
+#include "scene/TrelTransition.h"
 #include "sound/TrelAudio.h"
 #include "world/TrelState.h"
 
@@ -48,7 +51,8 @@ public:
 
     // Replaces the current zone by a new, empty one with this name (null: an empty name). Refused
     // (false, with an error) until the interface is loaded. Called from a hook during the main
-    // loop, it keeps the old zone alive until the end of the current tick.
+    // loop, it keeps the old zone alive until the end of the current tick, and the old zone's
+    // remaining hooks of that tick still run (the scene calls below stop them).
     bool newZone(const char* zoneName);
     // Deletes the current zone, if any, and leaves none; called from a hook, the zone lives
     // until the end of the tick, as with newZone. Logs nothing.
@@ -61,6 +65,28 @@ public:
     // leaves the current zone as it was. See TrelTiledMap for what a game can read from the map.
     // Defined by the map module (engine/map/TrelTiledMap.cpp).
     bool newZoneFromMap(const char* file);
+
+    // Scenes (TrelScene): each a zone of its own, made by the scene's build function. A change
+    // asked for in a hook is made at the end of the tick (after its frame and its sound), and
+    // the zone being left runs nothing more of that tick: no later hook, no move, not even the
+    // asking object's own move; what it destroyed is still deleted. Asked for outside the
+    // loop, it is made at once (asked for by an onDraw of a drawing made outside the loop, at
+    // the end of the next tick). The zone a scene change makes current runs its layers and
+    // objects from its first tick, with that tick's input. Each logs one line block as
+    // newZone does, and the zone made logs newZone's.
+    //
+    // Replaces every scene, the current one and those it covers, by a new one: their zones
+    // are deleted and their sounds stopped (TrelMixer::setKept keeps one). With a transition,
+    // the screen first fades out over its outTicks (the scene switched from runs on or stands
+    // still, as it says), the switch is made, and the new scene fades in.
+    void switchScene(const TrelScene& scene, const TrelTransition& transition = TrelTransition());
+    // Puts a new scene over the current one (a pause menu, a dialogue): the current zone is
+    // frozen, as it is, under it (no hook, animation, move or tile-animation time), drawn under
+    // it unless the new scene says not to (TrelScene::showsBelow), and its sounds paused.
+    void pushScene(const TrelScene& scene);
+    // Leaves the current scene (its zone deleted, its sounds stopped) and resumes the one it
+    // covered where it stopped. With no scene under it, an error and nothing else.
+    void popScene();
 
     // Registers a new resource whose first frame is loaded from the file; null (nothing
     // registered, and a log line naming the file and the reason) when the file cannot be
@@ -126,9 +152,22 @@ public:
     // the interface's shutdown, which stops its sound output.
     TrelAudio audio;
     TrelInterface iface;
+    // The scenes the current zone covers, the scene changes asked for and the fade of a
+    // transition; read-only for games (the three calls above change it). Declared after the
+    // audio, which the zones' sounds play on.
+    TrelSceneStack scenes;
 
 private:
     void deleteRetiredZones();
+    // Makes the scene changes asked for, in order, as far as no fade holds them back.
+    void applySceneChanges();
+    void applySceneChange(TrelSceneStack::Request& request);
+    // A new zone for the scene, current, built by it, with a sound group of its own.
+    void makeScene(const TrelScene& scene);
+    // Stops the zone's sounds and deletes it (null does nothing).
+    void leaveZone(TrelZone* left);
+    void requestScene(TrelSceneStack::Change change, const TrelScene& scene,
+                      const TrelTransition& transition);
     // One pass of the main loop: the tick's pacing and input, the zone's logic, and the
     // frame when one is due.
     void runTick();
@@ -138,6 +177,8 @@ private:
 
     bool inTick;                         // a zone is being processed or drawn by mainLoop
     std::vector<TrelZone*> retiredZones; // owned: zones replaced during a tick
+    std::uint32_t lastSoundGroup = 0;    // the last scene's; each scene gets the next
+    bool applyingScenes = false;
 };
 
 #endif

@@ -11,6 +11,7 @@
 #include "core/TrelSystem.h"
 #include "gfx/internal/TrelStackCache.h"
 #include "gfx/internal/TrelTileCache.h"
+#include "scene/TrelSceneStack.h"
 #include "world/TrelLayer.h"
 #include "world/TrelObject.h"
 #include "world/TrelZone.h"
@@ -189,17 +190,48 @@ void TrelIGfx::dropIdleTileCaches() {
 }
 
 void TrelIGfx::drawLoop() {
-    TrelZone* zone = owner->system->zone;
-    if (zone == nullptr)
+    TrelSystem* system = owner->system;
+    const TrelSceneStack& scenes = system->scenes;
+    if (system->zone == nullptr && scenes.getCoveredCount() == 0)
         return;
+    // The covered scenes that show, from the lowest up, each veiled by the scene above it.
+    for (int i = scenes.getFirstShown(); i < scenes.getCoveredCount(); ++i) {
+        drawInRegion(scenes.getCovered(i));
+        veil(scenes.getCover(i)->dimColor, scenes.getCover(i)->dimAlpha);
+    }
+    if (system->zone != nullptr)
+        drawInRegion(system->zone);
+    int fadeColor = 0;
+    const int fade = scenes.getFadeAlpha(fadeColor);
+    veil(fadeColor, fade);
+    updateScreen();
+}
+
+void TrelIGfx::drawInRegion(TrelZone* zone) {
     int x, y, w, h;
     zone->getCameraRegion(x, y, w, h);
     drawZone(zone, x, y, w, h);
-    updateScreen();
+}
+
+void TrelIGfx::veil(int rgb, int alpha) {
+    if (alpha <= 0 || target == nullptr)
+        return;
+    const int colour = makecol(rgb >> 16 & 0xff, rgb >> 8 & 0xff, rgb & 0xff);
+    // Blending at 8 bits needs a colour map; without one the veil is all or nothing.
+    const bool blends = alpha < 255 && (bitmap_color_depth(target) > 8 || color_map != nullptr);
+    if (!blends && alpha < 128)
+        return;
+    if (blends) {
+        set_trans_blender(0, 0, 0, alpha);
+        drawing_mode(DRAW_MODE_TRANS, nullptr, 0, 0);
+    }
+    rectfill(target, 0, 0, target->w - 1, target->h - 1, colour);
+    solid_mode();
 }
 
 void TrelIGfx::drawZone(TrelZone* zone, int x, int y, int w, int h) {
     ++drawings;
+    zone->setWalking_(true); // an onDraw's travelTo waits for the end of the drawing
     set_clip_rect(target, x, y, x + w - 1, y + h - 1);
     vmath::vec2<fixedpoint::fix16> camera;
     zone->getCameraPos(camera);
@@ -235,8 +267,13 @@ void TrelIGfx::drawZone(TrelZone* zone, int x, int y, int w, int h) {
     }
     if (bare) // no layer was drawn
         rectfill(target, x, y, x + w - 1, y + h - 1, fill);
+    // The HUD, in the region's own pixels.
+    TrelLayer* hud = zone->findHud();
+    if (hud != nullptr && isShown(hud))
+        drawObjects(hud, -x, -y, x, y, w, h);
     set_clip_rect(target, 0, 0, target->w - 1, target->h - 1);
     dropIdleTileCaches();
+    zone->setWalking_(false);
 }
 
 void TrelIGfx::layerOrigin(TrelZone* zone, TrelLayer* layer, int w, int h, int& ox, int& oy) {
@@ -479,6 +516,12 @@ void TrelIGfx::drawObjects(TrelLayer* layer, int ox, int oy, int x, int y, int w
         TrelObject* object = *layer->objectCursor;
         if (object == nullptr || object->isDestroyed() || !object->getVisibility())
             continue;
+        if (object->isSelfDrawn()) {
+            object->onDraw(target);
+            if (regionClippingDisabled)
+                set_clip_rect(target, x, y, x + w - 1, y + h - 1);
+            continue;
+        }
         vmath::vec2<fixedpoint::fix16> pos;
         object->getPos(pos);
         int px = pos.x.toInt() - ox;

@@ -46,7 +46,8 @@ public:
     // call or the one before.
     void drawZone(TrelZone* zone, int x, int y, int w, int h);
     // Draws the system's current zone into its camera region and copies the buffer to the
-    // screen.
+    // screen. Under it come the scenes it covers that show (TrelScene::showsBelow), the lowest
+    // first, each dimmed as the scene above it says; over it, a transition's fade.
     void drawLoop();
     // Copies the whole buffer to the top-left of the screen, scaled up by the system's
     // screenScale (headless: does nothing).
@@ -113,6 +114,10 @@ private:
     // Frees the caches of layers that neither this drawing nor the one before drew.
     void dropIdleTileCaches();
 
+    // The zone in its camera region.
+    void drawInRegion(TrelZone* zone);
+    // Lays the colour (0xRRGGBB) over the whole target, alpha (0 to 255) opaque.
+    void veil(int rgb, int alpha);
     // The world pixel of the layer that lands on the target's (0, 0), from the zone's (ox, oy):
     // moved by the layer's draw offset and parallax for a view of w × h pixels.
     static void layerOrigin(TrelZone* zone, TrelLayer* layer, int w, int h, int& ox, int& oy);

@@ -57,6 +57,22 @@ TrelHeadlessRun::TrelHeadlessRun(TrelSystem* owner) : system(owner) {
         system->iface.initHeadless();
 }
 
+TrelHeadlessRun::TrelHeadlessRun(TrelSystem* owner, SetUp configure, SetUp start) : system(owner) {
+    if (configure != nullptr)
+        configure(*system);
+    TrelInterface& iface = system->iface;
+    if (!iface.loaded) {
+        iface.initHeadless();
+    } else if (iface.isHeadless() && !iface.isOnFrame() &&
+               (iface.gfx.width != system->screenWidth ||
+                iface.gfx.height != system->screenHeight)) {
+        iface.gfx.deinit_();
+        iface.gfx.initHeadless_();
+    }
+    if (start != nullptr)
+        start(*system);
+}
+
 TrelHeadlessRun::TrelHeadlessRun(TrelSystem* owner, BITMAP* frame) : system(owner) {
     if (!system->iface.loaded)
         system->iface.initOnFrame(frame);

@@ -20,6 +20,13 @@ class TREL_API TrelHeadlessRun {
 public:
     // Brings the system up with TrelInterface::initHeadless, unless it is up already.
     explicit TrelHeadlessRun(TrelSystem* system);
+    // The game's own set-up, as its main() runs it: configure (the name, the screen's size,
+    // the framerate: what is set before the engine comes up), then the engine up headless
+    // (a headless one up already at another screen size gets a buffer of the new size), then
+    // start (the first scene). So a test gets the game's screen and scenes without a copy of
+    // main(). Either function may be null.
+    using SetUp = void (*)(TrelSystem& system);
+    TrelHeadlessRun(TrelSystem* system, SetUp configure, SetUp start);
     // Brings the system up with TrelInterface::initOnFrame on the caller's frame, for a program
     // that started Allegro itself (several runs one after another in one test program).
     TrelHeadlessRun(TrelSystem* system, BITMAP* frame);

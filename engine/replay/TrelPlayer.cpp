@@ -72,6 +72,7 @@ bool TrelPlayer::accept(const unsigned char* data, std::size_t size) {
     system->input.setSource(TrelInput::kFed);
     system->input.releaseFed();
     system->input.reset_();
+    system->audio.mixer.restart_(); // as the recording started
     system->consprintf("\n\nPlaying %s: %d ticks.", TrelFileBytes::quoted(name.get()).c_str(),
                        getTickCount());
     return true;
@@ -128,7 +129,10 @@ bool TrelPlayer::checkSound() {
         return true;
     diverged = true;
     system->consprintf("\nReplay's sound diverged in the second ending at tick %d.\nRecorded sound "
-                       "hash: %016" PRIx64 "\nReplayed sound hash: %016" PRIx64,
+                       "hash: %016" PRIx64 "\nReplayed sound hash: %016" PRIx64
+                       "\nThe state matched, so the sound differs by what the state does not "
+                       "hold: a sound played outside the ticks, or a sound or music file other "
+                       "than the recorded game's.",
                        tick, expected, played);
     return false;
 }

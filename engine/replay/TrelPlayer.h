@@ -29,7 +29,8 @@ public:
     // anything is played: a file that is missing, cut short, damaged, of another format
     // version, of another game or framerate, or not a recording is refused with one line in
     // the log and getError() naming the file and the reason. On success rand() is seeded
-    // with the recording's seed and the input is fed from the recording from the next tick.
+    // with the recording's seed, the mixer silenced as the recording's start silenced it, and
+    // the input is fed from the recording from the next tick.
     bool open(const char* file);
     // The same for a recording held in memory (name is only used in messages).
     bool openBytes(const void* data, std::size_t size, const char* name);

@@ -51,6 +51,7 @@ bool TrelRecorder::start(const char* file, std::uint32_t seed) {
     write(header.data(), header.size());
     std::srand(seed);
     system->input.reset_();
+    system->audio.mixer.restart_(); // what played before is not the recording's
     system->consprintf("\n\nRecording to %s.", TrelFileBytes::quoted(fileName.get()).c_str());
     return true;
 }

@@ -24,9 +24,10 @@ public:
     TrelRecorder(const TrelRecorder&) = delete;
     TrelRecorder& operator=(const TrelRecorder&) = delete;
 
-    // Creates the file and writes the header; seeds rand() with seed and starts the input
-    // with every code up, as a replay starts. False, with one line in the log and getError()
-    // naming the file and the reason, when the file cannot be created or a recording is open.
+    // Creates the file and writes the header; seeds rand() with seed, starts the input
+    // with every code up and silences the mixer (TrelMixer::restart_), as a replay starts. False,
+    // with one line in the log and getError() naming the file and the reason, when the file cannot
+    // be created or a recording is open.
     bool start(const char* file, std::uint32_t seed);
     // Runs one tick (TrelSystem::runTicks) and records it. False when no tick ran (quit is
     // set, or no zone) or nothing is being recorded.

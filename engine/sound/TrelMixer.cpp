@@ -67,6 +67,7 @@ int TrelMixer::start(const TrelSound* sound, int volume, int pan, int pitch, boo
     nextHandle = nextHandle == INT_MAX ? 1 : nextHandle + 1;
     voice.order = nextOrder++;
     voice.looping = looping;
+    voice.group = currentGroup;
     setVolume(voice.handle, volume);
     setPan(voice.handle, pan);
     setPitch(voice.handle, pitch);
@@ -139,6 +140,32 @@ void TrelMixer::stopSound(const TrelSound* sound) {
 void TrelMixer::stopAll() {
     for (Voice& voice : voices)
         voice = Voice();
+}
+
+void TrelMixer::restart_() {
+    stopAll();
+    stopMusic();
+    musicPaused = false;
+    phaseTick = ticks;
+}
+
+void TrelMixer::setKept(int voice) {
+    if (Voice* v = find(voice)) {
+        v->group = 0;
+        v->groupPaused = false;
+    }
+}
+
+void TrelMixer::stopGroup_(std::uint32_t group) {
+    for (Voice& voice : voices)
+        if (voice.handle != 0 && voice.group == group)
+            voice = Voice();
+}
+
+void TrelMixer::setGroupPaused_(std::uint32_t group, bool paused) {
+    for (Voice& voice : voices)
+        if (voice.handle != 0 && voice.group == group)
+            voice.groupPaused = paused;
 }
 
 void TrelMixer::playMusic(TrelMusic* newMusic) {
@@ -217,7 +244,7 @@ int TrelMixer::mixSource_(const Source& source, std::int64_t& position, std::int
 
 void TrelMixer::mixVoices(int count) {
     for (Voice& voice : voices) {
-        if (voice.handle == 0 || voice.paused)
+        if (voice.handle == 0 || voice.paused || voice.groupPaused)
             continue;
         int left = 0;
         int right = 0;
@@ -272,8 +299,8 @@ void TrelMixer::mixMusic(int count) {
 
 void TrelMixer::mixTick(int framerate) {
     framerate = std::max(framerate, 1);
-    const std::int64_t first = ticks * rate / framerate;
-    const int count = static_cast<int>((ticks + 1) * rate / framerate - first);
+    const std::int64_t first = (ticks - phaseTick) * rate / framerate;
+    const int count = static_cast<int>((ticks - phaseTick + 1) * rate / framerate - first);
     const std::size_t samples = static_cast<std::size_t>(count) * 2;
     if (!isActive()) {
         // Silence: kept from the last tick when it was silence of the same length too.

@@ -71,6 +71,23 @@ public:
     // Stops every voice that plays this sound (do so before deleting a sound).
     void stopSound(const TrelSound* sound);
     void stopAll();
+    // Keeps the voice's sound playing when the scene that started it is covered or left (a
+    // jingle that plays on over the next scene); nothing for a handle whose sound has ended.
+    void setKept(int voice);
+
+    // Silence, as at the first tick: every voice and the music stopped, and the next tick
+    // counted as tick 0 of the frames' pattern (see above). Called by recordings and replays
+    // when they start, so that what played before can never be heard in them.
+    void restart_();
+
+    // Sounds belong to the scene that starts them: every voice started takes the group set
+    // here (0, the default, is kept: no scene's). Set by TrelSystem around each scene's tick
+    // and build, so that leaving a scene stops its sounds and covering it pauses them.
+    void setGroup_(std::uint32_t group) { currentGroup = group; }
+    std::uint32_t getGroup_() const { return currentGroup; }
+    void stopGroup_(std::uint32_t group);
+    // Pauses or resumes the group's voices, apart from the pause of each voice (setPaused).
+    void setGroupPaused_(std::uint32_t group, bool paused);
 
     // Plays the music from its start on this tick, in place of (and deleting) any other;
     // the mixer owns it from now on. Null stops the music.
@@ -125,6 +142,8 @@ private:
         int pitch = kNormalPitch;
         bool looping = false;
         bool paused = false;
+        std::uint32_t group = 0;  // the scene that started it; 0: kept
+        bool groupPaused = false; // its scene is covered
     };
     int start(const TrelSound* sound, int volume, int pan, int pitch, bool looping);
     Voice* find(int voice);
@@ -137,6 +156,7 @@ private:
     void levels(int volume, int group, int pan, int& left, int& right) const;
 
     std::vector<Voice> voices;
+    std::uint32_t currentGroup = 0;
     std::vector<std::int32_t> mix; // the tick being mixed, before clamping
     std::vector<std::int16_t> out; // the last tick, clamped
     bool silent = false;           // out holds nothing but silence
@@ -145,6 +165,7 @@ private:
     std::uint64_t nextOrder = 1;
     std::int64_t ticks = 0;
     std::int64_t frames = 0;
+    std::int64_t phaseTick = 0; // the tick counted as tick 0 of the frames' pattern
     int masterVolume = kFullVolume;
     int effectsVolume = kFullVolume;
     int musicVolume = kFullVolume;

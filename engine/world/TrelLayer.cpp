@@ -49,11 +49,14 @@ namespace {
 
 // One pass over the list with the layer's cursor. The end is read again at every step, so
 // objects appended by a hook are reached in the same pass. Objects that are new or
-// destroyed are passed over; a new one loses its mark at this visit.
+// destroyed are passed over; a new one loses its mark at this visit. Stops once the zone is
+// halted; returns whether it went through.
 template <class Visit>
-inline void walkPass(std::list<TrelObject*>& objects, std::list<TrelObject*>::iterator& cursor,
-                     Visit visit) {
+inline bool walkPass(const TrelZone* zone, std::list<TrelObject*>& objects,
+                     std::list<TrelObject*>::iterator& cursor, Visit visit) {
     for (cursor = objects.begin(); cursor != objects.end(); ++cursor) {
+        if (zone->isHalted())
+            return false;
         TrelObject* object = *cursor;
         if (object->isNew() || object->isDestroyed()) {
             object->clearNew_();
@@ -61,6 +64,7 @@ inline void walkPass(std::list<TrelObject*>& objects, std::list<TrelObject*>::it
         }
         visit(object);
     }
+    return !zone->isHalted();
 }
 
 } // namespace
@@ -70,17 +74,27 @@ void TrelLayer::process() {
         flags &= ~kNew;
         return;
     }
-    walkPass(objects, objectCursor, [](TrelObject* object) {
+    const TrelZone* home = zone;
+    auto pre = [](TrelObject* object) {
         object->stepAnimation_();
         object->onPreProcess();
-    });
-    walkPass(objects, objectCursor, [](TrelObject* object) {
+    };
+    auto main = [home](TrelObject* object) {
         object->onProcess();
-        if (!object->isSelfMoving())
-            object->move(); // even when onProcess has just destroyed the object
-    });
-    walkPass(objects, objectCursor, [](TrelObject* object) { object->onPostProcess(); });
+        // Even when onProcess has just destroyed the object; not once it halted the zone.
+        if (!object->isSelfMoving() && !home->isHalted())
+            object->move();
+    };
+    auto post = [](TrelObject* object) { object->onPostProcess(); };
+    if (walkPass(home, objects, objectCursor, pre) && walkPass(home, objects, objectCursor, main))
+        walkPass(home, objects, objectCursor, post);
     purgeObjects_();
+}
+
+void TrelLayer::clearNew_() {
+    flags &= ~kNew;
+    for (TrelObject* object : objects)
+        object->clearNew_();
 }
 
 void TrelLayer::purgeObjects_() {

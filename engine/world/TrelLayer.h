@@ -104,6 +104,14 @@ public:
     void setVisibility(bool visible) { flags = visible ? (flags | kVisible) : (flags & ~kVisible); }
     bool getVisibility() { return (flags & kVisible) != 0; }
 
+    // Whether the layer stops while its zone is paused (TrelZone::setPaused): true, the
+    // default. A layer that runs on (false) is how a paused zone still reads the key that
+    // resumes it.
+    void setPausable(bool pausable) {
+        flags = pausable ? (flags & ~kRunsWhilePaused) : (flags | kRunsWhilePaused);
+    }
+    bool getPausable() const { return (flags & kRunsWhilePaused) == 0; }
+
     // Marks the layer for removal at the end of the zone's tick. A second call does nothing.
     void destroy();
     bool isDestroyed() const { return (flags & kDestroyed) != 0; }
@@ -111,8 +119,13 @@ public:
 
     // One tick: onPreProcess of every object, then onProcess and move() of each, then
     // onPostProcess of every object, then the deletion of destroyed objects. Objects created
-    // during a pass are reached in it, but only take part from their second visit.
+    // during a pass are reached in it, but only take part from their second visit. Once a hook
+    // halts the zone (a scene change), no further hook or move of the tick runs; the deletion
+    // still does.
     void process();
+    // Called by the zone only, when it becomes a scene's: the layer and its objects take part
+    // from this tick on, rather than from their second visit.
+    void clearNew_();
     // Deletes every object at the next purge; objects created after that purge live on.
     void clearObjects() { clearObjectsRequested = true; }
     int getNumObjects() { return static_cast<int>(objects.size()) - pendingObjectRemovals; }
@@ -134,6 +147,7 @@ public:
     static const std::uint32_t kNew = 1;
     static const std::uint32_t kDestroyed = 2;
     static const std::uint32_t kVisible = 4;
+    static const std::uint32_t kRunsWhilePaused = 8;
 
 private:
     TrelZone* zone; // not owned: the zone that owns this layer

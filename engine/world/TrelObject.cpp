@@ -42,3 +42,10 @@ void TrelObject::destroy() {
     flags |= kDestroyed;
     layer->noteObjectDestroyed_();
 }
+
+void TrelObject::travelTo(TrelLayer* target) {
+    if (target == nullptr || target == layer || isDestroyed())
+        return;
+    travelTarget = target;
+    layer->getZone()->noteTravel_(this);
+}

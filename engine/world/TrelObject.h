@@ -83,6 +83,22 @@ public:
     void setSelfMoving(bool self) { flags = self ? (flags | kSelfMoving) : (flags & ~kSelfMoving); }
     bool isSelfMoving() const { return (flags & kSelfMoving) != 0; }
 
+    // Whether the object draws itself alone: true, the renderer draws neither its sprite nor
+    // the placeholder ring and calls its onDraw only (a HUD's counter, a title's text). False by
+    // default.
+    void setSelfDrawn(bool self) { flags = self ? (flags | kSelfDrawn) : (flags & ~kSelfDrawn); }
+    bool isSelfDrawn() const { return (flags & kSelfDrawn) != 0; }
+
+    // Moves the object, as it is, to another layer, of this zone or of another (the hero
+    // through a door into the next scene's level): at once when its zone is not being
+    // processed or drawn, else once the zone's tick (or drawing) is over, so that the tick's
+    // walks of both layers stay whole. It keeps its position, speed, flags and animation;
+    // getLayer() names the new layer from then on. The target must live until then. Nothing
+    // for a null target, its own layer, or a destroyed object.
+    void travelTo(TrelLayer* target);
+    // The layer travelTo is taking it to, until it has arrived; else null.
+    TrelLayer* getTravelTarget() { return travelTarget; }
+
     // Draws the sprite mirrored: left to right, and/or top to bottom, about its centre.
     void setFlipped(bool horizontal, bool vertical) {
         flags = (flags & ~(kFlipX | kFlipY)) | (horizontal ? kFlipX : 0) | (vertical ? kFlipY : 0);
@@ -109,9 +125,15 @@ public:
     static const std::uint32_t kFlipX = 8;
     static const std::uint32_t kFlipY = 16;
     static const std::uint32_t kSelfMoving = 32;
+    static const std::uint32_t kSelfDrawn = 64;
 
     // Called by the layer's tick only, at an object's first visit.
     void clearNew_() { flags &= ~kNew; }
+    // Called by the zone only, when a travelTo is carried out.
+    void arrive_(TrelLayer* target) {
+        layer = target;
+        travelTarget = nullptr;
+    }
     // Called by the layer's tick only: one tick of the animation playing, if any.
     void stepAnimation_() {
         if (animator.getAnimation() == nullptr)
@@ -132,6 +154,7 @@ private:
     TrelISprite* sprite;
     std::uint32_t flags;
     TrelAnimator animator;
+    TrelLayer* travelTarget = nullptr; // not owned
 };
 
 #endif

@@ -1,5 +1,6 @@
 #include "world/TrelZone.h"
 
+#include <list>
 #include <utility>
 
 #include "asset/TrelResource.h"
@@ -16,6 +17,8 @@ TrelZone::TrelZone(TrelSystem* owner)
 }
 
 TrelZone::~TrelZone() {
+    delete hud;
+    hud = nullptr;
     clearLayersRequested = true;
     purgeLayers_();
     // After the layers and objects, which point at these images.
@@ -72,13 +75,72 @@ void TrelZone::doCameraPons() {
     camera.y = clampAxis(camera.y, height, regionH);
 }
 
+TrelLayer* TrelZone::getHud() {
+    if (hud == nullptr)
+        hud = new TrelLayer(this, 0, 0, 1, 1);
+    return hud;
+}
+
 void TrelZone::process() {
-    for (layerCursor = 0; layerCursor < layers.size(); ++layerCursor) {
-        if (TrelLayer* layer = layers[layerCursor])
+    halted = false;
+    walking = true;
+    for (layerCursor = 0; layerCursor < layers.size() && !halted; ++layerCursor) {
+        TrelLayer* layer = layers[layerCursor];
+        if (layer != nullptr && (!paused || !layer->getPausable()))
             layer->process();
     }
+    if (hud != nullptr && !halted && (!paused || !hud->getPausable()))
+        hud->process();
+    walking = false;
+    settleTravels();
     purgeLayers_();
-    ++ticks;
+    if (!paused)
+        ++ticks;
+}
+
+void TrelZone::beginAsScene_() {
+    for (TrelLayer* layer : layers)
+        layer->clearNew_();
+    if (hud != nullptr)
+        hud->clearNew_();
+}
+
+void TrelZone::setWalking_(bool walk) {
+    walking = walk;
+    if (!walking)
+        settleTravels();
+}
+
+void TrelZone::noteTravel_(TrelObject*) {
+    ++pendingTravels;
+    if (!walking)
+        settleTravels();
+}
+
+void TrelZone::settleTravels() {
+    if (pendingTravels == 0)
+        return;
+    pendingTravels = 0;
+    for (TrelLayer* layer : layers)
+        settleTravels(layer);
+    if (hud != nullptr)
+        settleTravels(hud);
+}
+
+void TrelZone::settleTravels(TrelLayer* layer) {
+    std::list<TrelObject*>& objects = layer->getObjects_();
+    for (auto it = objects.begin(); it != objects.end();) {
+        TrelObject* object = *it;
+        TrelLayer* target = object->getTravelTarget();
+        if (target == nullptr || object->isDestroyed()) {
+            object->arrive_(layer); // a destroyed traveller stays, to be deleted here
+            ++it;
+            continue;
+        }
+        it = objects.erase(it);
+        object->arrive_(target);
+        target->addObject_(object);
+    }
 }
 
 void TrelZone::purgeLayers_() {
@@ -124,11 +186,17 @@ void TrelZone::writeState(TrelState& state) {
     state.add("region w", regionW);
     state.add("region h", regionH);
     state.add("main layer", mainLayer);
+    if (paused) // only then, so that the state of zones that never pause stays as it was
+        state.add("paused", 1);
     state.add("layers", static_cast<std::int64_t>(layers.size()));
     SpritePlaces known;
     for (std::size_t i = 0; i < layers.size(); ++i) {
         state.part("layer", static_cast<int>(i));
         writeLayerState(state, layers[i], known);
+    }
+    if (hud != nullptr) {
+        state.part("hud");
+        writeLayerState(state, hud, known);
     }
     state.part("game");
     if (stateFunction != nullptr)
@@ -145,7 +213,8 @@ void TrelZone::writeLayerState(TrelState& state, TrelLayer* layer, SpritePlaces&
     state.add("tile h", th);
     state.add("flags", (layer->isNew() ? TrelLayer::kNew : 0) |
                            (layer->isDestroyed() ? TrelLayer::kDestroyed : 0) |
-                           (layer->getVisibility() ? TrelLayer::kVisible : 0));
+                           (layer->getVisibility() ? TrelLayer::kVisible : 0) |
+                           (layer->getPausable() ? 0 : TrelLayer::kRunsWhilePaused));
     state.add("opacity", layer->getOpacity());
     if (w > 0 && h > 0)
         state.addCells(layer->getMapData()[0], w, h);
@@ -167,7 +236,8 @@ void TrelZone::writeLayerState(TrelState& state, TrelLayer* layer, SpritePlaces&
                                (object->getVisibility() ? 0 : TrelObject::kHidden) |
                                (object->getFlippedX() ? TrelObject::kFlipX : 0) |
                                (object->getFlippedY() ? TrelObject::kFlipY : 0) |
-                               (object->isSelfMoving() ? TrelObject::kSelfMoving : 0));
+                               (object->isSelfMoving() ? TrelObject::kSelfMoving : 0) |
+                               (object->isSelfDrawn() ? TrelObject::kSelfDrawn : 0));
         state.add("sprite", spritePlace(object->getSprite(), known));
         // Only objects that play an animation add these, so the state of others (and
         // recordings made before animations) stays as it was.

@@ -16,6 +16,7 @@
 class TrelISprite;
 class TrelLog;
 class TrelLayer;
+class TrelObject;
 class TrelResource;
 class TrelSystem;
 
@@ -111,6 +112,40 @@ public:
     // Removes every layer at the next purge; layers added after that purge live on.
     void clearLayers() { clearLayersRequested = true; }
 
+    // The zone's HUD: a layer drawn after all the others, in the camera region's own pixels
+    // (an object at (8, 8) is drawn 8 pixels into the view, wherever the camera is), unmoved by
+    // the camera, draw offsets and parallax, with no cells. Made on first use; processed after
+    // the other layers, kept by clearLayers, and part of the state once made. Objects on it
+    // are typically self-drawn (TrelObject::setSelfDrawn).
+    TrelLayer* getHud();
+    // The HUD if it was made, else null.
+    TrelLayer* findHud() { return hud; }
+
+    // A paused zone runs only its layers that are not pausable (TrelLayer::setPausable): no
+    // other hook, animation step or move, and its tile animations' clock (getTicks) stands
+    // still. It is drawn as ever. A scene under another is frozen without this: the system
+    // does not process it at all.
+    void setPaused(bool pause) { paused = pause; }
+    bool isPaused() const { return paused; }
+
+    // Stops the tick being processed: no hook or move of it runs after the one that called
+    // this. Called by TrelSystem when a hook changes the scene.
+    void halt_() { halted = true; }
+    bool isHalted() const { return halted; }
+    // Called by TrelSystem when the zone becomes a scene's: its layers and objects take part
+    // from the next tick on, rather than sitting out their first.
+    void beginAsScene_();
+    // The mixer group of the sounds the zone's scene starts (TrelMixer::setGroup_); 0 for a zone
+    // that is no scene's.
+    void setSoundGroup_(std::uint32_t group) { soundGroup = group; }
+    std::uint32_t getSoundGroup_() const { return soundGroup; }
+    // Set by the renderer around a drawing, as process sets it around a tick: while the layers
+    // are walked, TrelObject::travelTo waits.
+    void setWalking_(bool walk);
+    bool isWalking_() const { return walking; }
+    // Called by TrelObject::travelTo only.
+    void noteTravel_(TrelObject* object);
+
     // Called at the end of process and by the destructor.
     void purgeLayers_();
     // Called by the map module only: the zone owns the resource (a map's tiles) from now on
@@ -133,6 +168,9 @@ private:
     std::int64_t spritePlace(TrelISprite* sprite, SpritePlaces& known);
     std::int64_t registryPlace(TrelISprite* sprite);
     void writeLayerState(TrelState& state, TrelLayer* layer, SpritePlaces& known);
+    // Carries out the travelTo calls waiting, layer by layer, in list order.
+    void settleTravels();
+    void settleTravels(TrelLayer* layer);
 
     TrelSystem* system;                         // not owned
     TrelLog* log;                               // not owned
@@ -153,6 +191,12 @@ private:
     int backgroundColor = -1;
     Vec parallaxOrigin;
     std::int64_t ticks = 0;
+    TrelLayer* hud = nullptr; // owned
+    bool paused = false;
+    bool halted = false;
+    bool walking = false;
+    std::int32_t pendingTravels = 0;
+    std::uint32_t soundGroup = 0;
 };
 
 #endif

@@ -80,7 +80,3 @@ void Hopper::onPostProcess() {
     getZone()->setCameraPos(p.x - fix16(160), fix16());
 }
 // guide: end
-
-void Hopper::onDraw(BITMAP* buffer) {
-    textprintf_ex(buffer, font, 6, 6, makecol(255, 230, 120), -1, "Coins: %i", score);
-}

@@ -13,9 +13,8 @@ public:
     Hopper(TrelLayer* home, fixedpoint::fix16 x, fixedpoint::fix16 y, TrelResource* look,
            const TrelTileShapes* shapes);
 
-    void onProcess() override;            // keys, then the move through the cells
-    void onPostProcess() override;        // coins, and the camera
-    void onDraw(BITMAP* buffer) override; // the score
+    void onProcess() override;     // keys, then the move through the cells
+    void onPostProcess() override; // coins, and the camera
 
     // The hero's frames and its animations "stand", "run" and "jump", from data/hopper.png.
     static TrelResource* loadLook(TrelSystem* game);

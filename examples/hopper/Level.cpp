@@ -1,5 +1,6 @@
 #include "Level.h"
 
+#include <map/TrelMapSpawner.h>
 #include <map/TrelTiledMap.h>
 
 #include "Hopper.h"
@@ -26,32 +27,54 @@ void addSound(TrelSystem& game, Hopper* hero) {
 // guide: end
 
 // guide: level
-Hopper* startLevel(TrelSystem& game) {
+namespace {
+
+// What the makers below need: the ground layer's hero and the coins' image.
+struct Things {
+    TrelSystem* game;
+    TrelResource* coin;
+    Hopper* hero = nullptr;
+    int coins = 0;
+};
+
+void makeHero(const TrelMapSpawner::Spawn& spawn, void* user) {
+    Things& things = *static_cast<Things*>(user);
+    things.hero = new Hopper(spawn.layer, spawn.x, spawn.y, Hopper::loadLook(things.game), &shapes);
+}
+
+void makeCoin(const TrelMapSpawner::Spawn& spawn, void* user) {
+    Things& things = *static_cast<Things*>(user);
+    auto* coin = new TrelObject(spawn.layer, spawn.x, spawn.y, fix16(10), fix16(10));
+    coin->setSprite(things.coin->getData(0));
+    ++things.coins;
+}
+
+} // namespace
+
+Hopper* startLevel(TrelSystem& game, int* coins) {
     const char* file = "data/level.tmx";
     TrelTiledMap map;
     if (!map.load(file) || !game.newZoneFromMap(file))
         game.giveError(0, "Could not load the level \"%s\": %s", file, map.getError());
     game.zone->setCameraRegion(0, 0, 320, 240);
-    // Layer 0 is the hills behind the level, an image layer at half the camera's speed.
-    TrelLayer* ground = game.zone->getLayer(1);
     // The shapes drawn in Tiled: solid and one-way tiles by their class, slopes as polygons.
     shapes = TrelTileShapes(map.getTileWidth(), map.getTileHeight());
     shapes.readMap(map, &game);
 
-    TrelResource* coin = game.newSpriteResource("data/coin.png");
-    if (coin == nullptr)
+    Things things{&game, game.newSpriteResource("data/coin.png")};
+    if (things.coin == nullptr)
         game.giveError(0, "Could not load the image file \"data/coin.png\".");
-    Hopper* hero = nullptr;
-    for (const TrelTiledMap::Object& thing : map.findObjectGroup("Things")->objects) {
-        const fix16 x(static_cast<int>(thing.x)), y(static_cast<int>(thing.y));
-        if (thing.type == "hero")
-            hero = new Hopper(ground, x, y, Hopper::loadLook(&game), &shapes);
-        else if (thing.type == "coin")
-            (new TrelObject(ground, x, y, fix16(10), fix16(10)))->setSprite(coin->getData(0));
-    }
-    if (hero == nullptr)
+    // The objects of the layer "Things" go to the ground (layer 1; layer 0 is the hills behind
+    // it), each placed by its centre.
+    TrelMapSpawner spawner;
+    spawner.add("hero", makeHero, &things);
+    spawner.add("coin", makeCoin, &things);
+    spawner.spawn(map, game.zone);
+    if (things.hero == nullptr)
         game.giveError(0, "The level \"%s\" places no hero.", file);
-    addSound(game, hero);
-    return hero;
+    addSound(game, things.hero);
+    if (coins != nullptr)
+        *coins = things.coins;
+    return things.hero;
 }
 // guide: end

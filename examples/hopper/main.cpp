@@ -1,22 +1,20 @@
-// Hopper: a small side-view platformer on a level drawn in Tiled. The arrow keys run, Up
-// jumps, Down drops through a plank; Escape quits.
+// Hopper: a small side-view platformer on a level drawn in Tiled, with a title screen, a pause
+// screen (P) and a game-over screen. The arrow keys run, Up jumps, Down drops through a plank;
+// Escape quits.
 #include <allegro.h>
 #include <trel.h>
 
-#include "Hopper.h"
-#include "Level.h"
+#include "Scenes.h"
 
 TrelSystem game;
 
+// guide: main
 int main() {
-    game.setName("Hopper");
-    game.screenWidth = 320;
-    game.screenHeight = 240;
-    game.screenScale = 2;
-    game.framerate = 60;
+    configureHopper(game);
     game.iface.init();
-    startLevel(game);
+    startHopper(game);
     game.mainLoop();
     return 0;
 }
 END_OF_MAIN()
+// guide: end
