@@ -32,8 +32,8 @@ echo "== recordings replayed by a clang build at -O0, with no display =="
 CC=clang CXX=clang++ cmake -S . -B build-clang -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O0 -g" \
   -DTREL_WARNINGS_AS_ERRORS=ON -DTREL_BUILD_TESTS=ON -DTREL_BUILD_DEMO=ON -DTREL_BUILD_BENCH=OFF \
   -DTREL_BUILD_TOOLS=OFF >/dev/null
-cmake --build build-clang -j"$(nproc)" --target replay_tests >/dev/null
-env -u DISPLAY ctest --test-dir build-clang --output-on-failure -j2 -R '^(Replays|HeadlessRun)\.'
+cmake --build build-clang -j"$(nproc)" --target replay_tests hopper_tests >/dev/null
+env -u DISPLAY ctest --test-dir build-clang --output-on-failure -j2 -R '^(Replays|HeadlessRun|HopperScenes)\.'
 
 echo "== scripted demo session under valgrind memcheck =="
 tools/valgrind-demo.sh build/game/game

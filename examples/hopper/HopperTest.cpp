@@ -5,9 +5,11 @@
 #include <trel.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #include "Hopper.h"
 #include "Level.h"
+#include "Scenes.h"
 
 using fixedpoint::fix16;
 
@@ -89,4 +91,79 @@ TEST(Hopper, PlaysItsTuneAndTheJumpOnItsTick) {
         ASSERT_EQ(mix[2 * f], jump[f]) << f;
         ASSERT_EQ(mix[2 * f + 1], jump[f]) << f;
     }
+}
+
+// guide: scenes-test
+// The whole game as main() sets it up: title, level, pause, the end, and the title again,
+// recorded and replayed exactly.
+TEST(HopperScenes, TitlePlayPauseGameOverAndBackReplayExactly) {
+    TrelHeadlessRun run(&game, configureHopper, startHopper);
+    EXPECT_EQ(game.iface.gfx.width, 320); // the game's own screen
+    TrelRecorder recorder(&game);
+    ASSERT_TRUE(recorder.start("scenes.trec", 7));
+    startHopper(game); // after start(), which silences the mixer, as the replay will
+    auto press = [&](int code) {
+        run.hold(code);
+        recorder.step();
+        run.release(code);
+    };
+    auto play = [&](int ticks) {
+        for (int t = 0; t < ticks; ++t)
+            recorder.step();
+    };
+    press(KEY_ENTER); // seen on the title's first tick
+    play(20);         // the fade out, then the level
+    EXPECT_STREQ(game.scenes.getSceneName(), "play");
+    play(20);
+    press(KEY_P);
+    EXPECT_STREQ(game.scenes.getSceneName(), "pause");
+    const std::uint64_t frozen = game.scenes.getCovered(0)->stateHash();
+    play(600);
+    EXPECT_EQ(game.scenes.getCovered(0)->stateHash(), frozen);
+    press(KEY_P);
+    EXPECT_STREQ(game.scenes.getSceneName(), "play");
+    // The way of the test above: the plank's coin, the hill's, then over the wall.
+    run.hold(KEY_RIGHT);
+    play(30);
+    press(KEY_UP);
+    play(30);
+    for (int t = 0; t < 200 && at(playingHero()).x < 250; ++t)
+        play(1);
+    play(45 + 70);
+    press(KEY_UP);
+    play(80);
+    run.releaseAll();
+    play(31); // the fade to the end, when the last coin was taken on the last tick
+    EXPECT_STREQ(game.scenes.getSceneName(), "game over");
+    EXPECT_EQ(lastScore(), 3);
+    play(20);
+    press(KEY_ENTER);
+    play(21);
+    EXPECT_STREQ(game.scenes.getSceneName(), "title");
+    ASSERT_TRUE(recorder.finish());
+
+    TrelPlayer player(&game);
+    ASSERT_TRUE(player.open("scenes.trec"));
+    startHopper(game);
+    EXPECT_TRUE(player.play()) << player.getTick();
+    EXPECT_STREQ(game.scenes.getSceneName(), "title");
+}
+// guide: end
+
+// The same session recorded once by the gcc build and kept: every build and compiler replays
+// it tick for tick. A missing file is made from this run, to be committed, and fails.
+TEST(HopperScenes, TheKeptRecordingReplaysInThisBuild) {
+    TrelHeadlessRun run(&game, configureHopper, nullptr);
+    const char* kept = "tests/scenes.trec";
+    if (std::FILE* file = std::fopen(kept, "rb")) {
+        std::fclose(file);
+    } else {
+        std::rename("scenes.trec", kept);
+        FAIL() << kept << " was missing: made from this run's recording";
+    }
+    TrelPlayer player(&game);
+    ASSERT_TRUE(player.open(kept)) << player.getError();
+    startHopper(game);
+    EXPECT_TRUE(player.play()) << player.getTick();
+    EXPECT_TRUE(player.isFinished());
 }

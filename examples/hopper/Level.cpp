@@ -29,23 +29,26 @@ void addSound(TrelSystem& game, Hopper* hero) {
 // guide: level
 namespace {
 
-// What the makers below need: the ground layer's hero and the coins' image.
+// The images, loaded into the registry once however often the level starts: a sprite's place
+// there is part of the state a replay compares.
+TrelResource* heroLook = nullptr;
+TrelResource* coinLook = nullptr;
+
+// What the makers below need, and what they made.
 struct Things {
-    TrelSystem* game;
-    TrelResource* coin;
     Hopper* hero = nullptr;
     int coins = 0;
 };
 
 void makeHero(const TrelMapSpawner::Spawn& spawn, void* user) {
     Things& things = *static_cast<Things*>(user);
-    things.hero = new Hopper(spawn.layer, spawn.x, spawn.y, Hopper::loadLook(things.game), &shapes);
+    things.hero = new Hopper(spawn.layer, spawn.x, spawn.y, heroLook, &shapes);
 }
 
 void makeCoin(const TrelMapSpawner::Spawn& spawn, void* user) {
     Things& things = *static_cast<Things*>(user);
     auto* coin = new TrelObject(spawn.layer, spawn.x, spawn.y, fix16(10), fix16(10));
-    coin->setSprite(things.coin->getData(0));
+    coin->setSprite(coinLook->getData(0));
     ++things.coins;
 }
 
@@ -61,9 +64,13 @@ Hopper* startLevel(TrelSystem& game, int* coins) {
     shapes = TrelTileShapes(map.getTileWidth(), map.getTileHeight());
     shapes.readMap(map, &game);
 
-    Things things{&game, game.newSpriteResource("data/coin.png")};
-    if (things.coin == nullptr)
+    if (heroLook == nullptr)
+        heroLook = Hopper::loadLook(&game);
+    if (coinLook == nullptr)
+        coinLook = game.newSpriteResource("data/coin.png");
+    if (coinLook == nullptr)
         game.giveError(0, "Could not load the image file \"data/coin.png\".");
+    Things things;
     // The objects of the layer "Things" go to the ground (layer 1; layer 0 is the hills behind
     // it), each placed by its centre.
     TrelMapSpawner spawner;
