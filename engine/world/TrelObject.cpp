@@ -47,5 +47,5 @@ void TrelObject::travelTo(TrelLayer* target) {
     if (target == nullptr || target == layer || isDestroyed())
         return;
     travelTarget = target;
-    layer->getZone()->noteTravel_(this);
+    layer->getZone()->noteTravel_();
 }

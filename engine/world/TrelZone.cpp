@@ -84,12 +84,15 @@ TrelLayer* TrelZone::getHud() {
 void TrelZone::process() {
     halted = false;
     walking = true;
+    // A paused zone runs only the layers that are not pausable.
+    auto runs = [this](TrelLayer* layer) {
+        return layer != nullptr && (!paused || !layer->getPausable());
+    };
     for (layerCursor = 0; layerCursor < layers.size() && !halted; ++layerCursor) {
-        TrelLayer* layer = layers[layerCursor];
-        if (layer != nullptr && (!paused || !layer->getPausable()))
-            layer->process();
+        if (runs(layers[layerCursor]))
+            layers[layerCursor]->process();
     }
-    if (hud != nullptr && !halted && (!paused || !hud->getPausable()))
+    if (!halted && runs(hud))
         hud->process();
     walking = false;
     settleTravels();
@@ -111,7 +114,7 @@ void TrelZone::setWalking_(bool walk) {
         settleTravels();
 }
 
-void TrelZone::noteTravel_(TrelObject*) {
+void TrelZone::noteTravel_() {
     ++pendingTravels;
     if (!walking)
         settleTravels();

@@ -16,7 +16,6 @@
 class TrelISprite;
 class TrelLog;
 class TrelLayer;
-class TrelObject;
 class TrelResource;
 class TrelSystem;
 
@@ -144,7 +143,7 @@ public:
     void setWalking_(bool walk);
     bool isWalking_() const { return walking; }
     // Called by TrelObject::travelTo only.
-    void noteTravel_(TrelObject* object);
+    void noteTravel_();
 
     // Called at the end of process and by the destructor.
     void purgeLayers_();
