@@ -164,7 +164,7 @@ TEST_F(Replays, DamagedOrForeignRecordingsAreRefusedInOneLine) {
     flipped[good.size() / 2] ^= 0x10;
     std::string trailing = good + "x";
     std::string version = good;
-    version[8] = 3;
+    version[8] = 4;
     std::string manyChanges = good;
     manyChanges[tickOffsets(good)[3]] = static_cast<char>(200);
     resum(manyChanges);
@@ -179,7 +179,7 @@ TEST_F(Replays, DamagedOrForeignRecordingsAreRefusedInOneLine) {
         {"flipped.trec", flipped, "is damaged: its checksum does not match its content"},
         {"trailing.trec", trailing, "has 1 bytes after its end"},
         {"version.trec", version,
-         "is of recording format version 3; this engine plays versions 1 to 2"},
+         "is of recording format version 4; this engine plays versions 1 to 3"},
         {"changes.trec", manyChanges, "is damaged: tick 4"},
     };
     for (const Case& c : cases) {

@@ -30,6 +30,9 @@ struct TREL_API TrelLoadLimits {
     bool confinePlayerPaths = true;
     // The bytes one recording (TrelPlayer) may hold: about five days of play.
     std::size_t recordingInput = std::size_t(256) << 20;
+    // The bytes one saved game or settings file (TrelSaveStore) may hold: a hundred thousand
+    // values many times over, and little enough that a hostile save cannot exhaust memory.
+    std::size_t saveInput = std::size_t(4) << 20;
 
     // The limits in force; the defaults until set() is called.
     static const TrelLoadLimits& get();

@@ -46,6 +46,11 @@ void TrelInput::bindAction(int action, int code) {
         actions[action].codes.push_back(code);
 }
 
+const std::vector<int>& TrelInput::getActionCodes(int action) const {
+    static const std::vector<int> none;
+    return hasAction(action) ? actions[action].codes : none;
+}
+
 void TrelInput::unbindAction(int action) {
     if (hasAction(action))
         actions[action].codes.clear();

@@ -55,6 +55,13 @@ public:
     void bindAction(int action, int code);
     // Removes every code of the action.
     void unbindAction(int action);
+    // The actions in the order they were added, and the codes bound to each (none for an
+    // action out of range): what a game's settings save and an options screen shows.
+    int getActionCount() const { return static_cast<int>(actions.size()); }
+    const char* getActionName(int action) const {
+        return hasAction(action) ? actions[action].name.data() : "";
+    }
+    const std::vector<int>& getActionCodes(int action) const;
     bool isActionDown(int action) const { return hasAction(action) && actions[action].now; }
     bool wasActionPressed(int action) const {
         return hasAction(action) && actions[action].now && !actions[action].before;

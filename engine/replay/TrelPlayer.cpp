@@ -1,6 +1,7 @@
 #include "replay/TrelPlayer.h"
 
 #include <cinttypes>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -84,6 +85,24 @@ int TrelPlayer::getTickCount() {
 
 std::uint32_t TrelPlayer::getSeed() {
     return recording != nullptr ? recording->seed : 0;
+}
+
+std::uint64_t TrelPlayer::getStartingSave() {
+    return recording != nullptr ? recording->save : 0;
+}
+
+bool TrelPlayer::checkStartingSave(std::uint64_t checksum) {
+    if (checksum == getStartingSave())
+        return true;
+    char sums[80];
+    std::snprintf(sums, sizeof sums, "%016llx, not from this one (%016llx)",
+                  static_cast<unsigned long long>(getStartingSave()),
+                  static_cast<unsigned long long>(checksum));
+    error.set(("The recording " + TrelFileBytes::quoted(name.get()) + " starts from the save " +
+               sums + ": it will diverge.")
+                  .c_str());
+    system->log.warn("%s", error.get());
+    return false;
 }
 
 void TrelPlayer::feed() {

@@ -48,6 +48,13 @@ public:
     bool isFinished() { return tick == getTickCount(); }
     std::uint64_t getHash() { return lastHash; } // this run's hash after the last tick played
     std::uint32_t getSeed();
+    // The checksum of the save the recorded session started from (0: none, or a recording
+    // of format version 2 or older).
+    std::uint64_t getStartingSave();
+    // Whether the save loaded for the replay (its TrelSave::getChecksum, 0 for none) is the
+    // one the session started from; when not, one line in the log and getError() say so,
+    // since the replay would diverge.
+    bool checkStartingSave(std::uint64_t checksum);
     const char* getError() { return error.get(); }
 
 private:

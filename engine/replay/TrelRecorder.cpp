@@ -31,7 +31,7 @@ void TrelRecorder::write(const char* bytes, std::size_t size) {
         writeFailed = true;
 }
 
-bool TrelRecorder::start(const char* file, std::uint32_t seed) {
+bool TrelRecorder::start(const char* file, std::uint32_t seed, std::uint64_t startingSave) {
     if (out != nullptr)
         return fail("a recording is already open");
     fileName.set(file);
@@ -46,8 +46,8 @@ bool TrelRecorder::start(const char* file, std::uint32_t seed) {
     soundHash = 0;
     soundTicks = 0;
     last.assign(TrelInput::kCodes, 0);
-    std::string header =
-        TrelRecording::header(TREL_VERSION_STRING, system->getName(), system->framerate, seed);
+    std::string header = TrelRecording::header(TREL_VERSION_STRING, system->getName(),
+                                               system->framerate, seed, startingSave);
     write(header.data(), header.size());
     std::srand(seed);
     system->input.releaseFed(); // keys a test still holds are not the recording's, as in a replay

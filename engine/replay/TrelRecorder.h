@@ -25,10 +25,12 @@ public:
     TrelRecorder& operator=(const TrelRecorder&) = delete;
 
     // Creates the file and writes the header; seeds rand() with seed, starts the input
-    // with every code up and silences the mixer (TrelMixer::restart_), as a replay starts. False,
-    // with one line in the log and getError() naming the file and the reason, when the file cannot
-    // be created or a recording is open.
-    bool start(const char* file, std::uint32_t seed);
+    // with every code up and silences the mixer (TrelMixer::restart_), as a replay starts. A
+    // session that starts from a loaded save names it by its checksum (TrelSave::getChecksum),
+    // which the replay can check (TrelPlayer::checkStartingSave). False, with one line in the
+    // log and getError() naming the file and the reason, when the file cannot be created or a
+    // recording is open.
+    bool start(const char* file, std::uint32_t seed, std::uint64_t startingSave = 0);
     // Runs one tick (TrelSystem::runTicks) and records it. False when no tick ran (quit is
     // set, or no zone) or nothing is being recorded.
     bool step();

@@ -57,13 +57,15 @@ struct TrelRecording::Reader {
 };
 
 std::string TrelRecording::header(const std::string& engineVersion, const std::string& gameName,
-                                  int ticksPerSecond, std::uint32_t randomSeed) {
+                                  int ticksPerSecond, std::uint32_t randomSeed,
+                                  std::uint64_t startingSave) {
     std::string out(reinterpret_cast<const char*>(kMagic), sizeof kMagic);
     put(out, kVersion, 2);
     putText(out, engineVersion);
     putText(out, gameName);
     put(out, static_cast<std::uint64_t>(ticksPerSecond), 2);
     put(out, randomSeed, 4);
+    put(out, startingSave, 8);
     return out;
 }
 
@@ -136,6 +138,7 @@ bool TrelRecording::parseHeader(Reader& in, std::string& fault) {
     game = in.text();
     framerate = static_cast<int>(in.number(2));
     seed = static_cast<std::uint32_t>(in.number(4));
+    save = formatVersion >= 3 ? in.number(8) : 0;
     if (in.cutShort) {
         fault = "is cut short in its header";
         return false;

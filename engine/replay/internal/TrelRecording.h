@@ -14,6 +14,8 @@
 //   game        u16 length, then the game's name
 //   framerate   u16      logic ticks per second
 //   seed        u32      what rand() was seeded with
+//   save        (version 3) u64 the checksum of the save the session started from
+//               (TrelSave::getChecksum), 0 for none
 //   ticks       per tick: u8 count of input codes that changed (0 to TrelInput::kCodes),
 //               the codes (u8, strictly increasing), then the state hash after the tick (u64)
 //   sound       (version 2) after every framerate-th tick, and after the last tick when the
@@ -23,14 +25,14 @@
 // Engine-internal: used by TrelRecorder and TrelPlayer only.
 class TrelRecording {
 public:
-    static const int kVersion = 2;
+    static const int kVersion = 3;
     static const int kOldestVersion = 1; // recordings without sound hashes
     static const unsigned char kEnd = 0xff;
     static const unsigned char kSound = 0xfe;
 
     // Writing.
     static std::string header(const std::string& engine, const std::string& game, int framerate,
-                              std::uint32_t seed);
+                              std::uint32_t seed, std::uint64_t save);
     static void appendTick(std::string& out, const std::vector<std::uint8_t>& changed,
                            std::uint64_t hash);
     static void appendSound(std::string& out, std::uint64_t hash);
@@ -52,6 +54,7 @@ public:
     std::string game;
     int framerate = 0;
     std::uint32_t seed = 0;
+    std::uint64_t save = 0;
     // Per tick: where its codes start in codes (and end: the next tick's start), and its hash.
     std::vector<std::size_t> tickStarts;
     std::vector<std::uint8_t> codes;
