@@ -11,6 +11,7 @@
 #include "fuzz/ImageFuzzInput.h"
 #include "fuzz/MapFuzzInput.h"
 #include "fuzz/ReplayFuzzInput.h"
+#include "fuzz/SaveFuzzInput.h"
 #include "fuzz/SheetFuzzInput.h"
 #include "fuzz/SoundFuzzInput.h"
 
@@ -64,6 +65,13 @@ TEST_F(InTempDir, EveryFuzzSeedLoadsOrFailsInOneLine) {
     for (const std::string& seed : seeds) {
         std::string bytes = readFile(std::string(TREL_SOUND_FUZZ_SEEDS) + "/" + seed);
         EXPECT_EQ(loadSoundFuzzInput(dir + "/", bytesOf(bytes), bytes.size()), "") << seed;
+    }
+
+    seeds = seedsIn(TREL_SAVE_FUZZ_SEEDS);
+    ASSERT_GE(seeds.size(), 5u);
+    for (const std::string& seed : seeds) {
+        std::string bytes = readFile(std::string(TREL_SAVE_FUZZ_SEEDS) + "/" + seed);
+        EXPECT_EQ(loadSaveFuzzInput(bytesOf(bytes), bytes.size()), "") << seed;
     }
 
     // Recordings are played on a headless system of the game they name.

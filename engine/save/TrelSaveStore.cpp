@@ -128,18 +128,21 @@ bool TrelSaveStore::fail(const std::string& path, const std::string& why) {
     return false;
 }
 
-bool TrelSaveStore::makeFolder() {
+bool TrelSaveStore::makeFolder(const std::string& path) {
     // Each folder of the path in turn, as mkdir -p makes them; private to the player.
+    // A folder that is there is not made again: mkdir fails for want of the right to write
+    // in its parent even where the folder exists.
+    struct stat info;
     for (std::size_t end = place.find('/', 1);; end = place.find('/', end + 1)) {
         const std::string folder = place.substr(0, end);
-        if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
-            return fail(place, failure("making the folder", folder));
+        const bool there = stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+        if (!there && mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+            return fail(path, failure("making the folder", folder));
         if (end == std::string::npos)
             break;
     }
-    struct stat info;
     if (stat(place.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
-        return fail(place, TrelFileBytes::quoted(place) + " is not a folder");
+        return fail(path, TrelFileBytes::quoted(place) + " is not a folder");
     return true;
 }
 
@@ -209,7 +212,7 @@ bool TrelSaveStore::save(const char* slot, TrelSave& save) {
     std::string bytes, fault;
     if (!TrelSaveFile::write(save, game, bytes, fault))
         return fail(path, "the save " + fault);
-    if (!makeFolder())
+    if (!makeFolder(path))
         return false;
     Lock lock;
     if (!lock.take(place, lockWait))
@@ -261,6 +264,7 @@ bool TrelSaveStore::accept(TrelSave& read, std::string& fault, bool& newer) {
         return false;
     }
     if (from < version && upgrade != nullptr && !upgrade(read, from, upgradeUser)) {
+        newer = true; // whole, and the game's own refusal: no older backup in its place
         fault = "could not be upgraded from version " + std::to_string(from) + " to " +
                 std::to_string(version);
         return false;
@@ -290,7 +294,8 @@ TrelSaveStore::Loaded TrelSaveStore::load(const char* slot, TrelSave& save) {
         return kLoaded;
     }
     const std::string name = TrelFileBytes::quoted(path);
-    // A newer save is whole: loading the older backup in its place would lose the progress.
+    // A newer save, or one the game refused to upgrade, is whole: loading the older backup in
+    // its place would lose the progress.
     if (newer)
         return refuse("Cannot load " + name + ": it " + fault + ".");
     const std::string backup = path + ".bak";

@@ -42,7 +42,8 @@ public:
 
     // The version of its saves the game writes now (0 by default). A save of an older version
     // is handed to upgrade (when set), which changes it in place and returns false to refuse
-    // it; a save of a newer version is refused, never misread.
+    // it; a save of a newer version is refused, never misread. Neither refusal loads the
+    // backup instead: the file is whole, and only a damaged or missing one gives way to it.
     using Upgrade = bool (*)(TrelSave& save, std::uint32_t from, void* user);
     void setVersion(std::uint32_t current, Upgrade upgrade = nullptr, void* user = nullptr);
     std::uint32_t getVersion() const { return version; }
@@ -83,7 +84,7 @@ private:
     bool readFile(const std::string& path, TrelSave& save, std::string& fault, bool& newer);
     bool accept(TrelSave& read, std::string& fault, bool& newer);
     Loaded refuse(const std::string& message);
-    bool makeFolder();
+    bool makeFolder(const std::string& path);
     bool writeNew(const std::string& path, const std::string& bytes);
     bool keepBackup(const std::string& path);
     bool fail(const std::string& path, const std::string& why);

@@ -73,6 +73,9 @@ void Hopper::onPostProcess() {
             getZone()->getCameraPos(camera);
             const int pan = (at.x - camera.x).toInt() * TrelMixer::kPanRight / 320;
             getSystem()->audio.mixer.play(coinSound, TrelMixer::kFullVolume, pan);
+            taken.push_back(at);
+            if (checkpoint != nullptr)
+                checkpoint(*this);
         }
     }
     vmath::vec2<fix16> p;

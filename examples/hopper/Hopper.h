@@ -7,7 +7,8 @@
 
 // guide: hopper-header
 // The hero: runs with the arrow keys, jumps with Up, drops through planks with Down, and
-// collects the coins it touches. It moves through the ground's cells with a TrelMover.
+// collects the coins it touches, each a checkpoint. It moves through the ground's cells with a
+// TrelMover.
 class Hopper : public TrelObject {
 public:
     Hopper(TrelLayer* home, fixedpoint::fix16 x, fixedpoint::fix16 y, TrelResource* look,
@@ -21,6 +22,8 @@ public:
 
     TrelMover mover;
     int score = 0;
+    std::vector<vmath::vec2<fixedpoint::fix16>> taken; // where the coins taken were
+    void (*checkpoint)(Hopper& hero) = nullptr;        // called with each coin taken
     TrelSound* jumpSound = nullptr; // owned by the system's audio; null plays nothing
     TrelSound* coinSound = nullptr;
 

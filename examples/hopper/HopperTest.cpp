@@ -6,12 +6,31 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
 
 #include "Hopper.h"
 #include "Level.h"
+#include "Progress.h"
 #include "Scenes.h"
 
 using fixedpoint::fix16;
+
+// The game's saves and settings go to a folder of this run's own, never the player's, and
+// the folder goes when the run ends.
+struct SavesOfTheirOwn {
+    std::string folder;
+    SavesOfTheirOwn() {
+        char name[] = "/tmp/hopper-test-XXXXXX";
+        folder = mkdtemp(name) != nullptr ? name : "/nonexistent";
+        setenv("XDG_DATA_HOME", folder.c_str(), 1);
+    }
+    ~SavesOfTheirOwn() {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
+} savesOfTheirOwn;
 
 TrelSystem game; // the tests' own root object
 
@@ -147,6 +166,60 @@ TEST(HopperScenes, TitlePlayPauseGameOverAndBackReplayExactly) {
     startHopper(game);
     EXPECT_TRUE(player.play()) << player.getTick();
     EXPECT_STREQ(game.scenes.getSceneName(), "title");
+}
+// guide: end
+
+// guide: continue-test
+// Each coin taken is a checkpoint: the next run continues from it with the title's C, and
+// its recording names the save it started from, which the replay checks.
+TEST(HopperScenes, ContinuesFromTheLastCoinTaken) {
+    TrelHeadlessRun run(&game, configureHopper, startHopper);
+    hopperSaves().erase("progress");
+    auto tap = [&](int code) {
+        run.hold(code);
+        run.run(1);
+        run.release(code);
+    };
+    tap(KEY_ENTER);
+    run.run(40); // the fade out of the title and into the level
+    run.hold(KEY_RIGHT);
+    run.run(30);
+    tap(KEY_UP);
+    run.run(30); // up onto the plank, with its coin
+    ASSERT_EQ(playingHero()->score, 1);
+    const vmath::vec2<fix16> took = playingHero()->taken.at(0);
+    run.releaseAll();
+
+    TrelHeadlessRun next(&game, configureHopper, nullptr);
+    TrelSave save;
+    ASSERT_EQ(hopperSaves().load("progress", save), TrelSaveStore::kLoaded);
+    EXPECT_EQ(save.getInt("score"), 1);
+    TrelRecorder recorder(&game);
+    ASSERT_TRUE(recorder.start("continue.trec", 5, save.getChecksum()));
+    startHopper(game);
+    next.hold(KEY_C);
+    recorder.step();
+    next.release(KEY_C);
+    for (int t = 0; t < 21; ++t)
+        recorder.step();
+    ASSERT_STREQ(game.scenes.getSceneName(), "continue");
+    EXPECT_EQ(playingHero()->score, 1);
+    EXPECT_EQ(at(playingHero()).x, save.getFixed("x"));
+    for (TrelObject* thing : playingHero()->getLayer()->getObjects()) {
+        vmath::vec2<fix16> p;
+        thing->getPos(p);
+        EXPECT_FALSE(p.x == took.x && p.y == took.y && !thing->isDestroyed())
+            << "the coin taken is back";
+    }
+    ASSERT_TRUE(recorder.finish());
+
+    TrelPlayer player(&game);
+    ASSERT_TRUE(player.open("continue.trec"));
+    EXPECT_FALSE(player.checkStartingSave(0)); // a new game's: not this recording's
+    EXPECT_NE(std::string(player.getError()).find("starts from the save"), std::string::npos);
+    ASSERT_TRUE(player.checkStartingSave(save.getChecksum()));
+    startHopper(game);
+    EXPECT_TRUE(player.play()) << player.getTick();
 }
 // guide: end
 

@@ -21,8 +21,7 @@ TrelTileShapes shapes(16, 16);
 void addSound(TrelSystem& game, Hopper* hero) {
     hero->jumpSound = game.audio.loadSound("data/jump.wav");
     hero->coinSound = game.audio.loadSound("data/coin.wav");
-    game.audio.mixer.setMusicVolume(160); // under the effects
-    game.audio.playMusic("data/music.ogg");
+    game.audio.playMusic("data/music.ogg"); // at the settings' volume (Progress.cpp)
 }
 // guide: end
 

@@ -7,6 +7,7 @@
 #include "Caption.h"
 #include "Hopper.h"
 #include "Level.h"
+#include "Progress.h"
 #include "Scoreboard.h"
 
 namespace {
@@ -19,19 +20,28 @@ int score = 0;
 // starts stop when the scene is left.
 void buildTitle(TrelSystem& game, void*) {
     game.zone->setBackgroundColor(0x203040);
-    new Caption(game.zone->getHud(), 100, "HOPPER\n\nPress Enter", KEY_ENTER,
+    new Caption(game.zone->getHud(), 100, "HOPPER\n\nEnter: a new game", KEY_ENTER,
                 [](TrelSystem& g) { g.switchScene(playScene, TrelTransition::fade(20)); });
+    new Caption(game.zone->getHud(), 136, "C: continue", KEY_C,
+                [](TrelSystem& g) { g.switchScene(continueScene, TrelTransition::fade(20)); });
 }
 
 void buildPlay(TrelSystem& game, void*) {
     int coins = 0;
     hero = startLevel(game, &coins);
+    hero->checkpoint = saveCheckpoint;
     new Scoreboard(
         game.zone->getHud(), hero, coins, [](TrelSystem& g) { g.pushScene(pauseScene); },
         [](TrelSystem& g) {
             score = hero->score;
             g.switchScene(gameOverScene, TrelTransition::fade(30));
         });
+}
+
+// The level as the last save left it, or a new game when there is none.
+void buildContinue(TrelSystem& game, void*) {
+    buildPlay(game, nullptr);
+    continueFromSave(hero);
 }
 
 // Over the level, which stands still, dimmed, with its tune paused, until P is pressed again.
@@ -42,6 +52,7 @@ void buildPause(TrelSystem& game, void*) {
 
 void buildGameOver(TrelSystem& game, void*) {
     game.audio.mixer.stopMusic();
+    hopperSaves().erase("progress"); // every coin taken: the next game starts anew
     game.zone->setBackgroundColor(0x000000);
     const std::string text = "Every coin: " + std::to_string(score) + "\n\nPress Enter";
     new Caption(game.zone->getHud(), 100, text, KEY_ENTER,
@@ -60,6 +71,7 @@ TrelScene makePause() {
 
 const TrelScene titleScene("title", buildTitle);
 const TrelScene playScene("play", buildPlay);
+const TrelScene continueScene("continue", buildContinue);
 const TrelScene pauseScene = makePause();
 const TrelScene gameOverScene("game over", buildGameOver);
 
@@ -70,6 +82,7 @@ void configureHopper(TrelSystem& game) {
     game.screenHeight = 240;
     game.screenScale = 2;
     game.framerate = 60;
+    startSaves(game); // the settings the player chose, over these
 }
 
 void startHopper(TrelSystem& game) {

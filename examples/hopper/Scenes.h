@@ -8,9 +8,11 @@
 void configureHopper(TrelSystem& game);
 void startHopper(TrelSystem& game);
 
-// The four scenes: the title, the level, the pause screen over it, and the end of the game.
+// The scenes: the title, the level (new, or continued from the save), the pause screen over
+// it, and the end of the game.
 extern const TrelScene titleScene;
 extern const TrelScene playScene;
+extern const TrelScene continueScene;
 extern const TrelScene pauseScene;
 extern const TrelScene gameOverScene;
 

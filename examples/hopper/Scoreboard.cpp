@@ -3,6 +3,7 @@
 #include <allegro.h>
 
 #include "Hopper.h"
+#include "Progress.h"
 
 using fixedpoint::fix16;
 
@@ -19,6 +20,8 @@ void Scoreboard::onProcess() {
         end(*getSystem()); // nothing of this level runs after this
     else if (getSystem()->input.wasPressed(KEY_P))
         pause(*getSystem());
+    else if (getSystem()->input.wasPressed(KEY_M))
+        toggleMusic(*getSystem());
 }
 
 void Scoreboard::onDraw(BITMAP* buffer) {

@@ -6,8 +6,8 @@
 class Hopper;
 
 // guide: scoreboard-header
-// The level's HUD: the coins collected, P to pause, and the end of the game once the hero has
-// every coin of the level.
+// The level's HUD: the coins collected, P to pause, M to mute the tune, and the end of the game
+// once the hero has every coin of the level.
 class Scoreboard : public TrelObject {
 public:
     using Action = void (*)(TrelSystem& game);

@@ -1,6 +1,7 @@
-// Hopper: a small side-view platformer on a level drawn in Tiled, with a title screen, a pause
-// screen (P) and a game-over screen. The arrow keys run, Up jumps, Down drops through a plank;
-// Escape quits.
+// Hopper: a small side-view platformer on a level drawn in Tiled, with a title screen (Enter
+// starts a new game, C continues from the last coin taken), a pause screen (P) and a
+// game-over screen. The arrow keys run, Up jumps, Down drops through a plank, M mutes the tune;
+// Escape quits. Progress and settings are kept in ~/.local/share/Hopper.
 #include <allegro.h>
 #include <trel.h>
 
