@@ -217,6 +217,13 @@ TEST_F(Saves, ADamagedSaveGivesWayToItsBackupAndANewerOneIsRefused) {
     for (std::size_t length = 0; length < good.size(); ++length)
         fallsBack(good.substr(0, length), "cut to " + std::to_string(length));
     EXPECT_EQ(refused, static_cast<int>(2 * good.size()));
+    // A damaged save never becomes the backup: the next save leaves the good one as it was.
+    writeFile(path, good.substr(0, 30));
+    TrelSave three = numbered(3, 40), backup;
+    ASSERT_TRUE(store.save("progress", three));
+    const std::string kept = readFile(path + ".bak");
+    ASSERT_EQ(store.loadBytes(kept.data(), kept.size(), "kept", backup), TrelSaveStore::kLoaded);
+    EXPECT_EQ(numberOf(backup), 1);
     unlink(path.c_str());
     TrelSave loaded;
     EXPECT_EQ(store.load("progress", loaded), TrelSaveStore::kFromBackup);

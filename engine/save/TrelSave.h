@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
 
 #include "base/TrelExport.h"
 #include "save/TrelSaveValue.h"
@@ -59,8 +60,12 @@ public:
 
     static bool isValidName(const std::string& name);
 
-    // Called by TrelSaveStore only.
+    // Called by TrelSaveStore and the file reader only: the checksum, and a value whose name
+    // was checked and follows every name already held, appended without a search.
     void setChecksum_(std::uint64_t c) { checksum = c; }
+    void append_(std::string&& name, TrelSaveValue&& value) {
+        values.emplace_hint(values.end(), std::move(name), std::move(value));
+    }
 
 private:
     std::map<std::string, TrelSaveValue> values;

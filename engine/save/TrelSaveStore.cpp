@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <thread>
+#include <utility>
 
 #include "base/TrelFileBytes.h"
 #include "base/TrelLoadLimits.h"
@@ -177,14 +178,12 @@ bool TrelSaveStore::writeNew(const std::string& path, const std::string& bytes) 
 }
 
 bool TrelSaveStore::keepBackup(const std::string& path) {
-    std::string bytes, reason, fault;
+    std::string bytes, reason;
     const TrelFileBytes::Limit limit{TrelLoadLimits::get().saveInput, "saveInput"};
     if (!isFile(path) || !TrelFileBytes::read(path, limit, bytes, reason))
         return true; // nothing there worth keeping: the backup stays as it is
-    TrelSave old;
-    bool newer = false;
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
-    if (!TrelSaveFile::read(data, bytes.size(), game, old, fault, newer) && !newer)
+    if (!TrelSaveFile::isWhole(data, bytes.size(), game))
         return true; // a damaged save never replaces a good backup
     const std::string backup = path + ".bak", fresh = backup + ".new";
     unlink(fresh.c_str());
@@ -290,7 +289,7 @@ TrelSaveStore::Loaded TrelSaveStore::load(const char* slot, TrelSave& save) {
     std::string fault, backupFault;
     bool newer = false;
     if (readFile(path, read, fault, newer)) {
-        save = read;
+        save = std::move(read);
         return kLoaded;
     }
     const std::string name = TrelFileBytes::quoted(path);
@@ -304,7 +303,7 @@ TrelSaveStore::Loaded TrelSaveStore::load(const char* slot, TrelSave& save) {
                 "; loaded its backup " + TrelFileBytes::quoted(backup) + " instead.";
         if (log != nullptr)
             log->warn("%s", error.c_str());
-        save = read;
+        save = std::move(read);
         return kFromBackup;
     }
     if (fault.empty() && backupFault.empty())
@@ -322,7 +321,7 @@ TrelSaveStore::Loaded TrelSaveStore::loadBytes(const void* data, std::size_t siz
     if (TrelSaveFile::read(static_cast<const unsigned char*>(data), size, game, read, fault,
                            newer) &&
         accept(read, fault, newer)) {
-        save = read;
+        save = std::move(read);
         return kLoaded;
     }
     return refuse("Cannot load " + TrelFileBytes::quoted(name != nullptr ? name : "") + ": it " +

@@ -21,8 +21,9 @@ class TrelSave;
 // game saving at once take turns. The format is TrelSaveFile's (engine/save/internal).
 class TREL_API TrelSaveStore {
 public:
-    // The game's name names the folder and is written into every file, so that another game's
-    // save is refused. The log reports what fails (not owned; it must outlive the store).
+    // The game's name (its first 255 bytes) names the folder and is written into every file,
+    // so that another game's save is refused. The log reports what fails (not owned; it must
+    // outlive the store).
     TrelSaveStore(TrelLog* log, const char* game);
 
     TrelSaveStore(const TrelSaveStore&) = delete;

@@ -157,6 +157,18 @@ bool TrelSaveFile::readValue(Reader& in, int depth, TrelSaveValue& value) {
     return in.fault.empty();
 }
 
+bool TrelSaveFile::isWhole(const unsigned char* data, std::size_t size, const std::string& game) {
+    if (size < kSmallest || std::memcmp(data, kMagic, sizeof kMagic) != 0)
+        return false;
+    const std::size_t body = size - 8;
+    const std::uint64_t stored = TrelFileBytes::le32(data + body) |
+                                 std::uint64_t(TrelFileBytes::le32(data + body + 4)) << 32;
+    const std::size_t nameAt = sizeof kMagic + 2;
+    return stored == checksum(data, body) && TrelFileBytes::le16(data + sizeof kMagic) >= 1 &&
+           data[nameAt] == game.size() && body - nameAt - 1 >= game.size() &&
+           std::memcmp(data + nameAt + 1, game.data(), game.size()) == 0;
+}
+
 bool TrelSaveFile::read(const unsigned char* data, std::size_t size, const std::string& game,
                         TrelSave& save, std::string& fault, bool& newer) {
     newer = false;
@@ -193,17 +205,17 @@ bool TrelSaveFile::read(const unsigned char* data, std::size_t size, const std::
     const std::uint64_t count = in.number(4);
     std::string previous;
     for (std::uint64_t i = 0; i < count && in.fault.empty(); ++i) {
-        const std::string name = in.bytes(in.number(1), "a name");
+        std::string name = in.bytes(in.number(1), "a name");
         if (in.fault.empty() && !TrelSave::isValidName(name))
             in.fail("is damaged: the name " + TrelFileBytes::quoted(name) +
                     " is empty or holds a control character");
         else if (in.fault.empty() && i > 0 && !(previous < name))
             in.fail("is damaged: its names are not in order (" + TrelFileBytes::quoted(name) +
                     " after " + TrelFileBytes::quoted(previous) + ")");
+        previous = name;
         TrelSaveValue value;
         if (in.fault.empty() && readValue(in, 0, value))
-            read.set(name, value);
-        previous = name;
+            read.append_(std::move(name), std::move(value));
     }
     if (in.fault.empty() && in.at != body)
         in.fail("is damaged: " + std::to_string(body - in.at) + " bytes follow its values");
@@ -212,6 +224,6 @@ bool TrelSaveFile::read(const unsigned char* data, std::size_t size, const std::
         return false;
     }
     read.setChecksum_(stored);
-    save = read;
+    save = std::move(read);
     return true;
 }

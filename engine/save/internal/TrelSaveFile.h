@@ -37,6 +37,11 @@ public:
     static bool read(const unsigned char* data, std::size_t size, const std::string& game,
                      TrelSave& save, std::string& fault, bool& newer);
 
+    // Whether the file is a save of this game that no byte of was changed since it was written
+    // (its checksum matches), of any format version: what may replace a backup. It reads no
+    // value, so it is as fast as the checksum.
+    static bool isWhole(const unsigned char* data, std::size_t size, const std::string& game);
+
     static std::uint64_t checksum(const void* data, std::size_t size);
 
 private:
