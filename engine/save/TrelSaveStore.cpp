@@ -161,6 +161,8 @@ bool TrelSaveStore::writeNew(const std::string& path, const std::string& bytes) 
             done += static_cast<std::size_t>(wrote);
         else if (wrote == 0 || errno != EINTR)
             how = "writing";
+        if (wrote == 0)
+            errno = ENOSPC; // no byte taken and no reason given: the device is full
     }
     if (how == nullptr && fsync(out.fd) != 0)
         how = "flushing";
@@ -218,9 +220,13 @@ bool TrelSaveStore::save(const char* slot, TrelSave& save) {
         return fail(path, errno != 0 ? failure("locking", place + "/.lock")
                                      : "another instance of the game kept the folder locked for " +
                                            std::to_string(lockWait) + " ms");
-    if (!writeNew(path, bytes) || !keepBackup(path))
-        return false;
     const std::string fresh = path + ".new";
+    if (!writeNew(path, bytes))
+        return false;
+    if (!keepBackup(path)) {
+        unlink(fresh.c_str());
+        return false;
+    }
     if (rename(fresh.c_str(), path.c_str()) != 0) {
         const std::string why = failure("renaming", fresh);
         unlink(fresh.c_str());
