@@ -24,6 +24,7 @@
 #include "motion/TrelMover.h"
 #include "motion/TrelOverlaps.h"
 #include "motion/TrelTileShapes.h"
+#include "random/TrelRandom.h"
 #include "replay/TrelPlayer.h"
 #include "replay/TrelRecorder.h"
 #include "save/TrelSave.h"

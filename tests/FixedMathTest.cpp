@@ -234,3 +234,57 @@ TEST(FixedMath, ArgumentsOutsideTheRangeAreHandledSafely) {
                   (fix16::fromRaw(x) / fix16::fromRaw(x | 1)).raw);
     }
 }
+
+// The small helpers at their edges: the most negative value, t at 0 and 1, bounds crossed.
+TEST(FixedMath, AbsSignMinMaxClampAndLerpHoldAtTheirEdges) {
+    const fix16 most = fix16::fromRaw(INT_MIN), half = fix16::fromRaw(32768);
+    EXPECT_EQ(abs(most).raw, INT_MAX);
+    EXPECT_EQ(abs(fix16(-3)), fix16(3));
+    EXPECT_EQ(sign(fix16::fromRaw(-1)), -1);
+    EXPECT_EQ(sign(fix16()), 0);
+    EXPECT_EQ(sign(fix16::fromRaw(1)), 1);
+    EXPECT_EQ(min(fix16(2), fix16(-2)), fix16(-2));
+    EXPECT_EQ(max(fix16(2), fix16(-2)), fix16(2));
+    EXPECT_EQ(clamp(fix16(5), fix16(0), fix16(4)), fix16(4));
+    EXPECT_EQ(clamp(fix16(-5), fix16(0), fix16(4)), fix16(0));
+    EXPECT_EQ(clamp(fix16(2), fix16(3), fix16(1)), fix16(3)); // high below low: low
+    const fix16 a = fix16::fromRaw(INT_MIN + 5), b = fix16::fromRaw(INT_MAX - 3);
+    EXPECT_EQ(lerp(a, b, fix16()), a);
+    EXPECT_EQ(lerp(a, b, fix16(1)), b); // the span does not wrap
+    EXPECT_EQ(lerp(fix16(1), fix16(2), half), fix16(3) / fix16(2));
+    EXPECT_EQ(lerp(fix16(0), fix16::fromRaw(-1), half).raw, -1); // toward minus infinity
+}
+
+// Lengths exact to the raw value below, beyond the 32-bit range of the squares; turning by a
+// quarter and a half turn; normalised vectors no longer than 1.
+TEST(FixedMath, VectorsAddScaleMeasureNormaliseAndTurn) {
+    using V = vmath::vec2<fix16>;
+    const V a(fix16(3), fix16(4)), b(fix16(-1), fix16(2));
+    EXPECT_EQ(a + b, V(fix16(2), fix16(6)));
+    EXPECT_EQ(a - b, V(fix16(4), fix16(2)));
+    EXPECT_EQ(-a, V(fix16(-3), fix16(-4)));
+    EXPECT_EQ(a * fix16(2), V(fix16(6), fix16(8)));
+    EXPECT_EQ(vmath::dot(a, b), fix16(5));
+    EXPECT_EQ(vmath::length(a), fix16(5));
+    EXPECT_EQ(vmath::length(V(fix16::fromRaw(1), fix16::fromRaw(1))).raw, 1); // √2 raw, down
+    EXPECT_EQ(vmath::length(V(fix16(20000), fix16(20000))).raw,
+              static_cast<std::int32_t>(std::floor(std::sqrt(2.0) * 20000 * 65536)));
+    EXPECT_EQ(
+        vmath::distance(V(fix16::fromRaw(INT_MIN), fix16()), V(fix16::fromRaw(INT_MAX), fix16()))
+            .raw,
+        INT_MAX); // 2^32 - 1 raw does not fit: the largest
+    EXPECT_EQ(vmath::distance(V(fix16(-15000), fix16()), V(fix16(15000), fix16(-1))).raw,
+              static_cast<std::int32_t>(std::floor(std::sqrt(30000.0 * 30000 + 1) * 65536)));
+    for (const V& v : {a, b, V(fix16::fromRaw(7), fix16::fromRaw(-3)), V(fix16(-9000), fix16(1))}) {
+        const fix16 size = vmath::length(vmath::normalised(v));
+        EXPECT_LE(size.raw, 65536);
+        EXPECT_GE(size.raw, 65536 - 3) << v.x.raw << ", " << v.y.raw;
+    }
+    EXPECT_EQ(vmath::normalised(V()), V());
+    const V quarter = vmath::rotated(V(fix16(100), fix16()), fix16::fromRaw(twoPi16 / 4));
+    EXPECT_NEAR(quarter.x.raw, 0, 100 * 2 + 1);
+    EXPECT_NEAR(quarter.y.raw, 100 * 65536, 100 * 2 + 1); // +y: clockwise on the screen
+    const V half = vmath::rotated(a, fix16::fromRaw(twoPi16 / 2));
+    EXPECT_NEAR(half.x.raw, -3 * 65536, 8);
+    EXPECT_NEAR(half.y.raw, -4 * 65536, 8);
+}

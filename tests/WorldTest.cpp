@@ -428,3 +428,24 @@ TEST_F(Camera, InvalidMainLayerIsIgnoredOrLeavesTheCameraAlone) {
     zone->setCameraPos(fix16(5000), fix16(-5));
     expectCamera(5000, -5);
 }
+
+// The system's generators join the zone's state with the first number drawn from either, so
+// the hashes of games that draw none stay as they were, and a replay that draws differently
+// diverges at once.
+TEST_F(World, TheRandomGeneratorsJoinTheStateOnceDrawnFrom) {
+    const std::uint64_t before = zone->stateHash();
+    sys->seedRandom(12);
+    EXPECT_EQ(zone->stateHash(), before);
+    sys->effects.next();
+    const std::uint64_t drawn = zone->stateHash();
+    EXPECT_NE(drawn, before);
+    sys->random.range(1, 6);
+    EXPECT_NE(zone->stateHash(), drawn);
+    std::FILE* text = std::tmpfile();
+    zone->dumpState(text);
+    std::rewind(text);
+    std::string dump(4096, '\0');
+    dump.resize(std::fread(&dump[0], 1, dump.size(), text));
+    std::fclose(text);
+    EXPECT_NE(dump.find("random play "), std::string::npos) << dump;
+}

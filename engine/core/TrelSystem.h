@@ -11,6 +11,7 @@
 #include "base/TrelLog.h"
 #include "core/TrelInterface.h"
 #include "input/TrelInput.h"
+#include "random/TrelRandom.h"
 #include "scene/TrelScene.h"
 #include "scene/TrelSceneStack.h"
 #include "scene/TrelTransition.h"
@@ -148,6 +149,16 @@ public:
     // The keys and buttons of this tick, latched by iface.startLoop. Declared before iface,
     // so that it outlives the interface's shutdown, which stops its keyboard listening.
     TrelInput input;
+    // The engine's random numbers, in every zone's state once drawn from: random for the play
+    // (where things are, what an enemy does) and effects, another stream of the same seed, for
+    // what only shows (a shake, particles), so that adding an effect never changes the play.
+    TrelRandom random{0, 0};
+    TrelRandom effects{0, 1};
+    // Seeds both from one seed, each on its stream, as recordings do when they start.
+    void seedRandom(std::uint64_t seed) {
+        random.setSeed(seed, 0);
+        effects.setSeed(seed, 1);
+    }
     // The sound effects, the music and their mix. Declared before iface, so that it outlives
     // the interface's shutdown, which stops its sound output.
     TrelAudio audio;

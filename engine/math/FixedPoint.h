@@ -1,6 +1,7 @@
 #ifndef TREL_FIXED_POINT_H
 #define TREL_FIXED_POINT_H
 
+#include <climits>
 #include <cstdint>
 
 #include "base/TrelExport.h"
@@ -128,6 +129,41 @@ private:
 
 // The 16.16 type that every position, speed and size of the engine uses.
 using fix16 = fixed_point<16>;
+
+// Small helpers, exact on raw values. abs of the most negative value gives the largest (the
+// true value does not fit); sign is -1, 0 or 1.
+template <int N>
+constexpr fixed_point<N> abs(fixed_point<N> v) {
+    return v.raw >= 0 ? v : fixed_point<N>::fromRaw(v.raw == INT32_MIN ? INT32_MAX : -v.raw);
+}
+template <int N>
+constexpr int sign(fixed_point<N> v) {
+    return (v.raw > 0) - (v.raw < 0);
+}
+template <int N>
+constexpr fixed_point<N> min(fixed_point<N> a, fixed_point<N> b) {
+    return b.raw < a.raw ? b : a;
+}
+template <int N>
+constexpr fixed_point<N> max(fixed_point<N> a, fixed_point<N> b) {
+    return a.raw < b.raw ? b : a;
+}
+// v held to [low, high]; low when high is below low.
+template <int N>
+constexpr fixed_point<N> clamp(fixed_point<N> v, fixed_point<N> low, fixed_point<N> high) {
+    return v.raw < low.raw ? low : v.raw > high.raw ? max(low, high) : v;
+}
+// a + (b - a) × t, the product in 64 bits rounded toward minus infinity: a at t = 0, b at
+// t = 1 exactly, and beyond them for t outside [0, 1] (the result wraps like a sum).
+template <int N>
+constexpr fixed_point<N> lerp(fixed_point<N> a, fixed_point<N> b, fixed_point<N> t) {
+    const std::int64_t span = static_cast<std::int64_t>(b.raw) - a.raw;
+    const std::int64_t part = span * t.raw;
+    const std::int64_t step =
+        part >= 0 ? part >> N : -((-part + ((std::int64_t(1) << N) - 1)) >> N);
+    return fixed_point<N>::fromRaw(static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(static_cast<std::int64_t>(a.raw) + step)));
+}
 
 } // namespace fixedpoint
 

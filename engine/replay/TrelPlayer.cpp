@@ -70,6 +70,7 @@ bool TrelPlayer::accept(const unsigned char* data, std::size_t size) {
     soundHash = 0;
     nextSound = 0;
     std::srand(recording->seed);
+    system->seedRandom(recording->seed);
     system->input.setSource(TrelInput::kFed);
     system->input.releaseFed();
     system->input.reset_();

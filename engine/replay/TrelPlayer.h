@@ -16,7 +16,7 @@ class TrelSystem;
 // the log. The sound of each second is compared with the recorded sound hash alike (where
 // the recording has them: not before format version 2), and a difference stops the replay
 // with "Replay's sound diverged in the second ending at tick N." Open it before the level is
-// built, since open() seeds rand() as recording did.
+// built, since open() seeds rand() and the engine's generators as recording did.
 class TREL_API TrelPlayer {
 public:
     explicit TrelPlayer(TrelSystem* system);
@@ -28,9 +28,10 @@ public:
     // Reads and checks the whole recording (within TrelLoadLimits::recordingInput) before
     // anything is played: a file that is missing, cut short, damaged, of another format
     // version, of another game or framerate, or not a recording is refused with one line in
-    // the log and getError() naming the file and the reason. On success rand() is seeded
-    // with the recording's seed, the mixer silenced as the recording's start silenced it, and
-    // the input is fed from the recording from the next tick.
+    // the log and getError() naming the file and the reason. On success rand() and the
+    // system's generators (TrelSystem::seedRandom) are seeded with the recording's seed, the
+    // mixer silenced as the recording's start silenced it, and the input is fed from the
+    // recording from the next tick.
     bool open(const char* file);
     // The same for a recording held in memory (name is only used in messages).
     bool openBytes(const void* data, std::size_t size, const char* name);

@@ -50,6 +50,7 @@ bool TrelRecorder::start(const char* file, std::uint32_t seed, std::uint64_t sta
                                                system->framerate, seed, startingSave);
     write(header.data(), header.size());
     std::srand(seed);
+    system->seedRandom(seed);
     system->input.releaseFed(); // keys a test still holds are not the recording's, as in a replay
     system->input.reset_();
     system->audio.mixer.restart_(); // what played before is not the recording's

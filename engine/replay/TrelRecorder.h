@@ -15,7 +15,8 @@ class TrelSystem;
 // changed in the latched state and the zone's state hash after the tick, and per second a
 // hash of the sound mixed in it (TrelAudio), behind a header
 // that names the engine, the game, the framerate and the random seed. Start it before the
-// level is built, since start() seeds rand(); then run the ticks through step() or run().
+// level is built, since start() seeds rand() and the engine's generators; then run the ticks
+// through step() or run().
 class TREL_API TrelRecorder {
 public:
     explicit TrelRecorder(TrelSystem* system);
@@ -24,7 +25,8 @@ public:
     TrelRecorder(const TrelRecorder&) = delete;
     TrelRecorder& operator=(const TrelRecorder&) = delete;
 
-    // Creates the file and writes the header; seeds rand() with seed, starts the input
+    // Creates the file and writes the header; seeds rand() and the system's generators
+    // (TrelSystem::seedRandom) with seed, starts the input
     // with every code up and silences the mixer (TrelMixer::restart_), as a replay starts. A
     // session that starts from a loaded save names it by its checksum (TrelSave::getChecksum),
     // which the replay can check (TrelPlayer::checkStartingSave). False, with one line in the

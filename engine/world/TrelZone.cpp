@@ -5,14 +5,16 @@
 
 #include "asset/TrelResource.h"
 #include "core/TrelSystem.h"
+#include "random/TrelRandom.h"
 #include "world/TrelLayer.h"
 #include "world/TrelObject.h"
 #include "world/TrelState.h"
 
 TrelZone::TrelZone(TrelSystem* owner)
-    : layerCursor(0), system(owner), log(&owner->log), registry(&owner->spriteResources), camera(),
-      regionX(0), regionY(0), regionW(owner->screenWidth), regionH(owner->screenHeight),
-      pendingLayerRemovals(0), clearLayersRequested(false), mainLayer(0) {
+    : layerCursor(0), system(owner), log(&owner->log), registry(&owner->spriteResources),
+      random(&owner->random), effects(&owner->effects), camera(), regionX(0), regionY(0),
+      regionW(owner->screenWidth), regionH(owner->screenHeight), pendingLayerRemovals(0),
+      clearLayersRequested(false), mainLayer(0) {
     owner->getStateFunction(stateFunction, stateUser);
 }
 
@@ -200,6 +202,14 @@ void TrelZone::writeState(TrelState& state) {
     if (hud != nullptr) {
         state.part("hud");
         writeLayerState(state, hud, known);
+    }
+    // Only once drawn from, so that the state of games that draw no number stays as it was.
+    if (random->hasDrawn() || effects->hasDrawn()) {
+        state.part("random");
+        state.add("play", static_cast<std::int64_t>(random->getState()));
+        state.add("play stream", static_cast<std::int64_t>(random->getIncrement()));
+        state.add("effects", static_cast<std::int64_t>(effects->getState()));
+        state.add("effects stream", static_cast<std::int64_t>(effects->getIncrement()));
     }
     state.part("game");
     if (stateFunction != nullptr)

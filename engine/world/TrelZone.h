@@ -17,6 +17,7 @@ class TrelISprite;
 class TrelLog;
 class TrelLayer;
 class TrelResource;
+class TrelRandom;
 class TrelSystem;
 
 // One level: layers in order of addition, a main layer that bounds the camera, and a camera
@@ -29,8 +30,8 @@ public:
     using Vec = vmath::vec2<Fixed>;
 
     // The one place the world reads its system: the screen size (the default camera region),
-    // the log, the sprite registry (for the state's sprite places) and the game's state
-    // function, all of which outlive the zone.
+    // the log, the sprite registry (for the state's sprite places), the game's state function
+    // and the random generators (for the state), all of which outlive the zone.
     explicit TrelZone(TrelSystem* system);
     ~TrelZone(); // deletes every layer, the last first, then the images it owns
 
@@ -175,6 +176,8 @@ private:
     TrelLog* log;                               // not owned
     const std::vector<TrelResource*>* registry; // not owned: the system's sprite registry
     TrelStateFunction stateFunction = nullptr;
+    const TrelRandom* random;  // not owned: the system's, added to the state once drawn from
+    const TrelRandom* effects; // not owned: likewise
     void* stateUser = nullptr;
     TrelCString name;
     std::vector<TrelLayer*> layers;            // owned
