@@ -39,8 +39,11 @@
 #include "sound/TrelMusic.h"
 #include "sound/TrelSound.h"
 #include "sound/TrelWavWriter.h"
+#include "tween/TrelEase.h"
+#include "tween/TrelTweens.h"
 #include "world/TrelLayer.h"
 #include "world/TrelObject.h"
+#include "world/TrelObjectRef.h"
 #include "world/TrelState.h"
 #include "world/TrelZone.h"
 

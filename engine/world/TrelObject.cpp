@@ -1,6 +1,7 @@
 #include "world/TrelObject.h"
 
 #include "world/TrelLayer.h"
+#include "world/TrelObjectRef.h"
 #include "world/TrelZone.h"
 
 TrelObject::TrelObject(TrelLayer* owner, Fixed x, Fixed y, Fixed w, Fixed h)
@@ -9,7 +10,10 @@ TrelObject::TrelObject(TrelLayer* owner, Fixed x, Fixed y, Fixed w, Fixed h)
     layer->addObject_(this);
 }
 
-TrelObject::~TrelObject() = default;
+TrelObject::~TrelObject() {
+    while (refs != nullptr)
+        refs = refs->forget_();
+}
 
 void TrelObject::onDraw(BITMAP*) {
 }

@@ -11,6 +11,7 @@
 struct BITMAP;
 class TrelISprite;
 class TrelLayer;
+class TrelObjectRef;
 class TrelSystem;
 class TrelZone;
 
@@ -155,6 +156,9 @@ private:
     std::uint32_t flags;
     TrelAnimator animator;
     TrelLayer* travelTarget = nullptr; // not owned
+    // The first of the references to this object (TrelObjectRef), which its destructor clears.
+    friend class TrelObjectRef;
+    TrelObjectRef* refs = nullptr;
 };
 
 #endif
