@@ -13,6 +13,7 @@
 #include "base/TrelCString.h"
 #include "base/TrelExport.h"
 #include "base/TrelLoadLimits.h"
+#include "camera/TrelCamera.h"
 #include "core/TrelInterface.h"
 #include "core/TrelSystem.h"
 #include "gfx/TrelIGfx.h"

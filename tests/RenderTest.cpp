@@ -272,3 +272,23 @@ TEST_F(Render, UncoveredPixelsKeepThePreviousFrame) {
     EXPECT_EQ(at(1, 1), green);
     EXPECT_EQ(at(40, 1), blue); // a zero cell
 }
+
+// The view's shake moves the layers by whole pixels and its veil lies over them, within the
+// region, with the HUD drawn over both, untouched.
+TEST_F(Render, TheViewsShakeMovesTheLayersAndItsVeilLiesUnderTheHud) {
+    fill(layer, 1);
+    zone->setViewShake(3, -2);
+    zone->setViewVeil(0xff0000, 255);
+    auto* label = new TrelObject(zone->getHud(), fix16(20), fix16(20), fix16(4), fix16(4));
+    label->setSprite(tiles.getData(1)); // white, its corner pixel blue
+    draw(0, 0, 320, 240);
+    EXPECT_EQ(at(100, 100), red);
+    EXPECT_EQ(at(20, 20), white);
+    EXPECT_EQ(at(400, 300), grey); // outside the region
+    zone->setViewVeil(0, 0);
+    draw(0, 0, 320, 240);
+    // The corner of column 3, row 2 (world pixel 96, 64) at 96 - 3, 64 + 2.
+    EXPECT_EQ(at(93, 66), blue);
+    EXPECT_EQ(at(94, 66), green);
+    EXPECT_EQ(at(93, 67), green);
+}

@@ -225,7 +225,7 @@ void TrelIGfx::veil(int rgb, int alpha) {
         set_trans_blender(0, 0, 0, alpha);
         drawing_mode(DRAW_MODE_TRANS, nullptr, 0, 0);
     }
-    rectfill(target, 0, 0, target->w - 1, target->h - 1, colour);
+    rectfill(target, 0, 0, target->w - 1, target->h - 1, colour); // within the clip
     solid_mode();
 }
 
@@ -236,8 +236,10 @@ void TrelIGfx::drawZone(TrelZone* zone, int x, int y, int w, int h) {
     vmath::vec2<fixedpoint::fix16> camera;
     zone->getCameraPos(camera);
     // The world pixel that lands on pixel (0, 0) of the target.
-    int ox = camera.x.toInt() - x;
-    int oy = camera.y.toInt() - y;
+    int shakeX, shakeY;
+    zone->getViewShake(shakeX, shakeY);
+    int ox = camera.x.toInt() - x + shakeX;
+    int oy = camera.y.toInt() - y + shakeY;
     int background = zone->getBackgroundColor();
 
     animatedSet = nullptr; // the frames shown are worked out afresh for each drawing
@@ -267,6 +269,9 @@ void TrelIGfx::drawZone(TrelZone* zone, int x, int y, int w, int h) {
     }
     if (bare) // no layer was drawn
         rectfill(target, x, y, x + w - 1, y + h - 1, fill);
+    int veilColor;
+    const int veilAlpha = zone->getViewVeil(veilColor);
+    veil(veilColor, veilAlpha); // within the region, which the clip holds
     // The HUD, in the region's own pixels.
     TrelLayer* hud = zone->findHud();
     if (hud != nullptr && isShown(hud))

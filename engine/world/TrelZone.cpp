@@ -193,6 +193,10 @@ void TrelZone::writeState(TrelState& state) {
     state.add("main layer", mainLayer);
     if (paused) // only then, so that the state of zones that never pause stays as it was
         state.add("paused", 1);
+    if (shakeX != 0 || shakeY != 0 || veilAlpha != 0) { // likewise
+        state.add("shake", shakeX * 65536ll + shakeY);
+        state.add("veil", static_cast<std::int64_t>(veilColor) << 8 | veilAlpha);
+    }
     state.add("layers", static_cast<std::int64_t>(layers.size()));
     SpritePlaces known;
     for (std::size_t i = 0; i < layers.size(); ++i) {

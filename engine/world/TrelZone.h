@@ -67,6 +67,26 @@ public:
     // A map's backgroundcolor sets it when the map is added to the zone.
     void setBackgroundColor(int rgb) { backgroundColor = rgb < 0 ? -1 : (rgb & 0xffffff); }
     int getBackgroundColor() { return backgroundColor; }
+
+    // What the view's effects (TrelCamera) set and the renderer shows: the layers drawn moved
+    // by a whole-pixel shake, and a veil of a colour at an opacity (0 to 255) over them, under
+    // the HUD, which neither touches. Part of the state once set.
+    void setViewShake(int dx, int dy) {
+        shakeX = dx;
+        shakeY = dy;
+    }
+    void getViewShake(int& dx, int& dy) {
+        dx = shakeX;
+        dy = shakeY;
+    }
+    void setViewVeil(int rgb, int alpha) {
+        veilColor = rgb & 0xffffff;
+        veilAlpha = alpha < 0 ? 0 : alpha > 255 ? 255 : alpha;
+    }
+    int getViewVeil(int& rgb) {
+        rgb = veilColor;
+        return veilAlpha;
+    }
     // The point, in the main layer's pixels, where the view's centre shows every parallax
     // layer at its own place (Tiled's parallaxoriginx/y); (0, 0) by default. See
     // TrelLayer::setParallax.
@@ -191,6 +211,8 @@ private:
     bool clearLayersRequested;
     std::int32_t mainLayer;
     int backgroundColor = -1;
+    int shakeX = 0, shakeY = 0;
+    int veilColor = 0, veilAlpha = 0;
     Vec parallaxOrigin;
     std::int64_t ticks = 0;
     TrelLayer* hud = nullptr; // owned
