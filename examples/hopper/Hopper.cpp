@@ -47,7 +47,13 @@ void Hopper::onProcess() {
     if (keys.wasPressed(KEY_DOWN))
         mover.dropThrough(); // one press: down through the planks it stands on
     setSpeed(v.x, v.y);
+    falling = v.y;
     mover.move(this); // gravity, then x, then y, through the cells
+    // guide: juice-landing
+    // A hard landing shakes the view, a little.
+    if (camera != nullptr && mover.isOnFloor() && falling > fix16(5))
+        camera->shake(fix16(2), 10);
+    // guide: end
 
     if (v.x != 0)
         setFlipped(v.x < 0, false);
@@ -68,18 +74,32 @@ void Hopper::onPostProcess() {
             other->destroy();
             ++score;
             // Heard from where the coin is on the screen: pan 0 is left, 256 right.
-            vmath::vec2<fix16> at, camera;
+            vmath::vec2<fix16> at, view;
             other->getPos(at);
-            getZone()->getCameraPos(camera);
-            const int pan = (at.x - camera.x).toInt() * TrelMixer::kPanRight / 320;
+            getZone()->getCameraPos(view);
+            const int pan = (at.x - view.x).toInt() * TrelMixer::kPanRight / 320;
             getSystem()->audio.mixer.play(coinSound, TrelMixer::kFullVolume, pan);
             taken.push_back(at);
+            sparkle(at, other->getSprite());
             if (checkpoint != nullptr)
                 checkpoint(*this);
         }
     }
-    vmath::vec2<fix16> p;
-    getPos(p);
-    getZone()->setCameraPos(p.x - fix16(160), fix16());
 }
+
+// guide: juice-coin
+// The coin taken flies up and is gone, and the view flashes gold: a copy of its look, which
+// has no size (so nothing overlaps it), tweened 24 pixels up and destroyed when it arrives.
+void Hopper::sparkle(vmath::vec2<fix16> at, TrelISprite* coin) {
+    if (tweens == nullptr)
+        return;
+    auto* flight = new TrelObject(getLayer(), at.x, at.y, fix16(), fix16());
+    flight->setSprite(coin);
+    const int up = tweens->tweenPos(flight, vmath::vec2<fix16>(at.x, at.y - fix16(24)), 20,
+                                    TrelEase::kQuadOut);
+    tweens->setDone(
+        up, [](void* object) { static_cast<TrelObject*>(object)->destroy(); }, flight);
+    camera->flash(0xffe070, 8);
+}
+// guide: end
 // guide: end

@@ -24,11 +24,18 @@ public:
     int score = 0;
     std::vector<vmath::vec2<fixedpoint::fix16>> taken; // where the coins taken were
     void (*checkpoint)(Hopper& hero) = nullptr;        // called with each coin taken
+    // The level's camera and tweens (objects of its zone, null until startLevel makes them).
+    TrelCamera* camera = nullptr;
+    TrelTweens* tweens = nullptr;
     TrelSound* jumpSound = nullptr; // owned by the system's audio; null plays nothing
     TrelSound* coinSound = nullptr;
 
 private:
-    TrelResource* look; // not owned: the system's registry holds it
+    // A coin taken, in its flight up.
+    void sparkle(vmath::vec2<fixedpoint::fix16> at, TrelISprite* coin);
+
+    TrelResource* look;        // not owned: the system's registry holds it
+    fixedpoint::fix16 falling; // the speed down before the last move
     TrelOverlaps overlaps;
     std::vector<TrelOverlaps::Pair> touching;
 };

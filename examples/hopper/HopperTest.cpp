@@ -155,6 +155,7 @@ TEST(HopperScenes, TitlePlayPauseGameOverAndBackReplayExactly) {
     play(31); // the fade to the end, when the last coin was taken on the last tick
     EXPECT_STREQ(game.scenes.getSceneName(), "game over");
     EXPECT_EQ(lastScore(), 3);
+    EXPECT_TRUE(game.effects.hasDrawn()); // a hard landing shook the view
     play(20);
     press(KEY_ENTER);
     play(21);

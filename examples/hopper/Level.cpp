@@ -78,6 +78,13 @@ Hopper* startLevel(TrelSystem& game, int* coins) {
     spawner.spawn(map, game.zone);
     if (things.hero == nullptr)
         game.giveError(0, "The level \"%s\" places no hero.", file);
+    // guide: juice-camera
+    // The camera follows the hero as platformers do, drifting a quarter of the way each tick;
+    // its shakes draw from the effects generator, so they never change the play.
+    things.hero->camera = new TrelCamera(game.zone->getHud(), &game.effects);
+    things.hero->camera->follow(things.hero, TrelCamera::kPlatformer, fix16(1) / fix16(4));
+    things.hero->tweens = new TrelTweens(things.hero->getLayer());
+    // guide: end
     addSound(game, things.hero);
     if (coins != nullptr)
         *coins = things.coins;
