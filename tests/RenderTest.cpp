@@ -292,3 +292,113 @@ TEST_F(Render, TheViewsShakeMovesTheLayersAndItsVeilLiesUnderTheHud) {
     EXPECT_EQ(at(94, 66), green);
     EXPECT_EQ(at(93, 67), green);
 }
+
+namespace {
+
+// Allegro's 16-bit translucency, as the look's opacity and tint are documented: the amount in
+// 32 steps, (amount + 1) ÷ 8; both pixels spread into the fields 0x07E0F81F of an unsigned
+// long (green apart from red and blue), and the result below + (over - below) × steps ÷ 32 in
+// that arithmetic, masked and folded back.
+int blend16(int over, int below, int amount) {
+    unsigned long steps = amount > 0 ? (static_cast<unsigned long>(amount) + 1) / 8 : 0;
+    unsigned long x = over, y = below;
+    x = ((x & 0xFFFF) | (x << 16)) & 0x7E0F81F;
+    y = ((y & 0xFFFF) | (y << 16)) & 0x7E0F81F;
+    const unsigned long result = ((x - y) * steps / 32 + y) & 0x7E0F81F;
+    return static_cast<int>((result & 0xFFFF) | (result >> 16));
+}
+
+} // namespace
+
+// Opacity and tint at 16 bits against the documented formula, pixel by pixel; a turned and
+// scaled sprite against Allegro's rotate_scaled_sprite, which turns about the centre too.
+TEST_F(Render, TheLookBlendsByTheFormulaAndTurnsAsAllegroDoes) {
+    BITMAP* frame = create_bitmap_ex(16, 64, 64);
+    BITMAP* image = create_bitmap_ex(16, 16, 16);
+    const int under = makecol16(40, 200, 90);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x)
+            putpixel(image, x, y, makecol16(x * 16, y * 16, 255 - x * 8));
+    putpixel(image, 3, 3, bitmap_mask_color(image)); // a hole, left alone
+    TrelISprite sprite(image);                       // owns it from here
+    gfx->setTarget(frame);
+    auto* thing = new TrelObject(layer, fix16(20), fix16(20), fix16(16), fix16(16));
+    thing->setSprite(&sprite);
+    const int tint = 0xff2000, amount = 150, alpha = 100;
+    thing->setTint(tint, amount);
+    thing->setOpacity(alpha);
+    clear_to_color(frame, under);
+    draw(0, 0, 64, 64);
+    const int tintColour = makecol16(0xff, 0x20, 0x00);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            const int own = getpixel(image, x, y);
+            const int expected =
+                x == 3 && y == 3 ? under : blend16(blend16(tintColour, own, amount), under, alpha);
+            ASSERT_EQ(getpixel(frame, 12 + x, 12 + y), expected) << x << ", " << y;
+        }
+
+    // Turned by a sixth of a turn and scaled by 1.5, about the centre.
+    thing->setTint(0, 0);
+    thing->setOpacity(255);
+    thing->setAngle(fix16::fromRaw(fixedpoint::twoPi16 / 6));
+    thing->setScale(fix16(3) / fix16(2));
+    clear_to_color(frame, under);
+    draw(0, 0, 64, 64);
+    BITMAP* allegros = create_bitmap_ex(16, 64, 64);
+    clear_to_color(allegros, under);
+    const fixed sixth =
+        static_cast<fixed>((static_cast<long long>(fixedpoint::twoPi16 / 6) * 2670177) >> 16);
+    // Its top-left is that of the scaled sprite's box, 24 pixels wide: 20 - 12.
+    rotate_scaled_sprite(allegros, image, 8, 8, sixth, ftofix(1.5));
+    int differing = 0;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x)
+            differing += getpixel(frame, x, y) != getpixel(allegros, x, y);
+    EXPECT_EQ(differing, 0);
+    int highest = 64; // a turned corner reaches above the unturned scaled box, at y 8
+    for (int y = 0; y < 64 && highest == 64; ++y)
+        for (int x = 0; x < 64; ++x)
+            if (getpixel(frame, x, y) != under)
+                highest = y;
+    EXPECT_LT(highest, 8);
+    gfx->setTarget(gfx->buffer);
+    destroy_bitmap(allegros);
+    destroy_bitmap(frame);
+    thing->destroy();
+    zone->process(); // the object goes before its sprite
+}
+
+// A blink hides the sprite for its period, then shows it as long, counted by the layer's tick,
+// while onDraw goes on; a layer drawn by y or by depth puts the later ones over the earlier.
+TEST_F(Render, BlinksByTicksAndDrawsInTheLayersOrder) {
+    auto* blinker = new Recorder(layer, journal, "blinker", fix16(100), fix16(100));
+    blinker->setSprite(tiles.getData(1));
+    zone->process(); // the layer's first tick
+    zone->process(); // the object's
+    blinker->blink(4, 2);
+    std::vector<int> shown;
+    for (int t = 0; t < 5; ++t) {
+        journal.clear();
+        clear_to_color(gfx->buffer, grey);
+        draw();
+        shown.push_back(at(100, 100) == white);
+        EXPECT_EQ(std::count(journal.begin(), journal.end(), "blinker.draw"), 1);
+        zone->process();
+    }
+    EXPECT_EQ(shown, (std::vector<int>{0, 0, 1, 1, 1}));
+
+    auto* front = new TrelObject(layer, fix16(300), fix16(210), fix16(32), fix16(32));
+    auto* back = new TrelObject(layer, fix16(300), fix16(200), fix16(32), fix16(32));
+    front->setSprite(tiles.getData(1)); // white, listed first, lower on the screen
+    back->setSprite(tiles.getData(0));  // green
+    draw();
+    EXPECT_EQ(at(300, 205), green); // the list's order: the later over the earlier
+    layer->setDrawOrder(TrelLayer::kByY);
+    draw();
+    EXPECT_EQ(at(300, 205), white);
+    layer->setDrawOrder(TrelLayer::kByDepth);
+    front->setDepth(-1);
+    draw();
+    EXPECT_EQ(at(300, 205), green);
+}

@@ -9,6 +9,7 @@
 #include "asset/TrelResource.h"
 #include "core/TrelInterface.h"
 #include "core/TrelSystem.h"
+#include "gfx/internal/TrelLookDrawer.h"
 #include "gfx/internal/TrelStackCache.h"
 #include "gfx/internal/TrelTileCache.h"
 #include "scene/TrelSceneStack.h"
@@ -148,6 +149,8 @@ void TrelIGfx::releaseTileCaches() {
         delete kept.stack;
     }
     tileCaches.clear();
+    delete lookDrawer;
+    lookDrawer = nullptr;
 }
 
 TrelTileCache* TrelIGfx::tileCacheFor(const TrelLayer* layer) {
@@ -513,34 +516,52 @@ void TrelIGfx::drawSprite(BITMAP* image, int x, int y, bool flipX, bool flipY) {
 }
 
 void TrelIGfx::drawObjects(TrelLayer* layer, int ox, int oy, int x, int y, int w, int h) {
-    int orange = makecol(255, 100, 0);
     std::list<TrelObject*>& objects = layer->getObjects_();
+    if (layer->getDrawOrder() != TrelLayer::kListOrder) {
+        // A hook may add objects while they are drawn: those are drawn from the next frame.
+        ordered.assign(objects.begin(), objects.end());
+        const bool byY = layer->getDrawOrder() == TrelLayer::kByY;
+        std::stable_sort(ordered.begin(), ordered.end(), [byY](TrelObject* a, TrelObject* b) {
+            vmath::vec2<fixedpoint::fix16> pa, pb;
+            a->getPos(pa);
+            b->getPos(pb);
+            return byY ? pa.y < pb.y : a->getDepth() < b->getDepth();
+        });
+        for (std::size_t i = 0; i < ordered.size(); ++i)
+            drawObject(ordered[i], ox, oy, x, y, w, h);
+        return;
+    }
     // The layer's own cursor, re-read after each hook.
     for (layer->objectCursor = objects.begin(); layer->objectCursor != objects.end();
-         ++layer->objectCursor) {
-        TrelObject* object = *layer->objectCursor;
-        if (object == nullptr || object->isDestroyed() || !object->getVisibility())
-            continue;
-        if (object->isSelfDrawn()) {
-            object->onDraw(target);
-            if (regionClippingDisabled)
-                set_clip_rect(target, x, y, x + w - 1, y + h - 1);
-            continue;
-        }
+         ++layer->objectCursor)
+        drawObject(*layer->objectCursor, ox, oy, x, y, w, h);
+}
+
+void TrelIGfx::drawObject(TrelObject* object, int ox, int oy, int x, int y, int w, int h) {
+    if (object == nullptr || object->isDestroyed() || !object->getVisibility())
+        return;
+    if (!object->isSelfDrawn() && !object->isBlinkedOut()) {
         vmath::vec2<fixedpoint::fix16> pos;
         object->getPos(pos);
-        int px = pos.x.toInt() - ox;
-        int py = pos.y.toInt() - oy;
-        if (TrelISprite* sprite = object->getSprite()) {
+        const int px = pos.x.toInt() - ox;
+        const int py = pos.y.toInt() - oy;
+        TrelISprite* sprite = object->getSprite();
+        if (sprite != nullptr && object->getLook() != nullptr) {
+            if (lookDrawer == nullptr)
+                lookDrawer = new TrelLookDrawer();
+            lookDrawer->draw(target, sprite->bitmap, *object->getLook(), px, py,
+                             object->getFlippedX(), object->getFlippedY());
+        } else if (sprite != nullptr) {
             drawSprite(sprite->bitmap, px - sprite->width / 2, py - sprite->height / 2,
                        object->getFlippedX(), object->getFlippedY());
         } else {
             vmath::vec2<fixedpoint::fix16> size;
             object->getSize(size);
-            ellipse(target, px, py, (size.x / 2).toInt(), (size.y / 2).toInt(), orange);
+            ellipse(target, px, py, (size.x / 2).toInt(), (size.y / 2).toInt(),
+                    makecol(255, 100, 0));
         }
-        object->onDraw(target);
-        if (regionClippingDisabled)
-            set_clip_rect(target, x, y, x + w - 1, y + h - 1);
     }
+    object->onDraw(target);
+    if (regionClippingDisabled)
+        set_clip_rect(target, x, y, x + w - 1, y + h - 1);
 }

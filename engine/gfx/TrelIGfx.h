@@ -10,6 +10,8 @@ struct BITMAP;
 class TrelISprite;
 class TrelInterface;
 class TrelLayer;
+class TrelLookDrawer;
+class TrelObject;
 class TrelResource;
 class TrelStackCache;
 class TrelTileCache;
@@ -150,7 +152,9 @@ private:
     // cell on each side; false when no frame has an offset.
     static bool offsetReach(TrelResource* tileset, int tw, int th, int& left, int& right, int& up,
                             int& down);
+    // In the layer's drawing order (TrelLayer::setDrawOrder).
     void drawObjects(TrelLayer* layer, int ox, int oy, int x, int y, int w, int h);
+    void drawObject(TrelObject* object, int ox, int oy, int x, int y, int w, int h);
     // An object's image with its top-left at (x, y), mirrored as asked.
     void drawSprite(BITMAP* image, int x, int y, bool flipX, bool flipY);
 
@@ -163,6 +167,10 @@ private:
     const TrelResource* animatedSet = nullptr;
     const std::vector<TrelISprite*> noFrames{}; // the frames of no tileset
     unsigned long drawings = 0;                 // drawZone calls so far
+    // Draws the sprites whose look was set (owned; made when first needed, freed with the
+    // tile caches).
+    TrelLookDrawer* lookDrawer = nullptr;
+    std::vector<TrelObject*> ordered; // a layer's objects in its drawing order
 };
 
 #endif

@@ -104,6 +104,14 @@ public:
     void setVisibility(bool visible) { flags = visible ? (flags | kVisible) : (flags & ~kVisible); }
     bool getVisibility() { return (flags & kVisible) != 0; }
 
+    // The order its objects are drawn in: the list's (the default), by their y from the top
+    // down (a top-down game's: the nearer over the farther), or by their depth
+    // (TrelObject::setDepth), lowest first; ties keep the list's order. The hooks run in the
+    // list's order whatever this says.
+    enum DrawOrder { kListOrder, kByY, kByDepth };
+    void setDrawOrder(DrawOrder order) { drawOrder = order; }
+    DrawOrder getDrawOrder() const { return drawOrder; }
+
     // Whether the layer stops while its zone is paused (TrelZone::setPaused): true, the
     // default. A layer that runs on (false) is how a paused zone still reads the key that
     // resumes it.
@@ -164,6 +172,7 @@ private:
     TrelResource* tileset;
     std::int32_t pendingObjectRemovals;
     bool clearObjectsRequested;
+    DrawOrder drawOrder = kListOrder;
     std::uint32_t flags;
     int opacity = 255;
     Vec drawOffset;

@@ -11,8 +11,46 @@ TrelObject::TrelObject(TrelLayer* owner, Fixed x, Fixed y, Fixed w, Fixed h)
 }
 
 TrelObject::~TrelObject() {
-    while (refs != nullptr)
-        refs = refs->forget_();
+    delete lookState;
+    while (firstRef != nullptr)
+        firstRef = firstRef->forget_();
+}
+
+TrelObjectLook& TrelObject::ownLook() {
+    if (lookState == nullptr)
+        lookState = new TrelObjectLook();
+    return *lookState;
+}
+
+void TrelObject::setOpacity(int alpha) {
+    ownLook().opacity = alpha < 0 ? 0 : alpha > 255 ? 255 : alpha;
+}
+
+void TrelObject::setTint(int rgb, int amount) {
+    ownLook().tintColor = rgb & 0xffffff;
+    lookState->tintAmount = amount < 0 ? 0 : amount > 255 ? 255 : amount;
+}
+
+void TrelObject::setAngle(Fixed radians) {
+    ownLook().angle = radians;
+}
+
+void TrelObject::setScale(Fixed factor) {
+    ownLook().scale = factor < Fixed() ? Fixed() : factor;
+}
+
+void TrelObject::setPivot(int dx, int dy) {
+    ownLook().pivotX = dx;
+    lookState->pivotY = dy;
+}
+
+void TrelObject::blink(int ticks, int period) {
+    ownLook().blinkLeft = ticks > 0 ? ticks : 0;
+    lookState->blinkPeriod = period > 0 ? period : 1;
+}
+
+void TrelObject::setDepth(int depth) {
+    ownLook().depth = depth;
 }
 
 void TrelObject::onDraw(BITMAP*) {

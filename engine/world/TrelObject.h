@@ -7,6 +7,7 @@
 #include "base/TrelExport.h"
 #include "math/FixedPoint.h"
 #include "math/Vec2.h"
+#include "world/TrelObjectLook.h"
 
 struct BITMAP;
 class TrelISprite;
@@ -114,6 +115,41 @@ public:
     void setVisibility(bool visible) { flags = visible ? (flags & ~kHidden) : (flags | kHidden); }
     bool getVisibility() const { return (flags & kHidden) == 0; }
 
+    // The sprite's look (TrelObjectLook): each call makes the object's look if it has none,
+    // and the renderer then draws it so (in 15, 16, 24 and 32 bits; at 8 bits opacity is all
+    // or nothing and there is no tint). Opacity and tint are Allegro's translucency blender:
+    // the opacity with the sprite over what is below it, the tint (before the opacity) with
+    // the colour over the sprite. At 15 and 16 bits it takes the amount (0 to 255) in 32
+    // steps, (amount + 1) ÷ 8, spreads both pixels into one integer (0x07E0F81F: green apart
+    // from red and blue) and makes below + (over - below) × steps ÷ 32 of it, so channels
+    // borrow from each other where over is below; at 24 and 32 bits it is Allegro's blender of
+    // that depth, in finer steps. A turn and a scale draw through Allegro's
+    // pivot_scaled_sprite, the angle in radians turned into its 256 a turn (raw × 2670177 ÷
+    // 2^16, rounded down).
+    void setOpacity(int alpha);
+    int getOpacity() const { return lookState != nullptr ? lookState->opacity : 255; }
+    void setTint(int rgb, int amount);
+    void setAngle(Fixed radians);
+    Fixed getAngle() const { return lookState != nullptr ? lookState->angle : Fixed(); }
+    void setScale(Fixed factor);
+    Fixed getScale() const { return lookState != nullptr ? lookState->scale : Fixed(1); }
+    // The point the sprite turns and scales about, from its centre, in the sprite's pixels;
+    // the object's position stays where that point is drawn.
+    void setPivot(int dx, int dy);
+    // The sprite shown for period ticks and hidden for as many, over ticks ticks, counted by
+    // the layer with the animation; the hooks and onDraw go on. 0 ticks stops a blink.
+    void blink(int ticks, int period = 4);
+    bool isBlinking() const { return lookState != nullptr && lookState->blinkLeft > 0; }
+    // Whether the blink hides the sprite in this tick.
+    bool isBlinkedOut() const {
+        return isBlinking() && lookState->blinkPeriod > 0 &&
+               (lookState->blinkLeft - 1) / lookState->blinkPeriod % 2 == 1;
+    }
+    void setDepth(int depth);
+    int getDepth() const { return lookState != nullptr ? lookState->depth : 0; }
+    // Null for an object whose look was never set.
+    const TrelObjectLook* getLook() const { return lookState; }
+
     // Marks the object for deletion at the end of its layer's tick; it takes no further part
     // and is no longer drawn. A second call does nothing.
     void destroy();
@@ -135,8 +171,11 @@ public:
         layer = target;
         travelTarget = nullptr;
     }
-    // Called by the layer's tick only: one tick of the animation playing, if any.
+    // Called by the layer's tick only: one tick of the animation playing, if any, and of the
+    // blink.
     void stepAnimation_() {
+        if (lookState != nullptr && lookState->blinkLeft > 0)
+            --lookState->blinkLeft;
         if (animator.getAnimation() == nullptr)
             return;
         animator.step();
@@ -158,7 +197,9 @@ private:
     TrelLayer* travelTarget = nullptr; // not owned
     // The first of the references to this object (TrelObjectRef), which its destructor clears.
     friend class TrelObjectRef;
-    TrelObjectRef* refs = nullptr;
+    TrelObjectRef* firstRef = nullptr;
+    TrelObjectLook* lookState = nullptr; // owned; made by the first setter of the look
+    TrelObjectLook& ownLook();
 };
 
 #endif

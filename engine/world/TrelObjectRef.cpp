@@ -15,7 +15,7 @@ void TrelObjectRef::set(TrelObject* target) {
         if (previous != nullptr)
             previous->next = next;
         else
-            object->refs = next;
+            object->firstRef = next;
         if (next != nullptr)
             next->previous = previous;
     }
@@ -23,10 +23,10 @@ void TrelObjectRef::set(TrelObject* target) {
     previous = nullptr;
     next = nullptr;
     if (object != nullptr) {
-        next = object->refs;
+        next = object->firstRef;
         if (next != nullptr)
             next->previous = this;
-        object->refs = this;
+        object->firstRef = this;
     }
 }
 

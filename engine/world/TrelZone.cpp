@@ -266,6 +266,16 @@ void TrelZone::writeLayerState(TrelState& state, TrelLayer* layer, SpritePlaces&
             state.add("animation flags",
                       (animator.isBackward() ? 1 : 0) | (animator.isFinished() ? 2 : 0));
         }
+        // Likewise only objects whose look was set.
+        if (const TrelObjectLook* look = object->getLook()) {
+            state.add("look opacity", look->opacity);
+            state.add("look tint",
+                      static_cast<std::int64_t>(look->tintColor) << 8 | look->tintAmount);
+            state.add("look turn", look->angle, look->scale);
+            state.add("look pivot", look->pivotX * 65536ll + look->pivotY);
+            state.add("look blink", look->blinkLeft * 65536ll + look->blinkPeriod);
+            state.add("look depth", look->depth);
+        }
     }
 }
 
