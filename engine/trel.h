@@ -25,6 +25,7 @@
 #include "motion/TrelMover.h"
 #include "motion/TrelOverlaps.h"
 #include "motion/TrelTileShapes.h"
+#include "particles/TrelEmitter.h"
 #include "random/TrelRandom.h"
 #include "replay/TrelPlayer.h"
 #include "replay/TrelRecorder.h"

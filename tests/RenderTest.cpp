@@ -402,3 +402,20 @@ TEST_F(Render, BlinksByTicksAndDrawsInTheLayersOrder) {
     draw();
     EXPECT_EQ(at(300, 205), green);
 }
+
+// An emitter draws its particles in its layer's pixels, where the camera puts the layer.
+TEST_F(Render, ParticlesAreDrawnWhereTheirLayerIs) {
+    auto* emitter = new TrelEmitter(layer, fix16(100), fix16(100), &sys->effects, 4);
+    TrelEmitter::Settings settings;
+    settings.lifeMin = settings.lifeMax = 100;
+    settings.sizeStart = settings.sizeEnd = 3;
+    settings.colourStart = settings.colourEnd = 0xff0000;
+    emitter->setSettings(settings);
+    emitter->burst(1); // still, at (100, 100)
+    zone->setCameraPos(fix16(50), fix16(0));
+    draw();
+    EXPECT_EQ(at(50, 100), red);
+    EXPECT_EQ(at(49, 99), red);
+    EXPECT_EQ(at(51, 101), red);
+    EXPECT_EQ(at(52, 100), grey);
+}

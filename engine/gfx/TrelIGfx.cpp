@@ -516,6 +516,7 @@ void TrelIGfx::drawSprite(BITMAP* image, int x, int y, bool flipX, bool flipY) {
 }
 
 void TrelIGfx::drawObjects(TrelLayer* layer, int ox, int oy, int x, int y, int w, int h) {
+    layer->setDrawOrigin_(-ox, -oy);
     std::list<TrelObject*>& objects = layer->getObjects_();
     if (layer->getDrawOrder() != TrelLayer::kListOrder) {
         // A hook may add objects while they are drawn: those are drawn from the next frame.

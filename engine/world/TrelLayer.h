@@ -145,6 +145,19 @@ public:
     std::list<TrelObject*>& getObjects_() { return objects; }
     std::list<TrelObject*>::iterator objectCursor;
 
+    // Where the layer's pixel (0, 0) lands on the target while its objects are drawn (the
+    // camera, the region, the draw offset, the parallax and the view's shake taken in): for an
+    // onDraw that draws in the layer's pixels, such as an emitter's particles.
+    void getDrawOrigin(int& x, int& y) const {
+        x = drawOriginX;
+        y = drawOriginY;
+    }
+    // Called by the renderer only, before it draws the layer's objects.
+    void setDrawOrigin_(int x, int y) {
+        drawOriginX = x;
+        drawOriginY = y;
+    }
+
     // Called at the end of process and by the destructor.
     void purgeObjects_();
     // Called by the TrelObject constructor only.
@@ -173,6 +186,7 @@ private:
     std::int32_t pendingObjectRemovals;
     bool clearObjectsRequested;
     DrawOrder drawOrder = kListOrder;
+    int drawOriginX = 0, drawOriginY = 0;
     std::uint32_t flags;
     int opacity = 255;
     Vec drawOffset;
